@@ -1,0 +1,2 @@
+// Being written.
+#include "engine/decoder_thread.h"

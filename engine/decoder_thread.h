@@ -1,0 +1,28 @@
+// The decoder thread: plays one track at a time, commanded by thread messages
+// from the main window, reporting back with UIM_ messages.
+#pragma once
+
+#include "platform/thread_queue.h"
+#include "platform/worker_thread.h"
+
+namespace vek {
+
+// Main thread. Starts the thread for the main window; returns its id, or -1
+// when it cannot be created. The thread takes messages as soon as this returns.
+int StartDecoderThread(Window* main_window);
+
+// Main thread. WM_QUIT, then up to 3000 ms for the thread to end while answering
+// its sends; a thread that misses the bound is given up (detached). Returns 1.
+int StopDecoderThread(int thread_id);
+
+// Main thread. With a path: copy it into the shared path buffer and post
+// DTM_PLAY_FILE; without (nullptr): post DTM_PLAY. Returns 1.
+int PostPlay(const char* path);
+int PostStop(int thread_id);
+int PostCloseOutput(int thread_id);
+int PostSeek(int percent, int thread_id);
+
+// The id of the running decoder thread (0 before the start).
+int DecoderThreadId();
+
+}  // namespace vek

@@ -1,0 +1,2 @@
+// Being written.
+#include "engine/stream_reader.h"

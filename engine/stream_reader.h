@@ -1,0 +1,41 @@
+// The stream reader: opens a file or URL, finds, checks and reads MPEG audio
+// frames, and does the frame arithmetic behind progress and seeking. Used only
+// by the decoder thread; one process-wide instance.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "engine/frame_header.h"
+
+namespace vek {
+
+// A text with "://" followed by at least one character is a URL.
+bool IsUrl(const char* path);
+
+// 1 opened, 0 failed (nothing shown here).
+int OpenInput(const char* path);
+void CloseInput();
+
+// 1: a frame is ready (CurrentFrame) and header is filled; 0: end of input, a
+// read failure, or a sync failure already shown to the user.
+int ReadFrame(FrameHeader* header);
+
+// The next accepted header defines the stream's layer, rate and bitrate again.
+void ForgetHeaders();
+
+// The current frame, header bytes first, then the body (zero-filled when the
+// input ended inside it). Valid until the next ReadFrame.
+void CurrentFrame(const uint8_t** data, size_t* size);
+
+double BytesPerFrame(const FrameHeader& header);
+double SecondsPerFrame(const FrameHeader& header);
+// Estimated frame count of the input; 0 for a URL.
+int32_t TotalFrames(const FrameHeader& header);
+// Whole seconds before the current input position; 0 for a URL.
+int32_t ElapsedSeconds(const FrameHeader& header);
+// 1 positioned so that the next frames follow frame n (two frames after the
+// header found are skipped); 0 not done (always for a URL).
+int SeekFrame(FrameHeader* header, int32_t n);
+
+}  // namespace vek

@@ -1,0 +1,32 @@
+// Message numbers shared by the threads, windows and processes of the player.
+// The values are fixed: peers (a second instance, the display threads) rely on them.
+#pragma once
+
+#include <cstdint>
+
+namespace vek {
+
+// System messages.
+inline constexpr uint32_t WM_PAINT = 0x000F;
+inline constexpr uint32_t WM_QUIT = 0x0012;
+inline constexpr uint32_t WM_COMMAND = 0x0111;
+
+// Thread messages understood by the decoder thread.
+inline constexpr uint32_t DTM_PLAY = 0x8100;
+inline constexpr uint32_t DTM_PLAY_FILE = 0x8101;
+inline constexpr uint32_t DTM_STOP = 0x8102;
+inline constexpr uint32_t DTM_CLOSE_OUTPUT = 0x8103;
+inline constexpr uint32_t DTM_SEEK = 0x8104;
+inline constexpr uint32_t DTM_PRIORITY = 0x8105;
+
+// Private messages of the main window.
+inline constexpr uint32_t UIM_TRACK_ENDED = 0x8200;
+inline constexpr uint32_t UIM_PLAY_STARTED = 0x8201;
+inline constexpr uint32_t UIM_PROGRESS = 0x8202;
+inline constexpr uint32_t UIM_TRAY_NOTIFY = 0x9388;
+
+// Thread messages understood by the progress ring thread.
+inline constexpr uint32_t RTM_SET_PERCENT = 0x6400;
+inline constexpr uint32_t RTM_REDRAW = 0x6401;
+
+}  // namespace vek

@@ -1,0 +1,294 @@
+#include "platform/thread_queue.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <unordered_map>
+
+#include "platform/messages.h"
+
+namespace vek {
+namespace {
+
+struct Queue;
+
+// A send in flight. It lives on the sender's stack until done is set under the
+// sender's queue lock; the answering thread never touches it afterwards.
+struct SentCall {
+    Window* window;
+    uint32_t message;
+    uintptr_t wparam;
+    intptr_t lparam;
+    intptr_t result = 0;
+    bool done = false;
+    std::shared_ptr<Queue> reply_to;
+};
+
+struct Item {
+    Message posted;
+    SentCall* sent = nullptr;  // set for a send, posted is unused then
+};
+
+struct Queue {
+    ThreadId owner = 0;
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::deque<Item> items;  // guarded by mutex
+    bool closed = false;     // guarded by mutex
+    QueueWakeFn wake = nullptr;
+    void* wake_context = nullptr;
+};
+
+std::mutex g_registry_mutex;
+std::unordered_map<ThreadId, std::shared_ptr<Queue>> g_queues;  // guarded by g_registry_mutex
+std::atomic<ThreadId> g_next_id{1};
+
+thread_local ThreadId t_id = 0;
+thread_local std::shared_ptr<Queue> t_queue;
+
+// Removes the queue when the thread ends, so that posts to a finished thread fail.
+struct QueueOwner {
+    ~QueueOwner() { DestroyThreadQueue(); }
+};
+thread_local QueueOwner t_queue_owner;
+
+std::shared_ptr<Queue> FindQueue(ThreadId thread) {
+    std::lock_guard<std::mutex> lock(g_registry_mutex);
+    auto it = g_queues.find(thread);
+    return it == g_queues.end() ? nullptr : it->second;
+}
+
+Queue& OwnQueue() {
+    CreateThreadQueue();
+    return *t_queue;
+}
+
+void Finish(SentCall* call, intptr_t result) {
+    std::shared_ptr<Queue> reply = call->reply_to;
+    std::lock_guard<std::mutex> lock(reply->mutex);
+    call->result = result;
+    call->done = true;
+    reply->changed.notify_all();
+}
+
+void Answer(SentCall* call) {
+    intptr_t result = call->window->proc(call->window, call->message, call->wparam, call->lparam);
+    Finish(call, result);
+}
+
+// Takes the first send out of the queue, leaving posts where they are.
+SentCall* TakeSend(Queue& queue) {
+    for (auto it = queue.items.begin(); it != queue.items.end(); ++it) {
+        if (it->sent) {
+            SentCall* call = it->sent;
+            queue.items.erase(it);
+            return call;
+        }
+    }
+    return nullptr;
+}
+
+bool Push(const std::shared_ptr<Queue>& queue, const Item& item) {
+    QueueWakeFn wake;
+    void* context;
+    {
+        std::lock_guard<std::mutex> lock(queue->mutex);
+        if (queue->closed) return false;
+        queue->items.push_back(item);
+        queue->changed.notify_all();
+        wake = queue->wake;
+        context = queue->wake_context;
+    }
+    if (wake) wake(context);
+    return true;
+}
+
+}  // namespace
+
+ThreadId CurrentThreadId() {
+    if (t_id == 0) t_id = g_next_id.fetch_add(1, std::memory_order_relaxed);
+    return t_id;
+}
+
+void CreateThreadQueue() {
+    if (t_queue) return;
+    (void)&t_queue_owner;  // make sure the owner's destructor is registered
+    auto queue = std::make_shared<Queue>();
+    queue->owner = CurrentThreadId();
+    std::lock_guard<std::mutex> lock(g_registry_mutex);
+    g_queues[queue->owner] = queue;
+    t_queue = queue;
+}
+
+void DestroyThreadQueue() {
+    if (!t_queue) return;
+    std::shared_ptr<Queue> queue = t_queue;
+    {
+        std::lock_guard<std::mutex> lock(g_registry_mutex);
+        g_queues.erase(queue->owner);
+    }
+    std::deque<Item> left;
+    {
+        std::lock_guard<std::mutex> lock(queue->mutex);
+        queue->closed = true;
+        left.swap(queue->items);
+    }
+    for (const Item& item : left) {
+        if (item.sent) Finish(item.sent, 0);
+    }
+    t_queue.reset();
+}
+
+bool PostThreadMessage(ThreadId thread, uint32_t message, uintptr_t wparam, intptr_t lparam) {
+    std::shared_ptr<Queue> queue = FindQueue(thread);
+    if (!queue) return false;
+    Item item;
+    item.posted = Message{nullptr, message, wparam, lparam};
+    return Push(queue, item);
+}
+
+void PostQuitMessage(int exit_code) {
+    PostThreadMessage(CurrentThreadId(), WM_QUIT, static_cast<uintptr_t>(exit_code), 0);
+}
+
+bool GetMessage(Message* out) {
+    Queue& queue = OwnQueue();
+    std::unique_lock<std::mutex> lock(queue.mutex);
+    for (;;) {
+        if (queue.items.empty()) {
+            queue.changed.wait(lock);
+            continue;
+        }
+        Item item = queue.items.front();
+        queue.items.pop_front();
+        if (item.sent) {
+            lock.unlock();
+            Answer(item.sent);
+            lock.lock();
+            continue;
+        }
+        *out = item.posted;
+        return !(out->window == nullptr && out->message == WM_QUIT);
+    }
+}
+
+bool PeekMessage(Message* out) {
+    Queue& queue = OwnQueue();
+    std::unique_lock<std::mutex> lock(queue.mutex);
+    while (!queue.items.empty()) {
+        Item item = queue.items.front();
+        queue.items.pop_front();
+        if (!item.sent) {
+            *out = item.posted;
+            return true;
+        }
+        lock.unlock();
+        Answer(item.sent);
+        lock.lock();
+    }
+    return false;
+}
+
+intptr_t DispatchMessage(const Message& message) {
+    if (!message.window || !message.window->proc) return 0;
+    return message.window->proc(message.window, message.message, message.wparam, message.lparam);
+}
+
+void InitWindow(Window* window, WindowProc proc, void* user) {
+    CreateThreadQueue();
+    window->proc = proc;
+    window->user = user;
+    window->thread = CurrentThreadId();
+}
+
+intptr_t SendWindowMessage(Window* window, uint32_t message, uintptr_t wparam, intptr_t lparam) {
+    if (!window || !window->proc) return 0;
+    if (window->thread == CurrentThreadId()) return window->proc(window, message, wparam, lparam);
+    std::shared_ptr<Queue> target = FindQueue(window->thread);
+    if (!target) return 0;
+
+    Queue& own = OwnQueue();
+    SentCall call{window, message, wparam, lparam, 0, false, t_queue};
+    Item item;
+    item.sent = &call;
+    if (!Push(target, item)) return 0;
+
+    std::unique_lock<std::mutex> lock(own.mutex);
+    while (!call.done) {
+        if (SentCall* incoming = TakeSend(own)) {
+            lock.unlock();
+            Answer(incoming);
+            lock.lock();
+            continue;
+        }
+        own.changed.wait(lock);
+    }
+    return call.result;
+}
+
+bool PostWindowMessage(Window* window, uint32_t message, uintptr_t wparam, intptr_t lparam) {
+    if (!window) return false;
+    std::shared_ptr<Queue> queue = FindQueue(window->thread);
+    if (!queue) return false;
+    Item item;
+    item.posted = Message{window, message, wparam, lparam};
+    return Push(queue, item);
+}
+
+void SetThreadQueueWake(QueueWakeFn wake, void* context) {
+    Queue& queue = OwnQueue();
+    std::lock_guard<std::mutex> lock(queue.mutex);
+    queue.wake = wake;
+    queue.wake_context = context;
+}
+
+bool PumpMessages(Message* out) {
+    Queue& queue = OwnQueue();
+    std::unique_lock<std::mutex> lock(queue.mutex);
+    while (!queue.items.empty()) {
+        Item item = queue.items.front();
+        queue.items.pop_front();
+        lock.unlock();
+        if (item.sent) {
+            Answer(item.sent);
+        } else if (item.posted.window) {
+            DispatchMessage(item.posted);
+        } else {
+            *out = item.posted;
+            return true;
+        }
+        lock.lock();
+    }
+    return false;
+}
+
+bool WaitAnsweringSends(const std::atomic<bool>& done, int timeout_ms) {
+    Queue& queue = OwnQueue();
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    std::unique_lock<std::mutex> lock(queue.mutex);
+    for (;;) {
+        if (done.load()) return true;
+        if (SentCall* call = TakeSend(queue)) {
+            lock.unlock();
+            Answer(call);
+            lock.lock();
+            continue;
+        }
+        if (timeout_ms < 0) {
+            queue.changed.wait(lock);
+        } else if (queue.changed.wait_until(lock, deadline) == std::cv_status::timeout) {
+            return done.load();
+        }
+    }
+}
+
+void WakeThread(ThreadId thread) {
+    std::shared_ptr<Queue> queue = FindQueue(thread);
+    if (!queue) return;
+    std::lock_guard<std::mutex> lock(queue->mutex);
+    queue->changed.notify_all();
+}
+
+}  // namespace vek

@@ -1,0 +1,28 @@
+#!/bin/sh
+# Installs what Vek needs to build, run and test on Debian 12, asking apt-get
+# only for packages that are missing. Safe to run again.
+set -eu
+
+PACKAGES="g++ cmake ninja-build pkg-config git
+libmpg123-dev libsdl2-dev libcurl4-openssl-dev qt6-base-dev
+googletest libgtest-dev"
+# Test and CI extras: the reference decoder for the benchmarks, clang for the
+# fuzzers, xvfb for screenshots.
+if [ "${1:-}" = "--test" ]; then
+    PACKAGES="$PACKAGES mpg123 clang libclang-rt-14-dev python3"
+fi
+
+missing=""
+for p in $PACKAGES; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing="$missing $p"
+    fi
+done
+
+if [ -n "$missing" ]; then
+    SUDO=""
+    [ "$(id -u)" -eq 0 ] || SUDO="sudo"
+    echo "Installing:$missing"
+    $SUDO apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends $missing
+fi

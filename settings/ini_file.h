@@ -1,0 +1,57 @@
+// A small ini reader and writer with the rules of the classic private-profile
+// files: section and key names match without regard to ASCII case, the first
+// occurrence of a key wins, values come without the blanks around them, a
+// missing file, section or key gives the caller's default, and writing a key
+// changes its line in place (or adds it to its section) while every other line
+// stays as it was.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace vek {
+
+struct IniFile {
+    std::vector<std::string> lines;  // without line ends
+    // "section\nkey" in lower case -> line index of the key's first occurrence
+    std::unordered_map<std::string, size_t> keys;
+    // section name in lower case -> index of its last line (header or key line)
+    std::unordered_map<std::string, size_t> section_ends;
+};
+
+// Reads the file. A file that cannot be read leaves the document empty and
+// returns false; lookups then give their defaults.
+bool IniLoad(IniFile* ini, const char* path);
+
+// Parses text already in memory (the same rules as IniLoad).
+void IniParse(IniFile* ini, std::string_view text);
+
+// The value of a key, or nullptr when the section or key is missing.
+const char* IniFind(const IniFile& ini, std::string_view section, std::string_view key,
+                    std::string* value);
+
+std::string IniGetString(const IniFile& ini, std::string_view section, std::string_view key,
+                         std::string_view default_value);
+
+// A signed decimal: optional sign, then digits, accumulated modulo 2^32, so
+// "4294967295" reads as -1; the text after the digits is ignored and a value
+// without digits reads as 0. A missing or empty value gives the default.
+int32_t IniGetInt(const IniFile& ini, std::string_view section, std::string_view key,
+                  int32_t default_value);
+
+// Converts text by the integer rule above.
+int32_t ParseIniInt(std::string_view text);
+
+void IniSetString(IniFile* ini, std::string_view section, std::string_view key,
+                  std::string_view value);
+
+// Writes the document to a temporary file beside path, flushes it to disk and
+// renames it over path, so that a crash or a full disk never leaves a truncated
+// file. Creates the directory when it is missing. False when anything failed
+// (the old file is then untouched).
+bool IniSave(const IniFile& ini, const char* path);
+
+}  // namespace vek

@@ -1,0 +1,91 @@
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+#include "platform/desktop_hooks.h"
+#include "platform/priority.h"
+#include "platform/user_dirs.h"
+
+namespace vek {
+namespace {
+
+TEST(Priority, LevelsMapOntoNiceness) {
+    EXPECT_GT(NicenessOfLevel(0), NicenessOfLevel(1));
+    EXPECT_GT(NicenessOfLevel(1), NicenessOfLevel(2));
+    EXPECT_EQ(NicenessOfLevel(2), 0);
+    EXPECT_LT(NicenessOfLevel(3), 0);
+    EXPECT_LT(NicenessOfLevel(5), NicenessOfLevel(4));
+    EXPECT_EQ(NicenessOfLevel(6), 0);
+    EXPECT_EQ(NicenessOfLevel(-1), 0);
+}
+
+TEST(Priority, LoweringAThreadChangesOnlyThatThread) {
+    int process_before = getpriority(PRIO_PROCESS, 0);
+    int seen = -100;
+    std::thread([&] {
+        SetPriorityLevel(0);
+        seen = getpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)));
+    }).join();
+    EXPECT_EQ(seen, std::min(19, process_before + NicenessOfLevel(0)));
+    EXPECT_EQ(getpriority(PRIO_PROCESS, 0), process_before);
+}
+
+class EnvGuard {
+public:
+    explicit EnvGuard(const char* name) : name_(name) {
+        if (const char* v = std::getenv(name)) value_ = v, had_ = true;
+    }
+    ~EnvGuard() {
+        if (had_)
+            setenv(name_, value_.c_str(), 1);
+        else
+            unsetenv(name_);
+    }
+
+private:
+    const char* name_;
+    std::string value_;
+    bool had_ = false;
+};
+
+TEST(UserDirs, SettingsDirectoryFollowsTheEnvironment) {
+    EnvGuard a("VEK_CONFIG_DIR"), b("XDG_CONFIG_HOME"), c("HOME");
+    setenv("HOME", "/home/someone", 1);
+    unsetenv("VEK_CONFIG_DIR");
+    unsetenv("XDG_CONFIG_HOME");
+    EXPECT_EQ(SettingsDirectory(), "/home/someone/.config/vek");
+    EXPECT_EQ(HomeDirectoryWithSlash(), "/home/someone/");
+    setenv("XDG_CONFIG_HOME", "/xdg/", 1);
+    EXPECT_EQ(SettingsDirectory(), "/xdg/vek");
+    setenv("XDG_CONFIG_HOME", "relative", 1);  // not absolute: ignored
+    EXPECT_EQ(SettingsDirectory(), "/home/someone/.config/vek");
+    setenv("VEK_CONFIG_DIR", "/tmp/vekcfg/", 1);
+    EXPECT_EQ(SettingsDirectory(), "/tmp/vekcfg");
+}
+
+TEST(DesktopHooks, HeadlessAnswersAreConfigurable) {
+    SetDesktopHooks(HeadlessDesktopHooks());
+    EXPECT_EQ(ShowMessageBox(nullptr, "text", "Caption", MB_OK), IDOK);
+    EXPECT_EQ(ShowMessageBox(nullptr, "Try?", "Question", MB_YESNO), IDNO);
+    SetHeadlessYesNoAnswer(IDYES);
+    EXPECT_EQ(ShowMessageBox(nullptr, "Try?", "Question", MB_YESNO), IDYES);
+    SetHeadlessYesNoAnswer(IDNO);
+
+    char name[64];
+    SetHeadlessSaveName(nullptr);
+    EXPECT_FALSE(ChooseSaveFile(nullptr, "Waveform Audio", "*.wav", "t", "WAV", name, sizeof name));
+    SetHeadlessSaveName("/tmp/out.wav");
+    ASSERT_TRUE(ChooseSaveFile(nullptr, "Waveform Audio", "*.wav", "t", "WAV", name, sizeof name));
+    EXPECT_STREQ(name, "/tmp/out.wav");
+    EXPECT_FALSE(ChooseSaveFile(nullptr, "Waveform Audio", "*.wav", "t", "WAV", name, 4))
+        << "a name that does not fit is never cut";
+    SetHeadlessSaveName(nullptr);
+}
+
+}  // namespace
+}  // namespace vek

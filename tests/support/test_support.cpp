@@ -1,0 +1,163 @@
+#include "tests/support/test_support.h"
+
+#include <ftw.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <algorithm>
+#include <deque>
+
+namespace vek::test {
+
+std::string DataPath(const std::string& name) { return std::string(VEK_TEST_DATA_DIR) + "/" + name; }
+
+std::vector<uint8_t> ReadFileBytes(const std::string& path) {
+    std::vector<uint8_t> bytes;
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return bytes;
+    uint8_t buffer[65536];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.insert(bytes.end(), buffer, buffer + n);
+    std::fclose(file);
+    return bytes;
+}
+
+bool WriteFileBytes(const std::string& path, const void* data, size_t size) {
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) return false;
+    bool ok = std::fwrite(data, 1, size, file) == size;
+    return std::fclose(file) == 0 && ok;
+}
+
+bool WriteFileText(const std::string& path, const std::string& text) {
+    return WriteFileBytes(path, text.data(), text.size());
+}
+
+bool FileExists(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0;
+}
+
+TempDir::TempDir() {
+    const char* base = std::getenv("TMPDIR");
+    std::string pattern = std::string(base && *base ? base : "/tmp") + "/vek-test-XXXXXX";
+    if (mkdtemp(pattern.data())) path_ = pattern;
+}
+
+TempDir::~TempDir() {
+    if (path_.empty()) return;
+    nftw(
+        path_.c_str(),
+        [](const char* p, const struct stat*, int, struct FTW*) { return remove(p); }, 16,
+        FTW_DEPTH | FTW_PHYS);
+}
+
+ScopedConfigDir::ScopedConfigDir() {
+    if (const char* old = std::getenv("VEK_CONFIG_DIR")) {
+        old_ = old;
+        had_old_ = true;
+    }
+    setenv("VEK_CONFIG_DIR", dir_.path().c_str(), 1);
+}
+
+ScopedConfigDir::~ScopedConfigDir() {
+    if (had_old_)
+        setenv("VEK_CONFIG_DIR", old_.c_str(), 1);
+    else
+        unsetenv("VEK_CONFIG_DIR");
+}
+
+namespace {
+
+std::mutex g_mutex;
+std::vector<Box> g_boxes;
+int g_yes_no = IDNO;
+std::deque<std::string> g_save_names;
+int g_save_requests = 0;
+
+int RecordBox(Window*, const char* text, const char* caption, unsigned style) {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    g_boxes.push_back(Box{caption ? caption : "", text ? text : "", style});
+    return (style & MB_TYPEMASK) == MB_YESNO ? g_yes_no : IDOK;
+}
+
+bool ChooseName(Window*, const char*, const char*, const char*, const char*, char* out,
+                size_t out_size) {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    ++g_save_requests;
+    if (g_save_names.empty() || g_save_names.front().size() + 1 > out_size) return false;
+    std::memcpy(out, g_save_names.front().c_str(), g_save_names.front().size() + 1);
+    g_save_names.pop_front();
+    return true;
+}
+
+}  // namespace
+
+RecordingDesktop::RecordingDesktop() {
+    {
+        std::lock_guard<std::mutex> lock(g_mutex);
+        g_boxes.clear();
+        g_yes_no = IDNO;
+        g_save_names.clear();
+        g_save_requests = 0;
+    }
+    SetDesktopHooks(DesktopHooks{RecordBox, ChooseName});
+}
+
+RecordingDesktop::~RecordingDesktop() { SetDesktopHooks(HeadlessDesktopHooks()); }
+
+std::vector<Box> RecordingDesktop::Boxes() {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    return g_boxes;
+}
+
+size_t RecordingDesktop::Count(const std::string& caption) {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    size_t n = 0;
+    for (const Box& box : g_boxes) n += box.caption == caption;
+    return n;
+}
+
+void RecordingDesktop::SetYesNo(int answer) {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    g_yes_no = answer;
+}
+
+void RecordingDesktop::SetSaveNames(std::vector<std::string> names) {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    g_save_names.assign(names.begin(), names.end());
+}
+
+int RecordingDesktop::SaveRequests() {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    return g_save_requests;
+}
+
+namespace {
+uint32_t Le32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24; }
+uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+}  // namespace
+
+bool ReadWav(const std::string& path, WavFile* wav) {
+    std::vector<uint8_t> bytes = ReadFileBytes(path);
+    if (bytes.size() < 46 || std::memcmp(bytes.data(), "RIFF", 4) != 0 ||
+        std::memcmp(bytes.data() + 8, "WAVE", 4) != 0 || std::memcmp(bytes.data() + 12, "fmt ", 4) != 0)
+        return false;
+    uint32_t fmt_size = Le32(&bytes[16]);
+    size_t data_chunk = 20 + fmt_size;
+    if (data_chunk + 8 > bytes.size() || std::memcmp(&bytes[data_chunk], "data", 4) != 0) return false;
+    wav->riff_size = Le32(&bytes[4]);
+    wav->channels = Le16(&bytes[22]);
+    wav->rate = static_cast<int>(Le32(&bytes[24]));
+    wav->bits = Le16(&bytes[34]);
+    wav->data_size = Le32(&bytes[data_chunk + 4]);
+    size_t start = data_chunk + 8;
+    size_t size = std::min<size_t>(wav->data_size, bytes.size() - start);
+    wav->data.assign(bytes.begin() + static_cast<long>(start), bytes.begin() + static_cast<long>(start + size));
+    return true;
+}
+
+}  // namespace vek::test

@@ -1,0 +1,79 @@
+// Helpers shared by the test programs.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/desktop_hooks.h"
+
+namespace vek::test {
+
+std::string DataPath(const std::string& name);  // a file in tests/data
+std::vector<uint8_t> ReadFileBytes(const std::string& path);
+bool WriteFileBytes(const std::string& path, const void* data, size_t size);
+bool WriteFileText(const std::string& path, const std::string& text);
+bool FileExists(const std::string& path);
+
+// A fresh directory, removed with everything in it at the end of the scope.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& path() const { return path_; }
+    std::string File(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+// Points VEK_CONFIG_DIR at a temporary directory for the scope.
+class ScopedConfigDir {
+public:
+    ScopedConfigDir();
+    ~ScopedConfigDir();
+    std::string IniPath() const { return dir_.File("vek.ini"); }
+    const TempDir& dir() const { return dir_; }
+
+private:
+    TempDir dir_;
+    std::string old_;
+    bool had_old_ = false;
+};
+
+struct Box {
+    std::string caption;
+    std::string text;
+    unsigned style = 0;
+};
+
+// Installs desktop hooks that record every message box (from any thread) and
+// answer Yes/No boxes and save choosers as configured. Restores the headless
+// hooks at the end of the scope.
+class RecordingDesktop {
+public:
+    RecordingDesktop();
+    ~RecordingDesktop();
+    std::vector<Box> Boxes();
+    size_t Count(const std::string& caption);
+    void SetYesNo(int answer);
+    // Names handed out by the save chooser, one per call; an empty list cancels.
+    void SetSaveNames(std::vector<std::string> names);
+    int SaveRequests();
+};
+
+// The samples of a .wav file written by the player.
+struct WavFile {
+    int channels = 0;
+    int rate = 0;
+    int bits = 0;
+    uint32_t riff_size = 0;
+    uint32_t data_size = 0;
+    std::vector<uint8_t> data;
+};
+bool ReadWav(const std::string& path, WavFile* wav);
+
+}  // namespace vek::test
