@@ -1,2 +1,112 @@
-// Being written.
+// The list itself: appending, navigation, clearing. Nothing here reads files.
 #include "playlist/playlist.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+namespace vek {
+
+Playlist gPlaylist;
+
+namespace {
+
+void (*g_refresh_hook)() = nullptr;
+
+}  // namespace
+
+bool AppendEntry(const char* path) {
+    size_t length = std::strlen(path);
+    // Refused rather than cut: a shortened path would name another file.
+    if (length >= kPathField) return false;
+
+    PlaylistEntry* entry = new (std::nothrow) PlaylistEntry{};
+    if (!entry) return false;
+    entry->path = static_cast<char*>(std::malloc(length + 1));
+    if (!entry->path) {
+        delete entry;
+        return false;
+    }
+    std::memcpy(entry->path, path, length + 1);
+
+    if (!gPlaylist.first) {
+        gPlaylist.first = entry;
+        gPlaylist.current = entry;
+    } else {
+        entry->previous = gPlaylist.last;
+        gPlaylist.last->next = entry;
+    }
+    gPlaylist.last = entry;
+    return true;
+}
+
+bool ClearPlaylist() {
+    PlaylistEntry* entry = gPlaylist.first;
+    while (entry) {
+        PlaylistEntry* next = entry->next;
+        std::free(entry->path);
+        delete entry;
+        entry = next;
+    }
+    gPlaylist = Playlist{};
+    RefreshPlaylistEditor();
+    return true;
+}
+
+bool GetCurrentPath(char* buffer, size_t buffer_size) {
+    if (!gPlaylist.current) return false;
+    size_t length = std::strlen(gPlaylist.current->path);
+    if (length >= buffer_size) return false;
+    std::memcpy(buffer, gPlaylist.current->path, length + 1);
+    return true;
+}
+
+bool SelectEntry(int position) {
+    if (!gPlaylist.first) return false;
+    // Positions come from list boxes and from a second instance; a negative one
+    // can only mean "from the start".
+    if (position < 0) position = 0;
+    gPlaylist.current = gPlaylist.first;
+    for (int step = 0; step < position; ++step) {
+        // Running out of entries leaves the last one current, as the walk ends there.
+        if (!gPlaylist.current->next) return false;
+        gPlaylist.current = gPlaylist.current->next;
+    }
+    return true;
+}
+
+bool SelectNext() {
+    if (!gPlaylist.current || !gPlaylist.current->next) return false;
+    gPlaylist.current = gPlaylist.current->next;
+    return true;
+}
+
+bool SelectPrevious() {
+    if (!gPlaylist.current || !gPlaylist.current->previous) return false;
+    gPlaylist.current = gPlaylist.current->previous;
+    return true;
+}
+
+int PlaylistCount() {
+    int count = 0;
+    for (PlaylistEntry* entry = gPlaylist.first; entry; entry = entry->next) ++count;
+    return count;
+}
+
+int CurrentPosition() {
+    if (!gPlaylist.current) return -1;
+    int position = 0;
+    for (PlaylistEntry* entry = gPlaylist.current->previous; entry; entry = entry->previous)
+        ++position;
+    return position;
+}
+
+void SetPlaylistRefreshHook(void (*refresh)()) {
+    g_refresh_hook = refresh;
+}
+
+void RefreshPlaylistEditor() {
+    if (g_refresh_hook) g_refresh_hook();
+}
+
+}  // namespace vek

@@ -1,0 +1,38 @@
+#include "playlist/playlist_paths.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+
+namespace vek {
+namespace {
+
+std::string CurrentDirectory() {
+    char* cwd = getcwd(nullptr, 0);
+    if (!cwd) return ".";
+    std::string folder = cwd;
+    std::free(cwd);
+    return folder;
+}
+
+}  // namespace
+
+std::string PlaylistFolder(const char* playlist_name) {
+    const char* slash = std::strrchr(playlist_name, '/');
+    if (!slash) return CurrentDirectory();
+    return std::string(playlist_name, static_cast<size_t>(slash - playlist_name));
+}
+
+std::string ResolvePlaylistEntry(std::string_view folder, std::string_view text) {
+    // A stream URL resolved against the folder would name a file that cannot exist.
+    if (text.starts_with('/') || text.find("://") != std::string_view::npos)
+        return std::string(text);
+    std::string resolved(folder);
+    if (resolved.empty() || resolved.back() != '/') resolved += '/';
+    resolved.reserve(resolved.size() + text.size());
+    for (char c : text) resolved += c == '\\' ? '/' : c;
+    return resolved;
+}
+
+}  // namespace vek

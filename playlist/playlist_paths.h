@@ -1,0 +1,18 @@
+// How the names written inside a playlist file become full names.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace vek {
+
+// The playlist's name cut before its last '/'; a name without any '/' lies in
+// the current directory. "/x.m3u" gives the empty folder, which still resolves
+// entries under "/".
+std::string PlaylistFolder(const char* playlist_name);
+
+// An absolute path or a URL stands as written. Anything else is relative to the
+// folder, with '\' read as '/' because many lists are written on Windows.
+std::string ResolvePlaylistEntry(std::string_view folder, std::string_view text);
+
+}  // namespace vek
