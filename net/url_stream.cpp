@@ -1,7 +1,137 @@
-// Placeholder until the download thread lands: every URL fails to open.
 #include "net/url_stream.h"
 
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "net/download_thread.h"
+#include "net/url_request.h"
+#include "net/url_stream_state.h"
+#include "platform/desktop_hooks.h"
+#include "platform/messages.h"
+#include "platform/worker_thread.h"
+
 namespace vek {
-int OpenUrlStream(const char*) { return -1; }
-void CloseUrlStream() {}
+namespace {
+
+constexpr int kPipeBytes = 65536;
+constexpr size_t kDownloadStackBytes = 16384;
+constexpr int kStopWaitMs = 2000;
+constexpr char kErrorCaption[] = "VEK Internet Error Message...";
+
+struct ActiveStream {
+    std::shared_ptr<UrlStream> record;
+    WorkerThread thread;
+};
+
+std::mutex g_active_mutex;
+ActiveStream g_active;  // guarded by g_active_mutex
+
+void ShowInternetError(const std::string& text) {
+    ShowMessageBox(MainWindow(), text.c_str(), kErrorCaption, MB_OK);
+}
+
+// A write into a pipe whose reader has gone must fail with EPIPE rather than
+// kill the process, so that the download thread gets to its next look at its
+// queue. A handler someone else installed is left alone.
+void IgnoreBrokenPipeSignalOnce() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        struct sigaction current {};
+        if (sigaction(SIGPIPE, nullptr, &current) == 0 && current.sa_handler == SIG_DFL) {
+            struct sigaction ignore {};
+            ignore.sa_handler = SIG_IGN;
+            sigemptyset(&ignore.sa_mask);
+            sigaction(SIGPIPE, &ignore, nullptr);
+        }
+    });
+}
+
+bool CreateDownloadPipe(int fds[2]) {
+    if (pipe2(fds, O_CLOEXEC) != 0) return false;
+    // Sets how far the download may run ahead of playback. Should the system
+    // refuse, the default size still works, it only reads ahead less.
+    fcntl(fds[1], F_SETPIPE_SZ, kPipeBytes);
+    return true;
+}
+
+ActiveStream TakeActiveStream() {
+    std::lock_guard<std::mutex> lock(g_active_mutex);
+    ActiveStream active = std::move(g_active);
+    g_active = ActiveStream{};
+    return active;
+}
+
+// Stops a download thread and lets go of the stream. A thread that misses the
+// bound is left to end by itself: it holds its own reference to the record and
+// releases the rest when it gets there.
+void StopDownload(ActiveStream active) {
+    if (!active.record) return;
+    PostThreadMessage(active.thread.id, WM_QUIT, 0, 0);
+    // The thread may be waiting on a silent server; make it look at its queue.
+    curl_multi_wakeup(active.record->client);
+    JoinWorkerThread(&active.thread, kStopWaitMs, nullptr);
+}
+
+}  // namespace
+
+int OpenUrlStream(const char* url) {
+    // One stream at a time: a caller that forgot to close the last one gets it
+    // closed here rather than two threads feeding pipes.
+    StopDownload(TakeActiveStream());
+    IgnoreBrokenPipeSignalOnce();
+
+    int fds[2];
+    if (!CreateDownloadPipe(fds)) {
+        ShowInternetError("Cannot Create Download Buffer...");
+        return -1;
+    }
+    auto stream = std::make_shared<UrlStream>();
+    stream->url = url ? url : "";
+    stream->write_fd = fds[1];
+
+    std::string error_text;
+    if (!OpenRequest(stream.get(), &error_text)) {
+        close(fds[0]);  // the record closes the write end
+        ShowInternetError(error_text);
+        return -1;
+    }
+
+    stream->opener = CurrentThreadId();
+    auto* handoff = new std::shared_ptr<UrlStream>(stream);
+    WorkerThread thread = StartWorkerThread(DownloadThread, handoff, kDownloadStackBytes);
+    if (!thread) {
+        delete handoff;
+        close(fds[0]);
+        stream.reset();  // closes the write end and the internet handles
+        ShowInternetError("Cannot Create Download Thread...");
+        return -1;
+    }
+
+    // The thread answers once the server has: with a response to play, or with
+    // why not. libcurl's own time limits bound the wait.
+    WaitAnsweringSends(stream->answered, -1);
+    if (!stream->answer_ok) {
+        close(fds[0]);
+        std::string text = stream->failure_text;
+        JoinWorkerThread(&thread, kStopWaitMs, nullptr);  // it is ending already
+        stream.reset();
+        ShowInternetError(text);
+        return -1;
+    }
+
+    std::lock_guard<std::mutex> lock(g_active_mutex);
+    g_active.record = std::move(stream);
+    g_active.thread = std::move(thread);
+    return fds[0];
+}
+
+void CloseUrlStream() {
+    StopDownload(TakeActiveStream());
+}
+
 }  // namespace vek

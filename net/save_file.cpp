@@ -1,0 +1,25 @@
+#include "net/save_file.h"
+
+#include <fcntl.h>
+
+#include "platform/limits.h"
+
+namespace vek {
+
+bool BuildSavePath(const std::string& url, const std::string& dir, std::string* path) {
+    size_t slash = url.rfind('/');
+    std::string name = slash == std::string::npos ? url : url.substr(slash + 1);
+    std::string result = dir;
+    if (!result.empty() && result.back() != '/') result += '/';
+    result += name;
+    if (result.size() >= kPathField) return false;
+    *path = std::move(result);
+    return true;
+}
+
+int CreateSaveFile(const std::string& path) {
+    if (path.empty()) return -1;
+    return open(path.c_str(), O_CREAT | O_TRUNC | O_WRONLY | O_CLOEXEC, 0644);
+}
+
+}  // namespace vek

@@ -1,0 +1,84 @@
+#include "net/url_request.h"
+
+#include <mutex>
+
+namespace vek {
+namespace {
+
+CURLcode InitLibraryOnce() {
+    static std::once_flag once;
+    static CURLcode result = CURLE_OK;
+    std::call_once(once, [] { result = curl_global_init(CURL_GLOBAL_DEFAULT); });
+    return result;
+}
+
+CURLcode SetRequestOptions(UrlStream* stream) {
+    CURL* request = stream->request;
+    CURLcode rc = CURLE_OK;
+    auto set = [&](CURLoption option, auto value) {
+        if (rc == CURLE_OK) rc = curl_easy_setopt(request, option, value);
+    };
+    set(CURLOPT_ERRORBUFFER, stream->error_text);
+    set(CURLOPT_URL, stream->url.c_str());
+    set(CURLOPT_HTTPGET, 1L);
+    set(CURLOPT_USERAGENT, kUserAgent);
+    set(CURLOPT_HTTPHEADER, stream->request_headers);
+    // Straight to the server, whatever the environment says about proxies.
+    set(CURLOPT_PROXY, "");
+    set(CURLOPT_NOPROXY, "*");
+    // A URL or a redirect must not reach local files or other services.
+    set(CURLOPT_PROTOCOLS_STR, "http,https");
+    set(CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    set(CURLOPT_FOLLOWLOCATION, 1L);
+    set(CURLOPT_MAXREDIRS, kMaxRedirects);
+    // Several threads use libcurl; signals must stay out of it.
+    set(CURLOPT_NOSIGNAL, 1L);
+    set(CURLOPT_BUFFERSIZE, static_cast<long>(kPieceBytes));
+    set(CURLOPT_CONNECTTIMEOUT, kStallSeconds);
+    set(CURLOPT_LOW_SPEED_LIMIT, 1L);
+    set(CURLOPT_LOW_SPEED_TIME, kStallSeconds);
+    return rc;
+}
+
+}  // namespace
+
+bool OpenRequest(UrlStream* stream, std::string* error_text) {
+    CURLcode rc = InitLibraryOnce();
+    if (rc != CURLE_OK) {
+        *error_text = curl_easy_strerror(rc);
+        return false;
+    }
+    stream->client = curl_multi_init();
+    stream->request = curl_easy_init();
+    stream->request_headers = curl_slist_append(nullptr, kAcceptHeader);
+    if (!stream->client || !stream->request || !stream->request_headers) {
+        *error_text = curl_easy_strerror(CURLE_OUT_OF_MEMORY);
+        CloseRequest(stream);
+        return false;
+    }
+    rc = SetRequestOptions(stream);
+    if (rc != CURLE_OK) {
+        *error_text = stream->error_text[0] ? stream->error_text : curl_easy_strerror(rc);
+        CloseRequest(stream);
+        return false;
+    }
+    return true;
+}
+
+void CloseRequest(UrlStream* stream) {
+    if (stream->request) {
+        if (stream->client) curl_multi_remove_handle(stream->client, stream->request);
+        curl_easy_cleanup(stream->request);
+        stream->request = nullptr;
+    }
+    if (stream->client) {
+        curl_multi_cleanup(stream->client);
+        stream->client = nullptr;
+    }
+    if (stream->request_headers) {
+        curl_slist_free_all(stream->request_headers);
+        stream->request_headers = nullptr;
+    }
+}
+
+}  // namespace vek
