@@ -26,8 +26,12 @@ int SelectOutputSystem(int kind) {
     return 1;
 }
 
-const OutputSystem& Output() { return *g_active.load(); }
+const OutputSystem& Output() {
+    return *g_active.load();
+}
 
-void InstallOutputSystem(const OutputSystem* table) { g_active.store(table); }
+void InstallOutputSystem(const OutputSystem* table) {
+    g_active.store(table);
+}
 
 }  // namespace vek
