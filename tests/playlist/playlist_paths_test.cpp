@@ -1,0 +1,52 @@
+#include "playlist/playlist_paths.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <climits>
+#include <string>
+
+namespace vek {
+namespace {
+
+TEST(PlaylistPaths, FolderIsTheNameBeforeItsLastSlash) {
+    EXPECT_EQ(PlaylistFolder("/lists/x.pls"), "/lists");
+    EXPECT_EQ(PlaylistFolder("/a/b/c.m3u"), "/a/b");
+    EXPECT_EQ(PlaylistFolder("rel/y.m3u"), "rel");
+    EXPECT_EQ(PlaylistFolder("/x.m3u"), "");
+    EXPECT_EQ(PlaylistFolder("//x.m3u"), "/");
+}
+
+TEST(PlaylistPaths, NameWithoutSlashLiesInTheCurrentDirectory) {
+    char cwd[PATH_MAX];
+    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+    EXPECT_EQ(PlaylistFolder("x.m3u"), cwd);
+}
+
+TEST(PlaylistPaths, RelativeEntriesJoinTheFolderWithOneSlash) {
+    EXPECT_EQ(ResolvePlaylistEntry("/lists", "a.mp3"), "/lists/a.mp3");
+    EXPECT_EQ(ResolvePlaylistEntry("/", "a.mp3"), "/a.mp3");
+    EXPECT_EQ(ResolvePlaylistEntry("", "a.mp3"), "/a.mp3") << "playlist in the root";
+    EXPECT_EQ(ResolvePlaylistEntry("/lists", ""), "/lists/");
+    // Nothing is folded.
+    EXPECT_EQ(ResolvePlaylistEntry("/lists", "../a.mp3"), "/lists/../a.mp3");
+    EXPECT_EQ(ResolvePlaylistEntry("/lists", " a.mp3 "), "/lists/ a.mp3 ");
+}
+
+TEST(PlaylistPaths, BackslashesOfRelativeEntriesBecomeSlashes) {
+    EXPECT_EQ(ResolvePlaylistEntry("/lists", "sub\\a.mp3"), "/lists/sub/a.mp3");
+    EXPECT_EQ(ResolvePlaylistEntry("/lists", "C:\\m\\a.mp3"), "/lists/C:/m/a.mp3");
+    EXPECT_EQ(ResolvePlaylistEntry("/lists", "\\\\server\\a.mp3"), "/lists///server/a.mp3");
+}
+
+TEST(PlaylistPaths, AbsolutePathsAndUrlsStandAsWritten) {
+    EXPECT_EQ(ResolvePlaylistEntry("/lists", "/e/b.mp3"), "/e/b.mp3");
+    EXPECT_EQ(ResolvePlaylistEntry("/lists", "/e\\b.mp3"), "/e\\b.mp3");
+    EXPECT_EQ(ResolvePlaylistEntry("/lists", "http://radio.example/live.mp3"),
+              "http://radio.example/live.mp3");
+    EXPECT_EQ(ResolvePlaylistEntry("/lists", "https://h/a\\b.mp3"), "https://h/a\\b.mp3");
+    EXPECT_EQ(ResolvePlaylistEntry("/lists", "http:/h/a.mp3"), "/lists/http:/h/a.mp3");
+}
+
+}  // namespace
+}  // namespace vek
