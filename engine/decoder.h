@@ -2,31 +2,33 @@
 // the equaliser, over libmpg123.
 #pragma once
 
-#include <atomic>
-
+#include "engine/equaliser.h"
 #include "engine/frame_header.h"
 #include "engine/pcm_chunk.h"
 
 namespace vek {
 
 // Before each track: takes DownSample, Channels and AudioOutput8Bit (limited to
-// values that exist) into header, sets the block size, and starts the decoder
+// values that exist: DownSample to 0..2, Channels above 2 to 2, any negative
+// Channels to -1) into header, sets the block size, and starts the decoder
 // afresh (tables, bit reservoir and synthesis history cleared).
 void PrepareDecoder(FrameHeader* header);
 
-// Decodes the reader's current frame and appends its samples to chunk by the
-// chunk rule. 1 decoded, 0 the frame was rejected (the caller then skips two).
+// Decodes the reader's current frame, header and body with its CRC word (the
+// library takes the CRC itself; callers skip nothing), and appends its samples
+// to chunk by the chunk rule. The frame's samples are in the chunk (or written)
+// when this returns. 1 decoded, 0 the frame was rejected (the caller then
+// skips two).
 int DecodeFrame(FrameHeader* header, PcmChunk* chunk);
 
-// After a seek: the next frame starts with an empty bit reservoir.
+// After a seek: the next frame starts with an empty bit reservoir. The
+// synthesis history is cleared with it.
 void DiscardDecoderState();
 
-// The twelve band gains at their breakpoints, linear in between: 576 gains,
-// one per spectral line of a layer III granule. Main thread.
-void BuildEqualiserCurve(const float bands[12]);
-
-// The curve, read by the decoder thread for every layer III frame while
-// EqEnabled is set.
-float EqualiserCurveValue(int line);
+// What the output must be opened with for frames of this header, by the
+// choices PrepareDecoder wrote into it: the stream's rate shifted right by the
+// down-sample, and 1 or 2 channels.
+int OutputRate(const FrameHeader& header);
+int OutputChannels(const FrameHeader& header);
 
 }  // namespace vek

@@ -1,2 +1,518 @@
-// Being written.
 #include "engine/stream_reader.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdio>
+#include <cstring>
+
+#include "engine/decoder.h"
+#include "net/url_stream.h"
+#include "platform/desktop_hooks.h"
+#include "platform/limits.h"
+
+namespace vek {
+namespace {
+
+constexpr int kFrameBufferBytes = 2304;
+constexpr int kBodyOffset = 512;
+// The header sits right before the body so that header and body reach the
+// decoding library as one contiguous frame.
+constexpr int kHeaderOffset = kBodyOffset - 4;
+constexpr int kMaxBodyBytes = kFrameBufferBytes - kBodyOffset;
+constexpr int kSearchLimit = 32768;
+// Every bit but padding and the low eight bits: what a resync must match.
+constexpr uint32_t kResyncMask = 0xFFFFFD00;
+constexpr int kTagHeaderBytes = 10;
+
+const char kSyncCaption[] = "Synchronization Error...";
+
+struct Reader {
+    int fd = -1;
+    bool is_url = false;
+    bool seekable = false;    // a regular file
+    int64_t length = 0;       // file size, 1 for a URL
+    int64_t position = 0;     // bytes consumed from the start of the input
+    int64_t audio_start = 0;  // first byte after a leading ID3v2 tag
+    bool tag_checked = false;
+
+    // Bytes a pipe already delivered while looking for a tag, read again first.
+    uint8_t pending[kTagHeaderBytes] = {};
+    int pending_count = 0;
+    int pending_next = 0;
+
+    uint8_t window[4] = {};
+    uint32_t word = 0;
+    uint32_t previous_header = 0;
+    uint32_t first_header = 0;
+    FrameHeader first_fields;  // the first accepted header, for the arithmetic
+    int32_t body_length = 0;   // of the header word last accepted
+
+    uint8_t buffers[2][kFrameBufferBytes] = {};
+    int32_t frame_body[2] = {0, 0};
+    int current = 0;
+
+    char url[kPathField] = {};
+    uint8_t discard[4096] = {};
+};
+
+Reader g_reader;
+
+enum class Step { kInitialSearch, kResyncSearch, kAccept, kBody, kFail };
+
+uint32_t BigEndianWord(const uint8_t* bytes) {
+    return static_cast<uint32_t>(bytes[0]) << 24 | static_cast<uint32_t>(bytes[1]) << 16 |
+           static_cast<uint32_t>(bytes[2]) << 8 | bytes[3];
+}
+
+// Waits for the full count until the input ends: a pipe hands over only what
+// has arrived so far, and that is not the end of the stream.
+size_t ReadInput(uint8_t* out, size_t count) {
+    Reader& r = g_reader;
+    size_t got = 0;
+    while (got < count && r.pending_next < r.pending_count)
+        out[got++] = r.pending[r.pending_next++];
+    while (got < count) {
+        ssize_t n = read(r.fd, out + got, count - got);
+        if (n > 0) {
+            got += static_cast<size_t>(n);
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else {
+            break;
+        }
+    }
+    r.position += static_cast<int64_t>(got);
+    return got;
+}
+
+bool SetPosition(int64_t position) {
+    Reader& r = g_reader;
+    if (!r.seekable || position < 0) return false;
+    if (lseek(r.fd, static_cast<off_t>(position), SEEK_SET) < 0) return false;
+    r.position = position;
+    return true;
+}
+
+bool ReadWindow() {
+    Reader& r = g_reader;
+    if (ReadInput(r.window, 4) < 4) return false;
+    r.word = BigEndianWord(r.window);
+    return true;
+}
+
+bool ShiftIn() {
+    Reader& r = g_reader;
+    uint8_t byte;
+    if (ReadInput(&byte, 1) != 1) return false;
+    std::memmove(r.window, r.window + 1, 3);
+    r.window[3] = byte;
+    r.word = r.word << 8 | byte;
+    return true;
+}
+
+bool HasSync(uint32_t word) {
+    return (word & 0xFFE00000) == 0xFFE00000;
+}
+
+// Fills every field that the header word itself carries.
+void DecodeWord(uint32_t word, FrameHeader* h) {
+    if (word & (1u << 20)) {
+        h->lsf = (word & (1u << 19)) ? 0 : 1;
+        h->mpeg25 = 0;
+    } else {
+        h->lsf = 1;
+        h->mpeg25 = 1;
+    }
+    h->layer = 4 - static_cast<int32_t>((word >> 17) & 3);
+    h->error_protection = (word & (1u << 16)) ? 0 : 1;
+    h->bitrate_index = static_cast<int32_t>((word >> 12) & 15);
+    int32_t rate_bits = static_cast<int32_t>((word >> 10) & 3);
+    h->sampling_index = h->mpeg25 ? 6 + rate_bits : rate_bits + 3 * h->lsf;
+    h->padding = static_cast<int32_t>((word >> 9) & 1);
+    h->extension = static_cast<int32_t>((word >> 8) & 1);
+    h->mode = static_cast<int32_t>((word >> 6) & 3);
+    h->mode_ext = static_cast<int32_t>((word >> 4) & 3);
+    h->copyright = static_cast<int32_t>((word >> 3) & 1);
+    h->original = static_cast<int32_t>((word >> 2) & 1);
+    h->emphasis = static_cast<int32_t>(word & 3);
+    h->stereo = h->mode == 3 ? 1 : 2;
+}
+
+bool HasReservedFields(uint32_t word) {
+    return (word & 0x00060000) == 0 || (word & 0x0000F000) == 0x0000F000 ||
+           (word & 0x00000C00) == 0x00000C00;
+}
+
+// Body bytes after the 4 header bytes; fields must hold a layer 1..3, a
+// bitrate index 0..14 and a rate index that exists.
+int32_t BodyLength(const FrameHeader& h) {
+    int32_t bitrate = kBitrates[h.lsf][h.layer - 1][h.bitrate_index];
+    int32_t rate = kSampleRates[h.sampling_index];
+    switch (h.layer) {
+        case 1:
+            return (bitrate * 12000 / rate + h.padding) * 4 - 4;
+        case 2:
+            return bitrate * 144000 / rate + h.padding - 4;
+        default:
+            return bitrate * 144000 / (rate << h.lsf) + h.padding - 4;
+    }
+}
+
+// The validity test, plus: the body fits its frame buffer.
+bool IsValidHeader(uint32_t word) {
+    if (!HasSync(word) || HasReservedFields(word)) return false;
+    FrameHeader h;
+    DecodeWord(word, &h);
+    return BodyLength(h) <= kMaxBodyBytes;
+}
+
+// Layer II's coded sub-bands, by the allocation table the standard chooses
+// from the rate and the bitrate per channel.
+int32_t LayerTwoSubbandLimit(const FrameHeader& h) {
+    if (h.lsf) return 30;
+    int32_t per_channel = kBitrates[0][1][h.bitrate_index] / h.stereo;
+    int32_t rate = kSampleRates[h.sampling_index];
+    if (per_channel == 0) return 27;
+    if (per_channel <= 48) return rate == 32000 ? 12 : 8;
+    if (per_channel <= 80) return 27;
+    return rate == 48000 ? 27 : 30;
+}
+
+void SetBandLimits(FrameHeader* h) {
+    if (h->layer == 2) {
+        h->sblimit = LayerTwoSubbandLimit(*h);
+    } else {
+        h->sblimit = 32;
+    }
+    if (h->mode == 1) {
+        h->jsbound = h->mode_ext * 4 + 4;
+        if (h->layer == 2 && h->jsbound > h->sblimit) h->jsbound = h->sblimit;
+    } else {
+        h->jsbound = h->layer == 2 ? h->sblimit : 32;
+    }
+}
+
+Step InitialSearch() {
+    Reader& r = g_reader;
+    int counted = 0;
+    while (counted < kSearchLimit) {
+        if (!ShiftIn()) break;
+        if ((r.word & 0xFFFF0000) == 0xFFFF0000) continue;
+        if (IsValidHeader(r.word)) return Step::kAccept;
+        ++counted;
+    }
+    ShowMessageBox(MainWindow(), "This does not look like a valid MPEG Audio File", kSyncCaption,
+                   MB_OK);
+    return Step::kFail;
+}
+
+bool MatchesMasked(uint32_t word, uint32_t header) {
+    return ((word ^ header) & kResyncMask) == 0;
+}
+
+Step ResyncSearch() {
+    Reader& r = g_reader;
+    for (int shifted = 1;; ++shifted) {
+        if (!ShiftIn()) return Step::kFail;
+        if (r.previous_header == 0) return Step::kInitialSearch;
+        if (shifted == kSearchLimit) {
+            ShowMessageBox(MainWindow(), "VEK could not locate a VALID sync in the stream.",
+                           kSyncCaption, MB_OK);
+            return Step::kFail;
+        }
+        if (MatchesMasked(r.word, r.previous_header) || MatchesMasked(r.word, r.first_header))
+            return Step::kAccept;
+    }
+}
+
+Step Accept(FrameHeader* h) {
+    Reader& r = g_reader;
+    uint32_t word = r.word;
+    if (r.first_header == 0) {
+        r.first_header = word;
+        DecodeWord(word, &r.first_fields);
+    }
+    DecodeWord(word, h);
+    // A header read directly only needs its sync bits; one whose fields cannot
+    // describe a frame here is not trusted, and the search starts over.
+    if ((word & 0x0000F000) == 0x0000F000 || (word & 0x00000C00) == 0x00000C00)
+        return Step::kInitialSearch;
+    if (h->layer <= 3 && BodyLength(*h) > kMaxBodyBytes) return Step::kInitialSearch;
+    r.previous_header = word;
+    if (h->bitrate_index == 0) {
+        int answer = ShowMessageBox(MainWindow(), "Invalid Bitrate in stream, Try Resync?",
+                                    "Error In Stream...", MB_YESNO);
+        return answer == IDYES ? Step::kInitialSearch : Step::kFail;
+    }
+    if (h->layer > 3) {
+        std::fputs("Sorry, unknown layer type.\n", stderr);
+        return Step::kFail;
+    }
+    SetBandLimits(h);
+    r.body_length = BodyLength(*h);
+    return Step::kBody;
+}
+
+int ReadBody(FrameHeader* h) {
+    Reader& r = g_reader;
+    r.current ^= 1;
+    uint8_t* buffer = r.buffers[r.current];
+    std::memcpy(buffer + kHeaderOffset, r.window, 4);
+    size_t wanted = static_cast<size_t>(r.body_length);
+    size_t got = ReadInput(buffer + kBodyOffset, wanted);
+    if (got == 0) {
+        r.frame_body[r.current] = 0;
+        return 0;
+    }
+    if (got < wanted) std::memset(buffer + kBodyOffset + got, 0, wanted - got);
+    r.frame_body[r.current] = r.body_length;
+    h->body_length = r.body_length;
+    return 1;
+}
+
+bool ParseTagHeader(const uint8_t* bytes, int64_t* tag_bytes) {
+    if (std::memcmp(bytes, "ID3", 3) != 0 || bytes[3] == 0xFF || bytes[4] == 0xFF) return false;
+    if ((bytes[6] | bytes[7] | bytes[8] | bytes[9]) & 0x80) return false;  // not syncsafe
+    int64_t size = static_cast<int64_t>(bytes[6]) << 21 | bytes[7] << 14 | bytes[8] << 7 | bytes[9];
+    bool footer = (bytes[5] & 0x10) != 0;
+    *tag_bytes = kTagHeaderBytes + size + (footer ? kTagHeaderBytes : 0);
+    return true;
+}
+
+// A file looks at its start directly; a pipe keeps what it read for the
+// search when it is not a tag.
+void SkipLeadingTag() {
+    Reader& r = g_reader;
+    r.tag_checked = true;
+    uint8_t head[kTagHeaderBytes];
+    int64_t tag_bytes = 0;
+    if (r.seekable) {
+        ssize_t n = pread(r.fd, head, sizeof head, 0);
+        if (n == kTagHeaderBytes && ParseTagHeader(head, &tag_bytes)) {
+            r.audio_start = tag_bytes < r.length ? tag_bytes : r.length;
+            SetPosition(r.audio_start);
+        }
+        return;
+    }
+    size_t got = ReadInput(head, sizeof head);
+    if (got == sizeof head && ParseTagHeader(head, &tag_bytes)) {
+        int64_t left = tag_bytes - kTagHeaderBytes;
+        while (left > 0) {
+            size_t chunk = left < static_cast<int64_t>(sizeof r.discard) ? static_cast<size_t>(left)
+                                                                         : sizeof r.discard;
+            size_t n = ReadInput(r.discard, chunk);
+            if (n < chunk) break;
+            left -= static_cast<int64_t>(n);
+        }
+        r.position = 0;
+        return;
+    }
+    std::memcpy(r.pending, head, got);
+    r.pending_count = static_cast<int>(got);
+    r.pending_next = 0;
+    r.position = 0;
+}
+
+void ResetState() {
+    Reader& r = g_reader;
+    r.position = 0;
+    r.audio_start = 0;
+    r.tag_checked = false;
+    r.pending_count = 0;
+    r.pending_next = 0;
+    std::memset(r.window, 0, sizeof r.window);
+    r.word = 0;
+    r.previous_header = 0;
+    r.first_header = 0;
+    r.first_fields = FrameHeader{};
+    r.body_length = 0;
+    std::memset(r.buffers, 0, sizeof r.buffers);
+    r.frame_body[0] = r.frame_body[1] = 0;
+    r.current = 0;
+}
+
+// The first accepted header when there is one.
+const FrameHeader& ArithmeticHeader(const FrameHeader& given) {
+    return g_reader.first_header != 0 ? g_reader.first_fields : given;
+}
+
+}  // namespace
+
+bool IsUrl(const char* path) {
+    if (!path) return false;
+    const char* found = std::strstr(path, "://");
+    return found && found[3] != '\0';
+}
+
+int OpenInput(const char* path) {
+    Reader& r = g_reader;
+    CloseInput();
+    if (!path) return 0;
+    if (IsUrl(path)) {
+        size_t length = std::strlen(path);
+        if (length >= sizeof r.url) return 0;
+        std::memcpy(r.url, path, length + 1);
+        int fd = OpenUrlStream(r.url);
+        if (fd < 0) return 0;
+        r.fd = fd;
+        r.is_url = true;
+        r.seekable = false;
+        r.length = 1;
+    } else {
+        int fd = open(path, O_RDONLY | O_CLOEXEC);
+        if (fd < 0) return 0;
+        struct stat st;
+        if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+            close(fd);
+            return 0;
+        }
+        r.fd = fd;
+        r.is_url = false;
+        r.seekable = S_ISREG(st.st_mode);
+        r.length = r.seekable ? static_cast<int64_t>(st.st_size) : 0;
+        if (r.seekable) posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    }
+    ResetState();
+    // A file is looked at now; a pipe waits for its first read so that opening
+    // never blocks on the network.
+    if (r.seekable) SkipLeadingTag();
+    return 1;
+}
+
+void CloseInput() {
+    Reader& r = g_reader;
+    if (r.fd < 0) return;
+    close(r.fd);
+    r.fd = -1;
+    if (r.is_url) {
+        r.is_url = false;
+        CloseUrlStream();
+    }
+}
+
+int ReadFrame(FrameHeader* header) {
+    Reader& r = g_reader;
+    if (r.fd < 0 || !header) return 0;
+    if (!r.tag_checked) SkipLeadingTag();
+    if (!ReadWindow()) return 0;
+    if (r.word == r.previous_header && r.previous_header != 0) {
+        header->header_change = 0;
+        return ReadBody(header);
+    }
+    header->header_change = 1;
+    Step step = Step::kAccept;
+    if (r.first_header == 0 && !IsValidHeader(r.word)) {
+        step = Step::kInitialSearch;
+    } else if (!HasSync(r.word)) {
+        step = Step::kResyncSearch;
+    }
+    for (;;) {
+        switch (step) {
+            case Step::kInitialSearch:
+                step = InitialSearch();
+                break;
+            case Step::kResyncSearch:
+                step = ResyncSearch();
+                break;
+            case Step::kAccept:
+                step = Accept(header);
+                break;
+            case Step::kBody:
+                return ReadBody(header);
+            case Step::kFail:
+                return 0;
+        }
+    }
+}
+
+void ForgetHeaders() {
+    g_reader.previous_header = 0;
+    g_reader.first_header = 0;
+}
+
+void CurrentFrame(const uint8_t** data, size_t* size) {
+    Reader& r = g_reader;
+    int32_t body = r.frame_body[r.current];
+    *data = r.buffers[r.current] + kHeaderOffset;
+    *size = body > 0 ? static_cast<size_t>(4 + body) : 0;
+}
+
+double BytesPerFrame(const FrameHeader& h) {
+    if (h.layer < 1 || h.layer > 3 || h.bitrate_index < 0 || h.bitrate_index > 14 ||
+        h.sampling_index < 0 || h.sampling_index > 8 || h.lsf < 0 || h.lsf > 1)
+        return 1.0;
+    double bitrate = kBitrates[h.lsf][h.layer - 1][h.bitrate_index];
+    double rate = static_cast<double>(kSampleRates[h.sampling_index] << h.lsf);
+    return bitrate * (h.layer == 1 ? 48000.0 : 144000.0) / rate;
+}
+
+double SecondsPerFrame(const FrameHeader& h) {
+    static constexpr double kSamples[4] = {0, 384, 1152, 1152};
+    if (h.layer < 0 || h.layer > 3 || h.sampling_index < 0 || h.sampling_index > 8 || h.lsf < 0 ||
+        h.lsf > 1)
+        return 0.0;
+    return kSamples[h.layer] / static_cast<double>(kSampleRates[h.sampling_index] << h.lsf);
+}
+
+int32_t TotalFrames(const FrameHeader& header) {
+    Reader& r = g_reader;
+    if (r.is_url) return 0;
+    double per_frame = BytesPerFrame(ArithmeticHeader(header));
+    // A free-format first header has no bitrate: no estimate rather than a
+    // division by zero.
+    if (per_frame <= 0.0) return 0;
+    double frames = static_cast<double>(r.length - r.audio_start) / per_frame;
+    if (frames <= 0.0) return 0;
+    if (frames >= static_cast<double>(INT32_MAX)) return INT32_MAX;
+    return static_cast<int32_t>(frames);
+}
+
+int32_t ElapsedSeconds(const FrameHeader& header) {
+    Reader& r = g_reader;
+    if (r.is_url) return 0;
+    const FrameHeader& h = ArithmeticHeader(header);
+    double per_frame = BytesPerFrame(h);
+    if (per_frame <= 0.0) return 0;
+    double frames = static_cast<double>(r.position - r.audio_start) / per_frame;
+    if (frames <= 0.0) return 0;
+    double seconds = static_cast<double>(static_cast<int64_t>(frames)) * SecondsPerFrame(h);
+    if (seconds >= static_cast<double>(INT32_MAX)) return INT32_MAX;
+    return static_cast<int32_t>(seconds);
+}
+
+int SeekFrame(FrameHeader* header, int32_t n) {
+    Reader& r = g_reader;
+    if (r.fd < 0 || r.is_url || !r.seekable || !header || n < 0 || r.first_header == 0) return 0;
+    // A little past frame n's average position, so that the search finds the
+    // header of a frame at or after n.
+    double offset = (BytesPerFrame(r.first_fields) + 8.0) * n;
+    if (offset >= static_cast<double>(r.length - r.audio_start)) return 0;
+    int64_t resume = r.position;
+    if (!SetPosition(r.audio_start + static_cast<int64_t>(offset))) return 0;
+    uint8_t bytes[4];
+    bool found = ReadInput(bytes, 4) == 4;
+    uint32_t word = found ? BigEndianWord(bytes) : 0;
+    while (found && ((word ^ r.first_header) & kResyncMask) != 0) {
+        uint8_t byte;
+        found = ReadInput(&byte, 1) == 1;
+        word = word << 8 | byte;
+    }
+    // A failed seek leaves play where it was.
+    if (!found) {
+        SetPosition(resume);
+        return 0;
+    }
+    SetPosition(r.position - 4);
+    ReadFrame(header);
+    ReadFrame(header);
+    std::memset(r.buffers, 0, sizeof r.buffers);
+    r.frame_body[0] = r.frame_body[1] = 0;
+    DiscardDecoderState();
+    return 1;
+}
+
+}  // namespace vek

@@ -13,29 +13,38 @@ namespace vek {
 // A text with "://" followed by at least one character is a URL.
 bool IsUrl(const char* path);
 
-// 1 opened, 0 failed (nothing shown here).
+// 1 opened, 0 failed (nothing shown here). A leading ID3v2 tag is skipped
+// before the first header is looked for.
 int OpenInput(const char* path);
 void CloseInput();
 
 // 1: a frame is ready (CurrentFrame) and header is filled; 0: end of input, a
-// read failure, or a sync failure already shown to the user.
+// read failure, or a sync failure already shown to the user. Every accepted
+// header sets its own layer, bitrate, rate and CRC flag, so variable-bitrate
+// streams keep their sync.
 int ReadFrame(FrameHeader* header);
 
 // The next accepted header defines the stream's layer, rate and bitrate again.
 void ForgetHeaders();
 
 // The current frame, header bytes first, then the body (zero-filled when the
-// input ended inside it). Valid until the next ReadFrame.
+// input ended inside it), CRC word included. Valid until the next ReadFrame.
 void CurrentFrame(const uint8_t** data, size_t* size);
 
+// From the header's own fields.
 double BytesPerFrame(const FrameHeader& header);
 double SecondsPerFrame(const FrameHeader& header);
+
+// These three measure with the first accepted header of the stream (header only
+// stands in while none has been accepted) and count from the first frame, after
+// any leading tag.
 // Estimated frame count of the input; 0 for a URL.
 int32_t TotalFrames(const FrameHeader& header);
 // Whole seconds before the current input position; 0 for a URL.
 int32_t ElapsedSeconds(const FrameHeader& header);
 // 1 positioned so that the next frames follow frame n (two frames after the
-// header found are skipped); 0 not done (always for a URL).
+// header found are skipped, the decoder's reservoir is emptied); 0 not done
+// (always for a URL) and the input stays where it was.
 int SeekFrame(FrameHeader* header, int32_t n);
 
 }  // namespace vek
