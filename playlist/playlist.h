@@ -34,6 +34,11 @@ bool AppendEntry(const char* path);
 // nothing. False only when a name could not be stored.
 bool AddFileByName(const char* name);
 
+// Append the entries of the file, reading nested playlists where they are
+// named. False when a .pls has no usable entry count, when a .m3u cannot be
+// opened, or when the file is already being read further up the nesting; the
+// caller shows "Error Loading Playlist: %s". An entry that does not fit a path
+// field is skipped with an "Error Processing File: %s" box.
 bool LoadPlsPlaylist(const char* name);
 bool LoadM3uPlaylist(const char* name);
 
