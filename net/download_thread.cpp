@@ -163,7 +163,9 @@ CURLcode Transfer(UrlStream* stream) {
 }
 
 std::string FailureText(const UrlStream& stream, CURLcode result) {
-    if (stream.http_error) return stream.status_line;
+    // The server answered, but not with something to play: its status says why.
+    bool answered_otherwise = result == CURLE_OK && !stream.status_line.empty();
+    if (stream.http_error || answered_otherwise) return stream.status_line;
     if (stream.error_text[0]) return stream.error_text;
     return curl_easy_strerror(result);
 }

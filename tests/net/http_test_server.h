@@ -1,0 +1,97 @@
+// A small HTTP/1.1 server for tests: it listens on 127.0.0.1 on a port the
+// system picks, serves scripted replies from memory (status, extra headers,
+// pacing, an early close or a silence) and records every request. Each
+// connection gets one reply and is then closed.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace vek::test {
+
+inline constexpr size_t kWholeBody = SIZE_MAX;
+
+struct HttpReply {
+    int status = 200;
+    std::string reason = "OK";
+    std::vector<std::string> headers;  // extra lines without CR LF, e.g. "Location: /x"
+    std::string body;
+    bool send_length = true;             // a Content-Length header for the whole body
+    size_t piece_bytes = 0;              // body sent in pieces of this size (0: all at once)
+    int piece_delay_ms = 0;              // pause before each piece
+    size_t send_limit = kWholeBody;      // body bytes sent before the server stops sending
+    bool silent_at_limit = false;        // at the limit: false closes the connection,
+                                         // true keeps it open without a word
+    bool silent_before_headers = false;  // answer nothing at all, keep the connection
+
+    static HttpReply Bytes(std::string body);
+    static HttpReply Status(int status, std::string reason);
+    static HttpReply Redirect(std::string location, int status = 302);
+};
+
+struct HttpRequest {
+    std::string method;
+    std::string target;
+    std::string version;
+    std::vector<std::pair<std::string, std::string>> headers;  // in arrival order
+    // Value of the first header of that name (any case); empty when none.
+    std::string Header(const std::string& name) const;
+    size_t HeaderCount(const std::string& name) const;
+};
+
+class HttpTestServer {
+  public:
+    HttpTestServer();  // listening when constructed; port() is 0 if that failed
+    ~HttpTestServer();
+    HttpTestServer(const HttpTestServer&) = delete;
+    HttpTestServer& operator=(const HttpTestServer&) = delete;
+
+    int port() const { return port_; }
+    std::string Url(const std::string& target) const;  // target begins with '/'
+
+    // What a request for target gets; any other target gets 404 Not Found.
+    void Serve(const std::string& target, HttpReply reply);
+
+    std::vector<HttpRequest> Requests();
+    size_t BodyBytesSent() const { return body_bytes_sent_.load(); }
+    int OpenConnections() const { return open_connections_.load(); }
+    // Waits until every connection has ended (the client left or the reply was
+    // done); false if some are still open after timeout_ms.
+    bool WaitForConnectionsToEnd(int timeout_ms);
+
+    // Ends every connection and the listener. Also done by the destructor.
+    void Stop();
+
+  private:
+    void AcceptLoop();
+    void HandleConnection(int fd);
+    bool ReadRequest(int fd, HttpRequest* request);
+    bool SendAll(int fd, const char* data, size_t size);
+    bool Pause(int ms);
+    void StayUntilClientLeaves(int fd);
+
+    int listen_fd_ = -1;
+    int port_ = 0;
+    std::atomic<bool> stopping_{false};
+    std::atomic<size_t> body_bytes_sent_{0};
+    std::atomic<int> open_connections_{0};
+    std::thread acceptor_;
+
+    std::mutex mutex_;  // guards everything below
+    std::condition_variable changed_;
+    std::map<std::string, HttpReply> replies_;
+    std::vector<HttpRequest> requests_;
+    std::vector<std::thread> handlers_;
+};
+
+// A port on 127.0.0.1 that nobody listens on: bound, then let go.
+int UnusedLocalPort();
+
+}  // namespace vek::test

@@ -1,0 +1,64 @@
+#include "net/save_file.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "platform/limits.h"
+#include "tests/support/test_support.h"
+
+namespace vek {
+namespace {
+
+TEST(SavePath, NamedAfterTheLastSlashInTheDirectory) {
+    std::string path;
+    ASSERT_TRUE(BuildSavePath("http://host/music/song.mp3", "/down", &path));
+    EXPECT_EQ(path, "/down/song.mp3");
+}
+
+TEST(SavePath, DirectoryWithTrailingSlashGivesTheSamePath) {
+    std::string path;
+    ASSERT_TRUE(BuildSavePath("http://host/music/song.mp3", "/down/", &path));
+    EXPECT_EQ(path, "/down/song.mp3");
+}
+
+TEST(SavePath, EmptyDirectoryMeansTheCurrentDirectory) {
+    std::string path;
+    ASSERT_TRUE(BuildSavePath("http://host/music/song.mp3", "", &path));
+    EXPECT_EQ(path, "song.mp3");
+}
+
+TEST(SavePath, QueryStaysPartOfTheName) {
+    std::string path;
+    ASSERT_TRUE(BuildSavePath("http://host/a/b.mp3?x=1", "/d", &path));
+    EXPECT_EQ(path, "/d/b.mp3?x=1");
+}
+
+TEST(SavePath, UrlEndingInSlashGivesNoName) {
+    std::string path;
+    ASSERT_TRUE(BuildSavePath("http://host/music/", "/down", &path));
+    EXPECT_EQ(path, "/down/");
+    EXPECT_EQ(CreateSaveFile(path), -1);
+    EXPECT_EQ(CreateSaveFile(""), -1);
+}
+
+TEST(SavePath, TooLongIsRefusedNotCut) {
+    std::string path = "untouched";
+    std::string dir(kPathField - 5, 'd');
+    EXPECT_FALSE(BuildSavePath("http://host/song.mp3", "/" + dir, &path));
+    EXPECT_EQ(path, "untouched");
+}
+
+TEST(SaveFile, ReplacesAnExistingFile) {
+    test::TempDir dir;
+    std::string path = dir.File("song.mp3");
+    ASSERT_TRUE(test::WriteFileText(path, "an older and much longer content"));
+    int fd = CreateSaveFile(path);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(write(fd, "new", 3), 3);
+    close(fd);
+    auto bytes = test::ReadFileBytes(path);
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "new");
+}
+
+}  // namespace
+}  // namespace vek

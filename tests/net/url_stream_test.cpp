@@ -1,0 +1,551 @@
+// URL streams end to end at the network level: a server of our own on
+// 127.0.0.1, the stream opened as the stream reader opens it, the pipe read
+// until its end and compared with what was served.
+#include "net/url_stream.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <mutex>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "settings/settings.h"
+#include "tests/net/http_test_server.h"
+#include "tests/support/test_support.h"
+
+namespace vek {
+namespace {
+
+using test::HttpReply;
+using test::HttpTestServer;
+using Clock = std::chrono::steady_clock;
+
+constexpr char kInternetCaption[] = "VEK Internet Error Message...";
+constexpr char kSaveFailedText[] = "URL Save file could NOT be created,\nData will NOT be saved...";
+
+std::string Body(size_t size, unsigned seed = 1) {
+    std::mt19937 random(seed);
+    std::string body(size, '\0');
+    for (char& byte : body) byte = static_cast<char>(random() & 0xFF);
+    return body;
+}
+
+// Reads like the stream reader: until the writer closes its end.
+std::string ReadToEnd(int fd) {
+    std::string data;
+    char buffer[4096];
+    for (;;) {
+        ssize_t got = read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return data;
+        data.append(buffer, static_cast<size_t>(got));
+    }
+}
+
+std::string ReadExactly(int fd, size_t size) {
+    std::string data;
+    char buffer[4096];
+    while (data.size() < size) {
+        ssize_t got = read(fd, buffer, std::min(sizeof buffer, size - data.size()));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
+        data.append(buffer, static_cast<size_t>(got));
+    }
+    return data;
+}
+
+std::string FileText(const std::string& path) {
+    auto bytes = test::ReadFileBytes(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+size_t FilesIn(const std::string& path) {
+    size_t count = 0;
+    DIR* dir = opendir(path.c_str());
+    if (!dir) return 0;
+    while (dirent* entry = readdir(dir)) {
+        std::string name = entry->d_name;
+        count += name != "." && name != "..";
+    }
+    closedir(dir);
+    return count;
+}
+
+int OpenDescriptors() {
+    return static_cast<int>(FilesIn("/proc/self/fd")) - 1;
+}  // minus the listing's own
+
+// Closes a stream as the stream reader does: its read end first, then the rest.
+// Returns how long that took.
+std::chrono::milliseconds CloseStream(int fd) {
+    auto start = Clock::now();
+    close(fd);
+    CloseUrlStream();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
+}
+
+class UrlStreamTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_NE(server.port(), 0);
+        gSettings.DownloadOption = 0;
+        gSettings.InternetDLDir.Set(save_dir.path().c_str());
+    }
+    void TearDown() override { ResetSettingsToDefaults(); }
+
+    std::vector<test::Box> InternetErrors() {
+        std::vector<test::Box> found;
+        for (const test::Box& box : desktop.Boxes()) {
+            if (box.caption == kInternetCaption) found.push_back(box);
+        }
+        return found;
+    }
+
+    // Opens a URL that must fail and returns the one box shown for it.
+    test::Box OpenMustFail(const std::string& url) {
+        size_t before = desktop.Boxes().size();
+        EXPECT_EQ(OpenUrlStream(url.c_str()), -1) << url;
+        auto boxes = desktop.Boxes();
+        EXPECT_EQ(boxes.size(), before + 1) << url;
+        if (boxes.size() <= before) return {};
+        const test::Box& box = boxes.back();
+        EXPECT_EQ(box.caption, kInternetCaption);
+        EXPECT_EQ(box.style & MB_TYPEMASK, MB_OK);
+        std::printf("[ box    ] %s\n", box.text.c_str());
+        return box;
+    }
+
+    test::RecordingDesktop desktop;
+    test::TempDir save_dir;
+    HttpTestServer server;
+};
+
+TEST_F(UrlStreamTest, StreamsTheServedBytes) {
+    std::string body = Body(300000);
+    server.Serve("/music/clip.mp3", HttpReply::Bytes(body));
+    std::string url = server.Url("/music/clip.mp3");
+    int fd = OpenUrlStream(url.c_str());
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(fcntl(fd, F_GETPIPE_SZ), 65536);
+    std::string got = ReadToEnd(fd);
+    CloseStream(fd);
+    EXPECT_EQ(got.size(), body.size());
+    EXPECT_TRUE(got == body);
+    EXPECT_TRUE(desktop.Boxes().empty());
+    EXPECT_EQ(FilesIn(save_dir.path()), 0u);  // DownloadOption 0 saves nothing
+}
+
+TEST_F(UrlStreamTest, RequestCarriesAgentAndAcceptHeader) {
+    server.Serve("/a.mp3", HttpReply::Bytes("x"));
+    int fd = OpenUrlStream(server.Url("/a.mp3").c_str());
+    ASSERT_GE(fd, 0);
+    ReadToEnd(fd);
+    CloseStream(fd);
+    auto requests = server.Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].method, "GET");
+    EXPECT_EQ(requests[0].target, "/a.mp3");
+    EXPECT_EQ(requests[0].Header("User-Agent"), "VekMP3 v0.90");
+    EXPECT_EQ(requests[0].Header("Accept"), "audio/x-mpeg, audio/x-mpegurl, */*");
+    EXPECT_EQ(requests[0].HeaderCount("Accept"), 1u);
+}
+
+TEST_F(UrlStreamTest, ConnectsDirectlyWhateverTheProxyEnvironmentSays) {
+    std::string proxy = "http://127.0.0.1:" + std::to_string(test::UnusedLocalPort());
+    setenv("http_proxy", proxy.c_str(), 1);
+    setenv("ALL_PROXY", proxy.c_str(), 1);
+    server.Serve("/a.mp3", HttpReply::Bytes("direct"));
+    int fd = OpenUrlStream(server.Url("/a.mp3").c_str());
+    unsetenv("http_proxy");
+    unsetenv("ALL_PROXY");
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(ReadToEnd(fd), "direct");
+    CloseStream(fd);
+}
+
+TEST_F(UrlStreamTest, BodyWithoutLengthEndsWhenTheServerCloses) {
+    std::string body = Body(70000, 2);
+    HttpReply reply = HttpReply::Bytes(body);
+    reply.send_length = false;
+    server.Serve("/live", reply);
+    int fd = OpenUrlStream(server.Url("/live").c_str());
+    ASSERT_GE(fd, 0);
+    EXPECT_TRUE(ReadToEnd(fd) == body);
+    CloseStream(fd);
+    EXPECT_TRUE(desktop.Boxes().empty());
+}
+
+TEST_F(UrlStreamTest, EmptyBodyGivesAnImmediateEnd) {
+    server.Serve("/empty.mp3", HttpReply::Bytes(""));
+    int fd = OpenUrlStream(server.Url("/empty.mp3").c_str());
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(ReadToEnd(fd), "");
+    CloseStream(fd);
+    EXPECT_TRUE(desktop.Boxes().empty());
+}
+
+TEST_F(UrlStreamTest, ServerClosingEarlyEndsTheStreamNormally) {
+    std::string body = Body(50000, 3);
+    HttpReply reply = HttpReply::Bytes(body);
+    reply.send_limit = 20000;  // promises 50000, closes after 20000
+    server.Serve("/cut.mp3", reply);
+    gSettings.DownloadOption = 1;
+    int fd = OpenUrlStream(server.Url("/cut.mp3").c_str());
+    ASSERT_GE(fd, 0);
+    std::string got = ReadToEnd(fd);
+    CloseStream(fd);
+    EXPECT_TRUE(got == body.substr(0, 20000));
+    EXPECT_TRUE(FileText(save_dir.File("cut.mp3")) == got);
+    EXPECT_TRUE(desktop.Boxes().empty());
+}
+
+TEST_F(UrlStreamTest, SaveFileHoldsTheServedBytes) {
+    std::string body = Body(200000, 4);
+    server.Serve("/music/song.mp3", HttpReply::Bytes(body));
+    gSettings.DownloadOption = 1;
+    int fd = OpenUrlStream(server.Url("/music/song.mp3").c_str());
+    ASSERT_GE(fd, 0);
+    EXPECT_TRUE(ReadToEnd(fd) == body);
+    CloseStream(fd);
+    EXPECT_TRUE(FileText(save_dir.File("song.mp3")) == body);
+    EXPECT_EQ(FilesIn(save_dir.path()), 1u);
+    EXPECT_TRUE(desktop.Boxes().empty());
+}
+
+TEST_F(UrlStreamTest, SaveDirectoryWithTrailingSlashAndAnOlderFile) {
+    std::string body = Body(5000, 5);
+    server.Serve("/music/song.mp3", HttpReply::Bytes(body));
+    ASSERT_TRUE(test::WriteFileText(save_dir.File("song.mp3"), Body(9000, 6)));
+    gSettings.DownloadOption = 1;
+    gSettings.InternetDLDir.Set((save_dir.path() + "/").c_str());
+    int fd = OpenUrlStream(server.Url("/music/song.mp3").c_str());
+    ASSERT_GE(fd, 0);
+    ReadToEnd(fd);
+    CloseStream(fd);
+    EXPECT_TRUE(FileText(save_dir.File("song.mp3")) == body);  // replaced, not appended
+}
+
+TEST_F(UrlStreamTest, SaveFileInSmallSlowPieces) {
+    std::string body = Body(12000, 7);
+    HttpReply reply = HttpReply::Bytes(body);
+    reply.piece_bytes = 97;
+    reply.piece_delay_ms = 2;
+    server.Serve("/slow.mp3", reply);
+    gSettings.DownloadOption = 1;
+    int fd = OpenUrlStream(server.Url("/slow.mp3").c_str());
+    ASSERT_GE(fd, 0);
+    EXPECT_TRUE(ReadToEnd(fd) == body);
+    CloseStream(fd);
+    EXPECT_TRUE(FileText(save_dir.File("slow.mp3")) == body);
+}
+
+TEST_F(UrlStreamTest, EmptyDownloadDirectorySavesIntoTheCurrentDirectory) {
+    char previous[4096];
+    ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
+    ASSERT_EQ(chdir(save_dir.path().c_str()), 0);
+    server.Serve("/here.mp3", HttpReply::Bytes("saved here"));
+    gSettings.DownloadOption = 1;
+    gSettings.InternetDLDir.Set("");
+    int fd = OpenUrlStream(server.Url("/here.mp3").c_str());
+    if (fd >= 0) {
+        ReadToEnd(fd);
+        CloseStream(fd);
+    }
+    ASSERT_EQ(chdir(previous), 0);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(FileText(save_dir.File("here.mp3")), "saved here");
+}
+
+TEST_F(UrlStreamTest, OptionsZeroAndTwoCreateNoFile) {
+    server.Serve("/song.mp3", HttpReply::Bytes(Body(10000, 8)));
+    for (int option : {0, 2}) {
+        gSettings.DownloadOption = option;
+        int fd = OpenUrlStream(server.Url("/song.mp3").c_str());
+        ASSERT_GE(fd, 0);
+        EXPECT_EQ(ReadToEnd(fd).size(), 10000u);
+        CloseStream(fd);
+        EXPECT_EQ(FilesIn(save_dir.path()), 0u) << "DownloadOption " << option;
+    }
+    EXPECT_TRUE(desktop.Boxes().empty());
+}
+
+TEST_F(UrlStreamTest, UrlEndingInSlashWarnsAndStillStreams) {
+    std::string body = Body(30000, 9);
+    server.Serve("/radio/", HttpReply::Bytes(body));
+    gSettings.DownloadOption = 1;
+    int fd = OpenUrlStream(server.Url("/radio/").c_str());
+    ASSERT_GE(fd, 0);
+    EXPECT_TRUE(ReadToEnd(fd) == body);
+    CloseStream(fd);
+    auto boxes = desktop.Boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].caption, "ERROR!");
+    EXPECT_EQ(boxes[0].text, kSaveFailedText);
+    EXPECT_EQ(boxes[0].style & MB_ICONWARNING, MB_ICONWARNING);
+    EXPECT_EQ(FilesIn(save_dir.path()), 0u);
+}
+
+TEST_F(UrlStreamTest, UnwritableSaveDirectoryWarnsAndStillStreams) {
+    server.Serve("/song.mp3", HttpReply::Bytes("still plays"));
+    gSettings.DownloadOption = 1;
+    gSettings.InternetDLDir.Set(save_dir.File("missing/dir").c_str());
+    int fd = OpenUrlStream(server.Url("/song.mp3").c_str());
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(ReadToEnd(fd), "still plays");
+    CloseStream(fd);
+    ASSERT_EQ(desktop.Count("ERROR!"), 1u);
+}
+
+TEST_F(UrlStreamTest, FollowsHttpRedirectsAndSavesUnderTheNameAsked) {
+    std::string body = Body(4000, 10);
+    server.Serve("/old.mp3", HttpReply::Redirect("/new/real.mp3", 301));
+    server.Serve("/new/real.mp3", HttpReply::Bytes(body));
+    gSettings.DownloadOption = 1;
+    int fd = OpenUrlStream(server.Url("/old.mp3").c_str());
+    ASSERT_GE(fd, 0);
+    EXPECT_TRUE(ReadToEnd(fd) == body);
+    CloseStream(fd);
+    EXPECT_TRUE(FileText(save_dir.File("old.mp3")) == body);
+    EXPECT_EQ(server.Requests().size(), 2u);
+}
+
+TEST_F(UrlStreamTest, FiveRedirectsAreFollowedSixAreNot) {
+    for (int i = 0; i < 6; ++i) {
+        server.Serve("/r" + std::to_string(i), HttpReply::Redirect("/r" + std::to_string(i + 1)));
+    }
+    server.Serve("/r6", HttpReply::Bytes("end of the chain"));
+    int fd = OpenUrlStream(server.Url("/r1").c_str());  // five hops to /r6
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(ReadToEnd(fd), "end of the chain");
+    CloseStream(fd);
+    EXPECT_TRUE(desktop.Boxes().empty());
+
+    test::Box box = OpenMustFail(server.Url("/r0"));  // six hops
+    EXPECT_NE(box.text.find("redirect"), std::string::npos) << box.text;
+}
+
+TEST_F(UrlStreamTest, NotFoundFailsTheOpenWithTheStatusLine) {
+    gSettings.DownloadOption = 1;
+    test::Box box = OpenMustFail(server.Url("/nothing.mp3"));
+    EXPECT_EQ(box.text, "HTTP/1.1 404 Not Found");
+    EXPECT_EQ(FilesIn(save_dir.path()), 0u);  // nothing to save from a failed open
+}
+
+TEST_F(UrlStreamTest, ServerErrorFailsTheOpen) {
+    server.Serve("/broken.mp3", HttpReply::Status(500, "Internal Server Error"));
+    test::Box box = OpenMustFail(server.Url("/broken.mp3"));
+    EXPECT_EQ(box.text, "HTTP/1.1 500 Internal Server Error");
+}
+
+TEST_F(UrlStreamTest, RedirectWithoutAPlaceToGoFailsWithItsStatusLine) {
+    server.Serve("/nowhere.mp3", HttpReply::Status(302, "Found"));
+    test::Box box = OpenMustFail(server.Url("/nowhere.mp3"));
+    EXPECT_EQ(box.text, "HTTP/1.1 302 Found");
+}
+
+TEST_F(UrlStreamTest, RefusedConnectionFailsTheOpen) {
+    int port = test::UnusedLocalPort();
+    ASSERT_NE(port, 0);
+    test::Box box = OpenMustFail("http://127.0.0.1:" + std::to_string(port) + "/clip.mp3");
+    EXPECT_NE(box.text.find(std::to_string(port)), std::string::npos) << box.text;
+}
+
+TEST_F(UrlStreamTest, RedirectToALocalFileFailsTheOpen) {
+    server.Serve("/trap.mp3", HttpReply::Redirect("file:///etc/passwd"));
+    test::Box box = OpenMustFail(server.Url("/trap.mp3"));
+    EXPECT_NE(box.text.find("file"), std::string::npos) << box.text;
+    EXPECT_EQ(server.Requests().size(), 1u);
+}
+
+TEST_F(UrlStreamTest, OnlyHttpAndHttpsAreSpoken) {
+    std::string port = std::to_string(server.port());
+    OpenMustFail("file:///etc/passwd");
+    EXPECT_EQ(InternetErrors().size(), 1u);
+    OpenMustFail("ftp://127.0.0.1:" + port + "/clip.mp3");
+    EXPECT_EQ(InternetErrors().size(), 2u);
+    OpenMustFail("gopher://127.0.0.1:" + port + "/clip.mp3");
+    EXPECT_EQ(InternetErrors().size(), 3u);
+    EXPECT_TRUE(server.Requests().empty());
+}
+
+TEST_F(UrlStreamTest, MalformedUrlFailsTheOpen) {
+    test::Box box = OpenMustFail("http://");
+    EXPECT_FALSE(box.text.empty());
+}
+
+TEST_F(UrlStreamTest, MissingPipeFailsTheOpen) {
+    // Leave no descriptor free, so that the pipe cannot be made.
+    rlimit old_limit{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &old_limit), 0);
+    rlimit tight = old_limit;
+    tight.rlim_cur = static_cast<rlim_t>(OpenDescriptors() + 8);
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &tight), 0);
+    std::vector<int> fillers;
+    for (int fd; (fd = dup(0)) >= 0;) fillers.push_back(fd);
+
+    int result = OpenUrlStream(server.Url("/clip.mp3").c_str());
+
+    for (int fd : fillers) close(fd);
+    setrlimit(RLIMIT_NOFILE, &old_limit);
+    EXPECT_EQ(result, -1);
+    auto boxes = desktop.Boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].caption, kInternetCaption);
+    EXPECT_EQ(boxes[0].text, "Cannot Create Download Buffer...");
+    EXPECT_TRUE(server.Requests().empty());
+}
+
+TEST_F(UrlStreamTest, NoDescriptorIsLeftBehind) {
+    server.Serve("/a.mp3", HttpReply::Bytes(Body(100000, 11)));
+    auto cycle = [&] {
+        int fd = OpenUrlStream(server.Url("/a.mp3").c_str());
+        ASSERT_GE(fd, 0);
+        ReadExactly(fd, 1000);
+        CloseStream(fd);
+        EXPECT_EQ(OpenUrlStream(server.Url("/missing.mp3").c_str()), -1);
+        ASSERT_TRUE(server.WaitForConnectionsToEnd(2000));
+    };
+    cycle();  // the library's one-time set-up may keep descriptors of its own
+    int before = OpenDescriptors();
+    for (int i = 0; i < 3; ++i) cycle();
+    EXPECT_EQ(OpenDescriptors(), before);
+}
+
+TEST_F(UrlStreamTest, StopWhileThePipeIsFullEndsPromptly) {
+    std::string body = Body(1 << 20, 12);
+    server.Serve("/big.mp3", HttpReply::Bytes(body));
+    int fd = OpenUrlStream(server.Url("/big.mp3").c_str());
+    ASSERT_GE(fd, 0);
+    // Wait until the download thread has filled the pipe and blocks on it. The
+    // pipe counts in pages, so a piece may not fit although a little room is left.
+    int queued = 0;
+    for (auto deadline = Clock::now() + std::chrono::seconds(5); Clock::now() < deadline;) {
+        ioctl(fd, FIONREAD, &queued);
+        if (queued > 65536 - 2048) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ASSERT_GT(queued, 65536 - 2048);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    int still_queued = 0;
+    ioctl(fd, FIONREAD, &still_queued);
+    ASSERT_EQ(still_queued, queued);
+    auto took = CloseStream(fd);
+    std::printf("[ figure ] stop with a full pipe took %lld ms\n",
+                static_cast<long long>(took.count()));
+    EXPECT_LT(took.count(), 1000);
+    // The connection was let go as well, so the thread really ended.
+    EXPECT_TRUE(server.WaitForConnectionsToEnd(1000));
+}
+
+TEST_F(UrlStreamTest, StopWhileTheServerIsSilentEndsPromptly) {
+    std::string body = Body(100000, 13);
+    HttpReply reply = HttpReply::Bytes(body);
+    reply.send_limit = 10000;
+    reply.silent_at_limit = true;
+    server.Serve("/quiet.mp3", reply);
+    gSettings.DownloadOption = 1;
+    int fd = OpenUrlStream(server.Url("/quiet.mp3").c_str());
+    ASSERT_GE(fd, 0);
+    EXPECT_TRUE(ReadExactly(fd, 10000) == body.substr(0, 10000));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));  // the thread waits on the network
+    auto took = CloseStream(fd);
+    std::printf("[ figure ] stop with a silent server took %lld ms\n",
+                static_cast<long long>(took.count()));
+    // Well below the network wait's own period: the stop wakes the thread.
+    EXPECT_LT(took.count(), 900);
+    EXPECT_TRUE(server.WaitForConnectionsToEnd(1000));
+    // A stream stopped early leaves the bytes received so far.
+    EXPECT_TRUE(FileText(save_dir.File("quiet.mp3")) == body.substr(0, 10000));
+}
+
+TEST_F(UrlStreamTest, StopBeforeReadingKeepsWhatArrivedInTheSaveFile) {
+    std::string body = Body(200000, 14);
+    HttpReply reply = HttpReply::Bytes(body);
+    reply.piece_bytes = 1000;
+    reply.piece_delay_ms = 5;
+    server.Serve("/part.mp3", reply);
+    gSettings.DownloadOption = 1;
+    int fd = OpenUrlStream(server.Url("/part.mp3").c_str());
+    ASSERT_GE(fd, 0);
+    EXPECT_TRUE(ReadExactly(fd, 5000) == body.substr(0, 5000));
+    CloseStream(fd);
+    std::string saved = FileText(save_dir.File("part.mp3"));
+    EXPECT_GE(saved.size(), 5000u);
+    EXPECT_LT(saved.size(), body.size());
+    EXPECT_TRUE(saved == body.substr(0, saved.size()));
+}
+
+// A save warning nobody answers holds the download thread past the bound; the
+// thread is then given up on and must release everything itself when it ends.
+std::mutex g_box_mutex;
+std::condition_variable g_box_changed;
+bool g_box_shown = false;     // guarded by g_box_mutex
+bool g_box_answered = false;  // guarded by g_box_mutex
+
+int BoxThatWaitsForAnAnswer(Window*, const char*, const char*, unsigned) {
+    std::unique_lock<std::mutex> lock(g_box_mutex);
+    g_box_shown = true;
+    g_box_changed.notify_all();
+    g_box_changed.wait(lock, [] { return g_box_answered; });
+    return IDOK;
+}
+
+TEST_F(UrlStreamTest, ThreadGivenUpOnReleasesEverythingWhenItEnds) {
+    server.Serve("/warm.mp3", HttpReply::Bytes("x"));
+    int warm = OpenUrlStream(server.Url("/warm.mp3").c_str());
+    ASSERT_GE(warm, 0);
+    ReadToEnd(warm);
+    CloseStream(warm);
+    ASSERT_TRUE(server.WaitForConnectionsToEnd(2000));
+    int before = OpenDescriptors();
+
+    SetDesktopHooks(DesktopHooks{BoxThatWaitsForAnAnswer, nullptr});
+    HttpReply reply = HttpReply::Bytes(Body(200000, 15));
+    reply.send_limit = 50000;  // then silence, with the connection kept open
+    reply.silent_at_limit = true;
+    server.Serve("/radio/", reply);
+    gSettings.DownloadOption = 1;
+    int fd = OpenUrlStream(server.Url("/radio/").c_str());
+    ASSERT_GE(fd, 0);
+    {
+        std::unique_lock<std::mutex> lock(g_box_mutex);
+        ASSERT_TRUE(
+            g_box_changed.wait_for(lock, std::chrono::seconds(5), [] { return g_box_shown; }));
+    }
+    auto took = CloseStream(fd);
+    EXPECT_GE(took.count(), 1900);  // waited the whole bound, then gave up
+    EXPECT_LT(took.count(), 3000);
+    EXPECT_EQ(server.OpenConnections(), 1);  // the abandoned thread still holds it
+
+    {
+        std::lock_guard<std::mutex> lock(g_box_mutex);
+        g_box_answered = true;
+    }
+    g_box_changed.notify_all();
+    // Answered, the thread sees the quit it was sent and lets go of everything.
+    EXPECT_TRUE(server.WaitForConnectionsToEnd(2000));
+    for (auto deadline = Clock::now() + std::chrono::seconds(2);
+         OpenDescriptors() != before && Clock::now() < deadline;) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_EQ(OpenDescriptors(), before);
+}
+
+TEST_F(UrlStreamTest, CloseWithoutAStreamDoesNothing) {
+    CloseUrlStream();
+    CloseUrlStream();
+    EXPECT_TRUE(desktop.Boxes().empty());
+}
+
+}  // namespace
+}  // namespace vek
