@@ -190,6 +190,7 @@ int DecodeFrame(FrameHeader* header, PcmChunk* chunk) {
         Restart();
         return 0;
     }
+    bool produced = false;
     for (int round = 0; round < kMaxDecodeRounds; ++round) {
         off_t number = 0;
         unsigned char* audio = nullptr;
@@ -206,7 +207,16 @@ int DecodeFrame(FrameHeader* header, PcmChunk* chunk) {
             Restart();
             return 0;
         }
-        if (bytes > 0 && audio) AppendSamples(audio, bytes, *header, chunk);
+        if (bytes > 0 && audio) {
+            AppendSamples(audio, bytes, *header, chunk);
+            produced = true;
+        }
+    }
+    // A whole frame went in; a frame that gave nothing was not taken as one
+    // (it would only be decoded together with the next frame's bytes).
+    if (!produced) {
+        Restart();
+        return 0;
     }
     return 1;
 }
