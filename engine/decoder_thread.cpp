@@ -1,2 +1,345 @@
-// Being written.
 #include "engine/decoder_thread.h"
+
+#include <time.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <new>
+
+#include "engine/decoder.h"
+#include "engine/pcm_chunk.h"
+#include "engine/stream_reader.h"
+#include "output/output_system.h"
+#include "platform/desktop_hooks.h"
+#include "platform/limits.h"
+#include "platform/messages.h"
+#include "platform/priority.h"
+#include "settings/settings.h"
+
+namespace vek {
+namespace {
+
+constexpr int kStopBoundMs = 3000;
+constexpr size_t kStackBytes = 16384;
+
+// The path of DTM_PLAY_FILE travels in one shared buffer; the decoder thread
+// copies it on receipt. The lock keeps a late PostPlay from tearing a copy.
+std::mutex g_shared_path_mutex;
+char g_shared_path[kPathField];
+
+// The last percentage posted, one value for the whole process: the first value
+// of a track is posted only when it differs from the last track's last one.
+std::atomic<int> g_last_percent{-1};
+
+WorkerThread g_worker;  // main thread only
+
+// Everything the thread keeps for its life. Only the decoder thread touches it.
+struct DecoderState {
+    Window* main_window = nullptr;
+    char path[kPathField] = {};
+    int output_system = 0;
+    int volume = 0;
+    int priority = 0;
+    int eight_bit_at_start = 0;
+    int open_rate = 0;      // rate the output was last opened with
+    int open_channels = 0;  // its channel count
+    PcmChunk chunk;
+};
+
+// How one play ended.
+enum class PlayEnd { Idle, Quit };
+
+void SleepMs(int ms) {
+    struct timespec ts {
+        ms / 1000, (ms % 1000) * 1000000L
+    };
+    nanosleep(&ts, nullptr);
+}
+
+void ApplyVolume(DecoderState* s, int step) {
+    s->volume = step;
+    Output().SetVolume(step * 4);
+}
+
+// Closes the output at a natural boundary (end of the list, a new rate, width or
+// channel count): the samples still in the chunk are written first and queued
+// audio plays out, so a track ends with its last sample.
+void CloseAtBoundary(DecoderState* s) {
+    FlushPcm(&s->chunk);
+    Output().Close(0);
+}
+
+// A stop or seek throws the chunk away and discards what the output queued.
+void DiscardOutput(DecoderState* s) {
+    Output().Reset();
+    Output().Close(1);
+    s->chunk.fill = 0;
+}
+
+void Seek(DecoderState* s, FrameHeader* header, int percent, int* frame_counter) {
+    // The factor is a single-precision constant used at double precision, so 50
+    // percent of 1000 frames asks for frame 499.
+    int target = static_cast<int>(TotalFrames(*header) * (percent * static_cast<double>(0.01f)));
+    if (!SeekFrame(header, target)) return;
+    DiscardDecoderState();
+    std::memset(s->chunk.data, 0, kPcmWriteBytes);
+    s->chunk.fill = 0;
+    Output().Reset();
+    *frame_counter = target;
+    Output().SetSeconds(ElapsedSeconds(*header));
+}
+
+// Opens or reopens the output for the frame just read. False when it cannot.
+bool EnsureOutput(DecoderState* s, const FrameHeader& header, int channels, int eight_bit) {
+    int rate = kSampleRates[header.sampling_index] >> header.down_sample;
+    if (Output().IsOpen()) {
+        if (rate == s->open_rate && channels == s->open_channels) return true;
+        CloseAtBoundary(s);
+    }
+    if (!Output().Open(rate, channels, gSettings.WinMMOutputDev, kPcmWriteBytes,
+                       gSettings.AudioBufTime, eight_bit))
+        return false;
+    s->open_rate = rate;
+    s->open_channels = channels;
+    ApplyVolume(s, gSettings.EqVolume);
+    return true;
+}
+
+void ShowOpenFailure(const DecoderState& s) {
+    char text[kPathField + 64];
+    std::snprintf(text, sizeof text, "Could not open file: %s", s.path);
+    ShowMessageBox(s.main_window, text, "Decoder Error Message...",
+                   MB_TOPMOST | MB_SETFOREGROUND | MB_ICONERROR);
+}
+
+void ReportPercent(const DecoderState& s, const FrameHeader& header, int frame_counter,
+                   int buffer_count) {
+    int total = TotalFrames(header);
+    int percent = 0;
+    if (total != 0)
+        percent =
+            static_cast<int>(static_cast<float>(frame_counter) / static_cast<float>(total) * 100.0);
+    if (percent == g_last_percent.load(std::memory_order_relaxed)) return;
+    g_last_percent.store(percent, std::memory_order_relaxed);
+    PostWindowMessage(s.main_window, UIM_PROGRESS, 0, percent);
+    if (buffer_count < 1) SleepMs(1);
+}
+
+PlayEnd PlayTrack(DecoderState* s) {
+    FrameHeader header;
+    bool stop = false;
+    int frame_counter = 0;
+
+    int system = gSettings.AudioOutputSystem;
+    if (system != s->output_system) {
+        s->output_system = system;
+        CloseAtBoundary(s);  // the last track ended naturally; let it finish where it was going
+        SelectOutputSystem(system);
+    }
+    if (gSettings.EqVolume != s->volume) ApplyVolume(s, gSettings.EqVolume);
+
+    int channels = gSettings.Channels >= 0 ? 1 : 2;
+    int eight_bit = gSettings.AudioOutput8Bit != 0 ? 1 : 0;
+    if (gSettings.AudioOutput8Bit != s->eight_bit_at_start) CloseAtBoundary(s);
+
+    PrepareDecoder(&header);
+    int buffer_count = Output().GetBufferCount();
+
+    if (!OpenInput(s->path)) {
+        ShowOpenFailure(*s);
+        return PlayEnd::Idle;
+    }
+    Output().SetSeconds(0);
+    SendWindowMessage(s->main_window, UIM_PROGRESS, 0, 0);
+    SendWindowMessage(s->main_window, UIM_PLAY_STARTED, 0, 0);
+    ForgetHeaders();
+    bool first_frame = true;
+
+    for (;;) {
+        Message m;
+        if (PeekMessage(&m) && m.window == nullptr) {
+            if (m.message == WM_QUIT) return PlayEnd::Quit;
+            if (m.message == DTM_STOP) {
+                stop = true;
+                break;
+            }
+            if (m.message == DTM_SEEK) Seek(s, &header, static_cast<int>(m.lparam), &frame_counter);
+            // Anything else arriving during play is dropped.
+        }
+
+        if (!ReadFrame(&header)) break;
+
+        if (first_frame || header.header_change) {
+            if (!EnsureOutput(s, header, channels, eight_bit)) {
+                stop = true;
+                break;
+            }
+            first_frame = false;
+        }
+
+        if (!DecodeFrame(&header, &s->chunk)) {
+            // A frame that does not decode leaves the bit reservoir useless for
+            // the next two; they are read and skipped.
+            if (!ReadFrame(&header) || !ReadFrame(&header)) break;
+        }
+
+        if (buffer_count > 0 && buffer_count - Output().GetFreeBuffers() > buffer_count / 2)
+            SleepMs(1);
+
+        ReportPercent(*s, header, frame_counter, buffer_count);
+
+        if (gSettings.EqVolume != s->volume) ApplyVolume(s, gSettings.EqVolume);
+        if (gSettings.DecoderPriority != s->priority) {
+            s->priority = gSettings.DecoderPriority;
+            SetPriorityLevel(s->priority);
+        }
+        ++frame_counter;
+    }
+
+    CloseInput();
+    if (!stop) {
+        // The output stays open and the chunk keeps its fill, so the next track
+        // continues the same output stream without a gap.
+        SendWindowMessage(s->main_window, UIM_PROGRESS, 0, 100);
+        SendWindowMessage(s->main_window, UIM_TRACK_ENDED, 0, 0);
+    } else {
+        DiscardOutput(s);
+    }
+    return PlayEnd::Idle;
+}
+
+struct StartArgs {
+    Window* main_window;
+    uint8_t* chunk;
+};
+
+int DecoderThreadMain(void* raw) {
+    auto* args = static_cast<StartArgs*>(raw);
+    DecoderState* s = new (std::nothrow) DecoderState;
+    if (!s) {
+        delete[] args->chunk;
+        delete args;
+        return 0;
+    }
+    s->main_window = args->main_window;
+    s->chunk.data = args->chunk;
+    delete args;
+
+    s->priority = gSettings.DecoderPriority;
+    SetPriorityLevel(s->priority);
+    s->output_system = gSettings.AudioOutputSystem;
+    SelectOutputSystem(s->output_system);
+    ApplyVolume(s, gSettings.EqVolume);
+    s->eight_bit_at_start = gSettings.AudioOutput8Bit;
+
+    Message m;
+    bool quit = false;
+    while (!quit && GetMessage(&m)) {
+        if (m.window) continue;
+        switch (m.message) {
+            case DTM_PLAY_FILE: {
+                std::lock_guard<std::mutex> lock(g_shared_path_mutex);
+                const char* text = reinterpret_cast<const char*>(m.lparam);
+                std::strncpy(s->path, text ? text : "", sizeof s->path - 1);
+                s->path[sizeof s->path - 1] = '\0';
+            }
+                [[fallthrough]];
+            case DTM_PLAY:
+                quit = PlayTrack(s) == PlayEnd::Quit;
+                break;
+            case DTM_CLOSE_OUTPUT:
+                if (m.lparam == 0) {
+                    CloseAtBoundary(s);
+                } else {
+                    Output().Close(static_cast<int>(m.lparam));
+                    s->chunk.fill = 0;
+                }
+                break;
+            case DTM_PRIORITY:
+                if (gSettings.DecoderPriority != s->priority) {
+                    s->priority = gSettings.DecoderPriority;
+                    SetPriorityLevel(s->priority);
+                }
+                break;
+            default:
+                break;  // DTM_STOP and DTM_SEEK mean nothing while idle
+        }
+    }
+
+    CloseInput();
+    if (Output().IsOpen()) Output().Close(1);
+    delete[] s->chunk.data;
+    delete s;
+    return 1;
+}
+
+}  // namespace
+
+int StartDecoderThread(Window* main_window) {
+    // The chunk is taken before the thread exists, so a shortage fails the start
+    // instead of leaving a thread that cannot decode.
+    auto* chunk = new (std::nothrow) uint8_t[kPcmChunkBytes];
+    auto* args = new (std::nothrow) StartArgs{main_window, chunk};
+    if (!chunk || !args) {
+        delete[] chunk;
+        delete args;
+        return -1;
+    }
+    g_worker = StartWorkerThread(DecoderThreadMain, args, kStackBytes);
+    if (!g_worker) {
+        delete[] chunk;
+        delete args;
+        return -1;
+    }
+    return static_cast<int>(g_worker.id);
+}
+
+int StopDecoderThreadWithin(int thread_id, int timeout_ms) {
+    PostThreadMessage(static_cast<ThreadId>(thread_id), WM_QUIT, 0, 0);
+    if (g_worker && static_cast<int>(g_worker.id) == thread_id)
+        JoinWorkerThread(&g_worker, timeout_ms, nullptr);
+    return 1;
+}
+
+int StopDecoderThread(int thread_id) {
+    return StopDecoderThreadWithin(thread_id, kStopBoundMs);
+}
+
+int PostPlay(const char* path) {
+    ThreadId thread = g_worker.id;
+    if (!path) {
+        PostThreadMessage(thread, DTM_PLAY, 0, 0);
+        return 1;
+    }
+    size_t length = std::strlen(path);
+    if (length >= kPathField) return 0;  // refused rather than cut: a cut path names another file
+    {
+        std::lock_guard<std::mutex> lock(g_shared_path_mutex);
+        std::memcpy(g_shared_path, path, length + 1);
+    }
+    PostThreadMessage(thread, DTM_PLAY_FILE, 0, reinterpret_cast<intptr_t>(g_shared_path));
+    return 1;
+}
+
+int PostStop(int thread_id) {
+    PostThreadMessage(static_cast<ThreadId>(thread_id), DTM_STOP, 0, 0);
+    return 1;
+}
+
+int PostCloseOutput(int thread_id) {
+    PostThreadMessage(static_cast<ThreadId>(thread_id), DTM_CLOSE_OUTPUT, 0, 0);
+    return 1;
+}
+
+int PostSeek(int percent, int thread_id) {
+    PostThreadMessage(static_cast<ThreadId>(thread_id), DTM_SEEK, 0, percent);
+    return 1;
+}
+
+int DecoderThreadId() {
+    return static_cast<int>(g_worker.id);
+}
+
+}  // namespace vek

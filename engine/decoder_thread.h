@@ -15,6 +15,10 @@ int StartDecoderThread(Window* main_window);
 // its sends; a thread that misses the bound is given up (detached). Returns 1.
 int StopDecoderThread(int thread_id);
 
+// The same with another bound (negative: none). A headless player uses it after
+// its last DTM_CLOSE_OUTPUT, whose drain may take longer than 3 s at low rates.
+int StopDecoderThreadWithin(int thread_id, int timeout_ms);
+
 // Main thread. With a path: copy it into the shared path buffer and post
 // DTM_PLAY_FILE; without (nullptr): post DTM_PLAY. Returns 1.
 int PostPlay(const char* path);

@@ -1,0 +1,331 @@
+// The decoder thread end to end: real files through the real reader, decoder
+// and .wav writer, commanded and answered the way the main window does.
+#include "engine/decoder_thread.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/messages.h"
+#include "playlist/playlist.h"
+#include "settings/settings.h"
+#include "tests/playback/playback_harness.h"
+#include "tests/support/test_support.h"
+
+namespace vek {
+namespace {
+
+using test::DataPath;
+using test::PlaybackHarness;
+using test::ReadWav;
+using test::ReferencePcm;
+using test::WavFile;
+
+const char* const kCbr44 = "made/mpeg1_l3_cbr128_44k.mp3";
+const char* const kVbr44 = "made/mpeg1_l3_vbr_44k.mp3";
+const char* const kCrc48 = "made/mpeg1_l3_crc_48k.mp3";
+
+std::string Pcm(const char* mp3) {
+    std::string name = mp3;
+    return name.substr(0, name.rfind('.')) + ".pcm";
+}
+
+class DecoderThreadTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ResetSettingsToDefaults();
+        gSettings.AudioOutputSystem = 1;  // .wav files, so every sample can be checked
+        ClearPlaylist();
+        desktop_.SetSaveNames({Out(1), Out(2), Out(3)});
+    }
+    void TearDown() override { ClearPlaylist(); }
+
+    std::string Out(int n) const { return dir_.File("out" + std::to_string(n) + ".wav"); }
+    WavFile ReadOut(int n) const {
+        WavFile wav;
+        EXPECT_TRUE(ReadWav(Out(n), &wav)) << Out(n);
+        return wav;
+    }
+    void Queue(std::initializer_list<const char*> names) {
+        for (const char* name : names) ASSERT_TRUE(AddFileByName(DataPath(name).c_str()));
+        ASSERT_TRUE(SelectEntry(0));
+    }
+    static void PlayCurrent() {
+        char path[kPathField];
+        ASSERT_TRUE(GetCurrentPath(path, sizeof path));
+        PostPlay(path);
+    }
+
+    test::ScopedConfigDir config_;
+    test::TempDir dir_;
+    test::RecordingDesktop desktop_;
+};
+
+TEST_F(DecoderThreadTest, TracksAtOneRateGoIntoOneFileWithEverySample) {
+    Queue({kCbr44, kVbr44});
+    PlaybackHarness player;
+    PlayCurrent();
+    ASSERT_TRUE(player.PlayToEnd(20000));
+    ASSERT_TRUE(player.Stop());
+
+    EXPECT_EQ(desktop_.SaveRequests(), 1) << "the output stays open between tracks";
+    WavFile wav = ReadOut(1);
+    EXPECT_EQ(wav.rate, 44100);
+    EXPECT_EQ(wav.channels, 2);
+    EXPECT_EQ(wav.bits, 16);
+    EXPECT_TRUE(wav.data == ReferencePcm({Pcm(kCbr44), Pcm(kVbr44)}))
+        << "got " << wav.data.size() << " bytes";
+    EXPECT_EQ(player.Count(UIM_PLAY_STARTED), 2);
+    EXPECT_EQ(player.Count(UIM_TRACK_ENDED), 2);
+}
+
+TEST_F(DecoderThreadTest, AnotherRateStartsASecondFileAndNeitherLosesItsTail) {
+    Queue({kCbr44, kCrc48});
+    PlaybackHarness player;
+    PlayCurrent();
+    ASSERT_TRUE(player.PlayToEnd(20000));
+    ASSERT_TRUE(player.Stop());
+
+    EXPECT_EQ(desktop_.SaveRequests(), 2);
+    WavFile first = ReadOut(1), second = ReadOut(2);
+    EXPECT_EQ(first.rate, 44100);
+    EXPECT_EQ(second.rate, 48000);
+    EXPECT_TRUE(first.data == ReferencePcm({Pcm(kCbr44)})) << first.data.size();
+    EXPECT_TRUE(second.data == ReferencePcm({Pcm(kCrc48)})) << second.data.size();
+}
+
+TEST_F(DecoderThreadTest, ReportsComeInTheirOrderAndThePercentageNeverRepeats) {
+    Queue({kCbr44});
+    PlaybackHarness player;
+    PlayCurrent();
+    ASSERT_TRUE(player.PlayToEnd(20000));
+    const auto& r = player.reports();
+    ASSERT_GE(r.size(), 4u);
+    EXPECT_EQ(r[0].message, UIM_PROGRESS);
+    EXPECT_EQ(r[0].lparam, 0);
+    EXPECT_EQ(r[1].message, UIM_PLAY_STARTED);
+    EXPECT_EQ(r[r.size() - 2].message, UIM_PROGRESS);
+    EXPECT_EQ(r[r.size() - 2].lparam, 100);
+    EXPECT_EQ(r.back().message, UIM_TRACK_ENDED);
+    // Between the sent 0 and 100, the posted values rise without repeating.
+    for (size_t i = 3; i + 2 < r.size(); ++i) {
+        ASSERT_EQ(r[i].message, UIM_PROGRESS);
+        EXPECT_GT(r[i].lparam, r[i - 1].lparam) << "at " << i;
+    }
+}
+
+// Hooks that run on the decoder thread at a known point: the .wav writer asks
+// for its file name when the first frame of a track has been read.
+struct MidTrack {
+    std::atomic<int> calls{0};
+    std::vector<std::string> names;
+    std::function<void(int call)> act;  // runs on the decoder thread
+};
+MidTrack* g_mid = nullptr;
+
+bool MidTrackChooser(Window*, const char*, const char*, const char*, const char*, char* out,
+                     size_t size) {
+    int call = g_mid->calls++;
+    if (g_mid->act) g_mid->act(call);
+    if (static_cast<size_t>(call) >= g_mid->names.size()) return false;
+    std::snprintf(out, size, "%s", g_mid->names[call].c_str());
+    return true;
+}
+
+int SilentBox(Window*, const char*, const char*, unsigned) {
+    return IDOK;
+}
+
+class MidTrackTest : public DecoderThreadTest {
+  protected:
+    void SetUp() override {
+        DecoderThreadTest::SetUp();
+        mid_.names = {Out(1), Out(2), Out(3)};
+        g_mid = &mid_;
+        SetDesktopHooks(DesktopHooks{SilentBox, MidTrackChooser});
+    }
+    void TearDown() override {
+        SetDesktopHooks(HeadlessDesktopHooks());
+        g_mid = nullptr;
+        DecoderThreadTest::TearDown();
+    }
+    MidTrack mid_;
+};
+
+char g_other_path[kPathField];
+
+TEST_F(MidTrackTest, PlayFileDuringPlayIsDropped) {
+    std::snprintf(g_other_path, sizeof g_other_path, "%s", DataPath(kCrc48).c_str());
+    mid_.act = [](int call) {
+        if (call == 0)
+            PostThreadMessage(CurrentThreadId(), DTM_PLAY_FILE, 0,
+                              reinterpret_cast<intptr_t>(g_other_path));
+    };
+    Queue({kCbr44});
+    PlaybackHarness player;
+    PlayCurrent();
+    ASSERT_TRUE(player.PlayToEnd(20000));
+    ASSERT_TRUE(player.Stop());
+    EXPECT_EQ(player.Count(UIM_PLAY_STARTED), 1);
+    EXPECT_EQ(mid_.calls.load(), 1);
+    EXPECT_TRUE(ReadOut(1).data == ReferencePcm({Pcm(kCbr44)}));
+}
+
+TEST_F(MidTrackTest, StopThenPlayFilePlaysTheNewPathAndKeepsNothingOfTheOld) {
+    std::snprintf(g_other_path, sizeof g_other_path, "%s", DataPath(kCrc48).c_str());
+    mid_.act = [](int call) {
+        if (call != 0) return;
+        PostThreadMessage(CurrentThreadId(), DTM_STOP, 0, 0);
+        PostThreadMessage(CurrentThreadId(), DTM_PLAY_FILE, 0,
+                          reinterpret_cast<intptr_t>(g_other_path));
+    };
+    Queue({kCbr44});
+    PlaybackHarness player;
+    PlayCurrent();
+    ASSERT_TRUE(player.PumpUntil([&] { return player.Count(UIM_TRACK_ENDED) == 1; }, 20000));
+    ASSERT_TRUE(player.Stop());
+    EXPECT_EQ(player.Count(UIM_PLAY_STARTED), 2);
+    EXPECT_EQ(ReadOut(1).data.size(), 0u) << "the stopped track's samples are discarded";
+    EXPECT_TRUE(ReadOut(2).data == ReferencePcm({Pcm(kCrc48)}));
+}
+
+TEST_F(MidTrackTest, SeekToTheMiddleContinuesFromTheMiddle) {
+    mid_.act = [](int call) {
+        if (call == 0) PostThreadMessage(CurrentThreadId(), DTM_SEEK, 0, 50);
+    };
+    Queue({kCbr44});
+    PlaybackHarness player;
+    PlayCurrent();
+    ASSERT_TRUE(player.PlayToEnd(20000));
+    ASSERT_TRUE(player.Stop());
+
+    constexpr size_t kFrameBytes = 1152 * 4;
+    std::vector<uint8_t> reference = ReferencePcm({Pcm(kCbr44)});
+    size_t total_frames = reference.size() / kFrameBytes;
+    WavFile wav = ReadOut(1);
+    size_t frames = wav.data.size() / kFrameBytes;
+    EXPECT_GT(frames, total_frames * 4 / 10);
+    EXPECT_LT(frames, total_frames * 6 / 10);
+    // Apart from the first frames after the jump (empty bit reservoir, fresh
+    // synthesis), what follows is the track's second half, sample for sample.
+    ASSERT_GT(frames, 3u);
+    size_t compare = (frames - 3) * kFrameBytes;
+    EXPECT_TRUE(std::equal(wav.data.end() - static_cast<long>(compare), wav.data.end(),
+                           reference.end() - static_cast<long>(compare)));
+    // Progress jumps to the middle: nothing between the start and 49 is posted.
+    bool saw_middle = false;
+    for (const test::Report& r : player.reports()) {
+        if (r.message != UIM_PROGRESS) continue;
+        if (r.lparam == 49) saw_middle = true;
+        EXPECT_FALSE(r.lparam > 0 && r.lparam < 49) << r.lparam;
+    }
+    EXPECT_TRUE(saw_middle);
+}
+
+TEST_F(MidTrackTest, QuitDuringPlayEndsTheThreadWithoutATrackEnd) {
+    mid_.act = [](int call) {
+        if (call == 0) PostThreadMessage(CurrentThreadId(), WM_QUIT, 0, 0);
+    };
+    Queue({kCbr44});
+    PlaybackHarness player;
+    PlayCurrent();
+    ASSERT_TRUE(player.PumpUntil([&] { return mid_.calls.load() == 1; }, 5000));
+    ASSERT_TRUE(player.Stop(3000));
+    player.PumpUntil([] { return false; }, 50);
+    EXPECT_EQ(player.Count(UIM_PLAY_STARTED), 1);
+    EXPECT_EQ(player.Count(UIM_TRACK_ENDED), 0);
+    WavFile wav = ReadOut(1);  // the file was finished properly
+    EXPECT_EQ(wav.riff_size, 38u + wav.data_size);
+}
+
+TEST_F(DecoderThreadTest, AnUnopenablePathIsReportedAndALaterPlayTriesItAgain) {
+    std::string path = dir_.File("later.mp3");
+    PlaybackHarness player;
+    PostPlay(path.c_str());
+    ASSERT_TRUE(
+        player.PumpUntil([&] { return desktop_.Count("Decoder Error Message...") == 1; }, 5000));
+    std::vector<test::Box> boxes = desktop_.Boxes();
+    EXPECT_EQ(boxes[0].text, "Could not open file: " + path);
+    player.PumpUntil([] { return false; }, 50);
+    EXPECT_TRUE(player.reports().empty()) << "nothing is sent for a failed open";
+
+    std::vector<uint8_t> clip = test::ReadFileBytes(DataPath(kCbr44));
+    ASSERT_TRUE(test::WriteFileBytes(path, clip.data(), clip.size()));
+    PostPlay(nullptr);  // DTM_PLAY: the remembered path again
+    ASSERT_TRUE(player.PumpUntil([&] { return player.Count(UIM_TRACK_ENDED) == 1; }, 20000));
+    EXPECT_EQ(player.Count(UIM_PLAY_STARTED), 1);
+}
+
+TEST_F(DecoderThreadTest, RepeatWithOneEntryPlaysItAgainIntoTheSameOutput) {
+    gSettings.RepeatPlay = 1;
+    Queue({kCbr44});
+    PlaybackHarness player;
+    player.stop_after_track_ends = 3;
+    PlayCurrent();
+    ASSERT_TRUE(player.PlayToEnd(20000));
+    ASSERT_TRUE(player.Stop());
+    EXPECT_EQ(player.Count(UIM_PLAY_STARTED), 3);
+    EXPECT_EQ(desktop_.SaveRequests(), 1);
+    EXPECT_TRUE(ReadOut(1).data == ReferencePcm({Pcm(kCbr44), Pcm(kCbr44), Pcm(kCbr44)}));
+}
+
+TEST_F(DecoderThreadTest, EightBitSettingChangedAfterStartClosesBeforeEveryTrack) {
+    Queue({kCbr44, kVbr44});
+    PlaybackHarness player;
+    // Changed after the thread started: compared with the value at its start.
+    player.PumpUntil([] { return false; }, 20);
+    gSettings.AudioOutput8Bit = 1;
+    PlayCurrent();
+    ASSERT_TRUE(player.PlayToEnd(20000));
+    ASSERT_TRUE(player.Stop());
+    EXPECT_EQ(desktop_.SaveRequests(), 2);
+    for (int n : {1, 2}) {
+        WavFile wav = ReadOut(n);
+        EXPECT_EQ(wav.bits, 8);
+        std::vector<uint8_t> reference = ReferencePcm({Pcm(n == 1 ? kCbr44 : kVbr44)});
+        ASSERT_EQ(wav.data.size(), reference.size() / 2) << n;
+        for (size_t i = 0; i < wav.data.size(); ++i) {
+            int16_t s = static_cast<int16_t>(reference[2 * i] | reference[2 * i + 1] << 8);
+            ASSERT_EQ(wav.data[i], static_cast<uint8_t>((s >> 8) + 128)) << n << " sample " << i;
+        }
+    }
+}
+
+TEST_F(DecoderThreadTest, AChannelModeChangeBetweenTracksReopensTheOutput) {
+    // Same rate, but the second track is to be mono: the open stereo output
+    // must not be reused for it.
+    Queue({kCbr44, kVbr44});
+    PlaybackHarness player;
+    player.on_report = [](uint32_t message, intptr_t) {
+        if (message == UIM_TRACK_ENDED) gSettings.Channels = 0;
+        return false;
+    };
+    PlayCurrent();
+    ASSERT_TRUE(player.PlayToEnd(20000));
+    ASSERT_TRUE(player.Stop());
+    EXPECT_EQ(desktop_.SaveRequests(), 2);
+    WavFile first = ReadOut(1), second = ReadOut(2);
+    EXPECT_EQ(first.channels, 2);
+    EXPECT_TRUE(first.data == ReferencePcm({Pcm(kCbr44)}));
+    EXPECT_EQ(second.channels, 1);
+    std::vector<uint8_t> reference = ReferencePcm({Pcm(kVbr44)});
+    ASSERT_EQ(second.data.size(), reference.size() / 2);
+    // The one-channel synthesis rounds on its own path: within one step of the
+    // stereo decode's left channel.
+    int worst = 0;
+    for (size_t i = 0; i + 1 < second.data.size(); i += 2) {
+        int mono = static_cast<int16_t>(second.data[i] | second.data[i + 1] << 8);
+        int left = static_cast<int16_t>(reference[2 * i] | reference[2 * i + 1] << 8);
+        worst = std::max(worst, std::abs(mono - left));
+    }
+    EXPECT_LE(worst, 1) << "the mono output is the left channel";
+}
+
+}  // namespace
+}  // namespace vek

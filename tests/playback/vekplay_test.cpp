@@ -1,0 +1,200 @@
+// vekplay as a user runs it: a separate process, the real sound device through
+// SDL's disk driver, or .wav files.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "settings/ini_file.h"
+#include "tests/support/test_support.h"
+
+extern char** environ;
+
+namespace vek {
+namespace {
+
+using test::DataPath;
+using test::ReadWav;
+using test::WavFile;
+
+struct RunResult {
+    int status = -1;  // exit code, or -1 when it had to be killed
+    std::string out, err;
+    double seconds = 0;
+};
+
+class VekplayTest : public ::testing::Test {
+  protected:
+    RunResult Vekplay(std::vector<std::string> args, std::vector<std::string> env = {},
+                      int timeout_ms = 30000) {
+        args.insert(args.begin(), VEKPLAY_PATH);
+        env.push_back("VEK_CONFIG_DIR=" + config_.path());
+        // Ours replace any inherited value of the same name (the first one wins).
+        auto overridden = [&](const char* entry) {
+            for (const std::string& e : env) {
+                size_t eq = e.find('=');
+                if (std::strncmp(entry, e.c_str(), eq + 1) == 0) return true;
+            }
+            return false;
+        };
+        std::vector<std::string> environment = env;
+        for (char** e = environ; *e; ++e)
+            if (!overridden(*e)) environment.emplace_back(*e);
+        std::vector<char*> argv, envp;
+        for (std::string& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        for (std::string& e : environment) envp.push_back(e.data());
+        envp.push_back(nullptr);
+
+        std::string out = dir_.File("stdout"), err = dir_.File("stderr");
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0600);
+        posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0600);
+        pid_t pid;
+        RunResult run;
+        auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()), 0);
+        posix_spawn_file_actions_destroy(&actions);
+        int status = 0;
+        for (;;) {
+            if (waitpid(pid, &status, WNOHANG) == pid) {
+                run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+                break;
+            }
+            if (std::chrono::steady_clock::now() - start > std::chrono::milliseconds(timeout_ms)) {
+                kill(pid, SIGKILL);
+                waitpid(pid, &status, 0);
+                ADD_FAILURE() << "vekplay did not finish in time";
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        run.seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        auto text = [](const std::string& path) {
+            std::vector<uint8_t> b = test::ReadFileBytes(path);
+            return std::string(b.begin(), b.end());
+        };
+        run.out = text(out);
+        run.err = text(err);
+        return run;
+    }
+
+    WavFile Wav(const std::string& name) {
+        WavFile wav;
+        EXPECT_TRUE(ReadWav(dir_.File(name), &wav)) << name;
+        return wav;
+    }
+
+    test::TempDir dir_;
+    test::TempDir config_;
+};
+
+const std::string kClip = "made/mpeg1_l3_cbr128_44k.mp3";
+constexpr size_t kClipPcmBytes = 539136;  // 44100 Hz stereo 16-bit
+
+TEST_F(VekplayTest, FormatsFollowTheSettings) {
+    struct Case {
+        const char* set;
+        int rate, channels, bits;
+        size_t bytes;
+    } cases[] = {
+        {"DownSample=1", 22050, 2, 16, kClipPcmBytes / 2},
+        {"DownSample=2", 11025, 2, 16, kClipPcmBytes / 4},
+        {"Channels=0", 44100, 1, 16, kClipPcmBytes / 2},
+        {"Channels=1", 44100, 1, 16, kClipPcmBytes / 2},
+        {"Channels=2", 44100, 1, 16, kClipPcmBytes / 2},
+        {"AudioOutput8Bit=1", 44100, 2, 8, kClipPcmBytes / 2},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        std::string name = "f" + std::to_string(n++) + ".wav";
+        RunResult run =
+            Vekplay({"--quiet", "--wav", dir_.File(name), "--set", c.set, DataPath(kClip)});
+        ASSERT_EQ(run.status, 0) << c.set << run.err;
+        WavFile wav = Wav(name);
+        EXPECT_EQ(wav.rate, c.rate) << c.set;
+        EXPECT_EQ(wav.channels, c.channels) << c.set;
+        EXPECT_EQ(wav.bits, c.bits) << c.set;
+        EXPECT_EQ(wav.data.size(), c.bytes) << c.set;
+    }
+}
+
+TEST_F(VekplayTest, OverridesHoldForTheRunOnlyAndTheSettingsAreSaved) {
+    RunResult run = Vekplay({"--quiet", "--wav", dir_.File("a.wav"), "--set", "DownSample=2"});
+    EXPECT_EQ(run.status, 0) << run.err;  // an empty list exits at once
+    IniFile ini;
+    ASSERT_TRUE(IniLoad(&ini, (config_.path() + "/vek.ini").c_str()));
+    EXPECT_EQ(IniGetInt(ini, "vek", "DownSample", -9), 0);
+    EXPECT_EQ(IniGetInt(ini, "vek", "AudioOutputSystem", -9), 0);
+    EXPECT_FALSE(test::FileExists(dir_.File("a.wav")));
+}
+
+TEST_F(VekplayTest, AnEntryThatCannotBeOpenedIsReportedAndSkipped) {
+    std::string missing = dir_.File("missing.mp3");
+    RunResult run = Vekplay({"--quiet", "--wav", dir_.File("o.wav"), missing, DataPath(kClip)});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find("Decoder Error Message...: Could not open file: " + missing),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(Wav("o.wav").data.size(), kClipPcmBytes);
+}
+
+TEST_F(VekplayTest, EachNewFormatGetsANumberedFile) {
+    RunResult run = Vekplay({"--quiet", "--wav", dir_.File("x.wav"), DataPath(kClip),
+                             DataPath("made/mpeg1_l3_crc_48k.mp3")});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(Wav("x.wav").rate, 44100);
+    EXPECT_EQ(Wav("x-2.wav").rate, 48000);
+}
+
+TEST_F(VekplayTest, PlaysThroughTheSoundDeviceAtRealTimePace) {
+    std::string disk = dir_.File("device.raw");
+    RunResult run =
+        Vekplay({DataPath(kClip)}, {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + disk});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("Playing " + DataPath(kClip)), std::string::npos) << run.out;
+    // Three seconds of audio take about three seconds to play out.
+    EXPECT_GT(run.seconds, 2.5);
+    std::vector<uint8_t> received = test::ReadFileBytes(disk);
+    EXPECT_GE(received.size(), kClipPcmBytes);
+    size_t loud = 0;
+    for (size_t i = 0; i + 1 < received.size(); i += 2)
+        loud += std::abs(static_cast<int16_t>(received[i] | received[i + 1] << 8)) > 1000;
+    EXPECT_GT(loud, 1000u) << "the device received sound, not silence";
+}
+
+TEST_F(VekplayTest, AStopPlaysNothingMoreOfTheTrack) {
+    std::string disk = dir_.File("device.raw");
+    RunResult run = Vekplay({"--quiet", "--stop@1", DataPath(kClip)},
+                            {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + disk});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_LT(run.seconds, 2.5);
+    size_t received = test::ReadFileBytes(disk).size();
+    EXPECT_LT(received, kClipPcmBytes * 3 / 4) << "the rest of the track was not played";
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(test::ReadFileBytes(disk).size(), received);
+}
+
+TEST_F(VekplayTest, ShowsTheSyncMessageForAFileThatIsNotAudio) {
+    RunResult run =
+        Vekplay({"--quiet", "--wav", dir_.File("n.wav"), DataPath("made/not_audio.mp3")});
+    EXPECT_NE(
+        run.err.find("Synchronization Error...: This does not look like a valid MPEG Audio File"),
+        std::string::npos)
+        << run.err;
+    EXPECT_FALSE(test::FileExists(dir_.File("n.wav"))) << "no output was opened";
+}
+
+}  // namespace
+}  // namespace vek
