@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <memory>
 #include <string_view>
@@ -19,9 +20,16 @@
 namespace vek {
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 // How long the thread sleeps in the network wait when nothing happens. WM_QUIT
 // comes with a wake-up, so this only bounds a wait nobody interrupts.
 constexpr int kNetworkWaitMs = 1000;
+
+// A server that sends nothing for this long has failed: before its answer the
+// open fails, after it the stream ends as if the data had ended. Time spent
+// waiting for room in the pipe (playback paused) does not count.
+constexpr auto kStallLimit = std::chrono::seconds(30);
 
 constexpr char kSaveFailedText[] = "URL Save file could NOT be created,\nData will NOT be saved...";
 constexpr char kSaveFailedCaption[] = "ERROR!";
@@ -85,6 +93,7 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
 size_t OnHeaderLine(char* data, size_t size, size_t count, void* user) {
     auto* stream = static_cast<UrlStream*>(user);
     size_t length = size * count;
+    stream->last_heard = Clock::now();
     if (stream->body_wanted) return length;  // trailers behind the body
 
     std::string_view line(data, length);
@@ -130,6 +139,7 @@ size_t OnBodyBytes(char* data, size_t size, size_t count, void* user) {
         if (stream->save_fd >= 0) WriteFully(stream->save_fd, data + done, piece);
         done += piece;
     }
+    stream->last_heard = Clock::now();
     return length;
 }
 
@@ -137,6 +147,7 @@ size_t OnBodyBytes(char* data, size_t size, size_t count, void* user) {
 // stalled, or WM_QUIT arrived. Returns libcurl's result for it.
 CURLcode Transfer(UrlStream* stream) {
     CURLMcode multi_rc = curl_multi_add_handle(stream->client, stream->request);
+    stream->last_heard = Clock::now();
     int running = 1;
     while (multi_rc == CURLM_OK && running && !stream->stop) {
         multi_rc = curl_multi_perform(stream->client, &running);
@@ -145,7 +156,17 @@ CURLcode Transfer(UrlStream* stream) {
             stream->stop = true;
             break;
         }
-        multi_rc = curl_multi_poll(stream->client, nullptr, 0, kNetworkWaitMs, nullptr);
+        auto silent = Clock::now() - stream->last_heard;
+        if (silent >= kStallLimit) {
+            std::snprintf(stream->error_text, sizeof stream->error_text,
+                          "%s: nothing received for %lld seconds",
+                          curl_easy_strerror(CURLE_OPERATION_TIMEDOUT),
+                          static_cast<long long>(kStallLimit.count()));
+            return CURLE_OPERATION_TIMEDOUT;
+        }
+        auto until_stall = std::chrono::ceil<std::chrono::milliseconds>(kStallLimit - silent);
+        int wait_ms = static_cast<int>(std::min<long long>(kNetworkWaitMs, until_stall.count()));
+        multi_rc = curl_multi_poll(stream->client, nullptr, 0, wait_ms, nullptr);
     }
     if (multi_rc != CURLM_OK) {
         if (!stream->error_text[0]) {

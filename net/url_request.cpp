@@ -34,9 +34,6 @@ CURLcode SetRequestOptions(UrlStream* stream) {
     // Several threads use libcurl; signals must stay out of it.
     set(CURLOPT_NOSIGNAL, 1L);
     set(CURLOPT_BUFFERSIZE, static_cast<long>(kPieceBytes));
-    set(CURLOPT_CONNECTTIMEOUT, kStallSeconds);
-    set(CURLOPT_LOW_SPEED_LIMIT, 1L);
-    set(CURLOPT_LOW_SPEED_TIME, kStallSeconds);
     return rc;
 }
 

@@ -13,9 +13,6 @@ namespace vek {
 inline constexpr char kUserAgent[] = "VekMP3 v0.90";
 inline constexpr char kAcceptHeader[] = "Accept: audio/x-mpeg, audio/x-mpegurl, */*";
 inline constexpr long kMaxRedirects = 5;
-// A server that sends nothing for this long (or cannot be reached in it) has
-// failed: the open fails, or a playing stream ends as if the data had ended.
-inline constexpr long kStallSeconds = 30;
 // The body is moved in pieces of at most this size.
 inline constexpr size_t kPieceBytes = 2048;
 

@@ -7,6 +7,7 @@
 #include <curl/curl.h>
 
 #include <atomic>
+#include <chrono>
 #include <string>
 
 #include "platform/thread_queue.h"
@@ -49,7 +50,8 @@ struct UrlStream {
     int save_fd = -1;
     std::string status_line;    // of the response whose headers are arriving
     bool has_location = false;  // that response names a place to go to instead
-    bool http_error = false;    // the server answered with an error status
+    std::chrono::steady_clock::time_point last_heard;  // of the server, by the stall rule
+    bool http_error = false;                           // the server answered with an error status
 };
 
 }  // namespace vek

@@ -166,11 +166,12 @@ TEST_F(UrlStreamTest, ConnectsDirectlyWhateverTheProxyEnvironmentSays) {
     setenv("ALL_PROXY", proxy.c_str(), 1);
     server.Serve("/a.mp3", HttpReply::Bytes("direct"));
     int fd = OpenUrlStream(server.Url("/a.mp3").c_str());
+    std::string got = fd >= 0 ? ReadToEnd(fd) : std::string();
+    if (fd >= 0) CloseStream(fd);
     unsetenv("http_proxy");
     unsetenv("ALL_PROXY");
     ASSERT_GE(fd, 0);
-    EXPECT_EQ(ReadToEnd(fd), "direct");
-    CloseStream(fd);
+    EXPECT_EQ(got, "direct");
 }
 
 TEST_F(UrlStreamTest, BodyWithoutLengthEndsWhenTheServerCloses) {
@@ -466,6 +467,54 @@ TEST_F(UrlStreamTest, StopWhileTheServerIsSilentEndsPromptly) {
     EXPECT_TRUE(server.WaitForConnectionsToEnd(1000));
     // A stream stopped early leaves the bytes received so far.
     EXPECT_TRUE(FileText(save_dir.File("quiet.mp3")) == body.substr(0, 10000));
+}
+
+// Takes half a minute, so it runs only when asked for
+// (--gtest_also_run_disabled_tests).
+TEST_F(UrlStreamTest, DISABLED_StalledServerEndsTheStream) {
+    std::string body = Body(100000, 16);
+    HttpReply reply = HttpReply::Bytes(body);
+    reply.send_limit = 10000;
+    reply.silent_at_limit = true;
+    server.Serve("/stalled.mp3", reply);
+    int fd = OpenUrlStream(server.Url("/stalled.mp3").c_str());
+    ASSERT_GE(fd, 0);
+    auto start = Clock::now();
+    std::string got = ReadToEnd(fd);
+    auto waited = std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - start);
+    CloseStream(fd);
+    std::printf("[ figure ] a silent server ended the stream after %lld s\n",
+                static_cast<long long>(waited.count()));
+    EXPECT_TRUE(got == body.substr(0, 10000));
+    EXPECT_GE(waited.count(), 29);
+    EXPECT_LE(waited.count(), 33);
+    EXPECT_TRUE(desktop.Boxes().empty());
+}
+
+// Half a minute as well.
+TEST_F(UrlStreamTest, DISABLED_ServerThatNeverAnswersFailsTheOpen) {
+    HttpReply reply;
+    reply.silent_before_headers = true;
+    server.Serve("/mute.mp3", reply);
+    auto start = Clock::now();
+    test::Box box = OpenMustFail(server.Url("/mute.mp3"));
+    auto waited = std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - start);
+    EXPECT_GE(waited.count(), 29);
+    EXPECT_LE(waited.count(), 33);
+    EXPECT_NE(box.text.find("30 seconds"), std::string::npos) << box.text;
+}
+
+// A pause longer than the stall limit leaves the download blocked on the full
+// pipe; that is not a silent server. Takes 35 seconds.
+TEST_F(UrlStreamTest, DISABLED_LongPauseIsNotAStall) {
+    std::string body = Body(1 << 20, 17);
+    server.Serve("/paused.mp3", HttpReply::Bytes(body));
+    int fd = OpenUrlStream(server.Url("/paused.mp3").c_str());
+    ASSERT_GE(fd, 0);
+    std::this_thread::sleep_for(std::chrono::seconds(35));
+    std::string got = ReadToEnd(fd);
+    CloseStream(fd);
+    EXPECT_TRUE(got == body);
 }
 
 TEST_F(UrlStreamTest, StopBeforeReadingKeepsWhatArrivedInTheSaveFile) {
