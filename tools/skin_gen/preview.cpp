@@ -321,6 +321,7 @@ int writePreviews(const QString& skinDir, const QString& outDir) {
     pressed.signBright = false;
     paint(img, b, pressed, transportRegion(1));
     ok &= save(shaped(img), outDir, "play_pressed");
+    ok &= saveDetail(shaped(img), QRect(28, 68, 66, 26), 10, outDir, "play_pressed");
 
     // Every other pressed look, each repainted through its own region.
     View others = v;
@@ -348,6 +349,7 @@ int writePreviews(const QString& skinDir, const QString& outDir) {
     ok &= saveDetail(shaped(img), QRect(236, 56, 22, 30), 12, outDir, "pressed_tab");
     ok &= saveDetail(expanded, QRect(236, 56, 22, 30), 12, outDir, "tab");
     ok &= saveDetail(expanded, QRect(18, 120, 40, 40), 12, outDir, "volume_legend");
+    ok &= saveDetail(expanded, QRect(24, 0, 90, 34), 9, outDir, "rail");
 
     // Every transport button pressed, one after the other, side by side.
     QImage sheet(258, 30 * 7, QImage::Format_ARGB32);
