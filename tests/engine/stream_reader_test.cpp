@@ -35,7 +35,8 @@ class StreamReaderTest : public ::testing::Test {
 
     std::string Write(const std::string& name, const std::vector<uint8_t>& bytes) {
         std::string path = dir_.File(name);
-        EXPECT_TRUE(WriteFileBytes(path, bytes.data(), bytes.size()));
+        static const uint8_t kNone = 0;  // an empty vector's data() may be null
+        EXPECT_TRUE(WriteFileBytes(path, bytes.empty() ? &kNone : bytes.data(), bytes.size()));
         return path;
     }
 
