@@ -1,0 +1,171 @@
+// Decoding cost of the engine against the mpg123 command-line decoder, in one
+// run on the same file: a 10-minute 128 kbit/s stream made by joining a short
+// clip, decoded through the stream reader and the decoder into an output that
+// drops the samples, and by `mpg123 -q -t` (decode, no output).
+//
+// Usage: bench_decode [clip.mp3 [copies [rounds]]]
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "engine/decoder.h"
+#include "engine/pcm_chunk.h"
+#include "engine/stream_reader.h"
+#include "output/output_system.h"
+#include "settings/settings.h"
+
+namespace {
+
+std::string DefaultClip() {
+    std::string source = __FILE__;
+    std::string root = source.substr(0, source.rfind("/bench/"));
+    return root + "/tests/data/made/mpeg1_l3_cbr128_44k.mp3";
+}
+
+int Open(int, int, int, int, float, int) {
+    return 1;
+}
+int Close(int) {
+    return 1;
+}
+int IsOpen() {
+    return 1;
+}
+int64_t g_bytes_written = 0;
+int Write(int length, const uint8_t*) {
+    g_bytes_written += length;
+    return length;
+}
+void Nothing() {}
+int Zero() {
+    return 0;
+}
+void Ignore(int) {}
+
+const vek::OutputSystem kDiscard{Open, Close,  IsOpen, Write,  Nothing, Nothing, Nothing,
+                                 Zero, Ignore, Zero,   Ignore, Zero,    Zero};
+
+double ProcessCpuSeconds() {
+    timespec now;
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+double Seconds(const timeval& t) {
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6;
+}
+
+bool BuildLongFile(const std::string& clip, int copies, const std::string& out) {
+    FILE* in = std::fopen(clip.c_str(), "rb");
+    if (!in) return false;
+    std::vector<uint8_t> bytes;
+    uint8_t buffer[65536];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, in)) > 0)
+        bytes.insert(bytes.end(), buffer, buffer + n);
+    std::fclose(in);
+    FILE* file = std::fopen(out.c_str(), "wb");
+    if (!file) return false;
+    bool ok = !bytes.empty();
+    for (int i = 0; ok && i < copies; ++i)
+        ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    return std::fclose(file) == 0 && ok;
+}
+
+// CPU seconds of one decode through the engine; frames and PCM bytes out.
+double DecodeWithEngine(const std::string& path, int* frames, int64_t* pcm_bytes) {
+    static uint8_t chunk_data[vek::kPcmChunkBytes];
+    vek::PcmChunk chunk{chunk_data, 0};
+    vek::FrameHeader header;
+    g_bytes_written = 0;
+    *frames = 0;
+    double start = ProcessCpuSeconds();
+    vek::PrepareDecoder(&header);
+    if (!vek::OpenInput(path.c_str())) return -1.0;
+    vek::ForgetHeaders();
+    while (vek::ReadFrame(&header)) {
+        ++*frames;
+        if (!vek::DecodeFrame(&header, &chunk)) {
+            if (!vek::ReadFrame(&header) || !vek::ReadFrame(&header)) break;
+        }
+    }
+    vek::FlushPcm(&chunk);
+    vek::CloseInput();
+    double used = ProcessCpuSeconds() - start;
+    *pcm_bytes = g_bytes_written;
+    return used;
+}
+
+// CPU seconds (user + system) of `mpg123 -q -t path`, or -1 when it cannot run.
+double DecodeWithMpg123(const std::string& path) {
+    pid_t child = fork();
+    if (child < 0) return -1.0;
+    if (child == 0) {
+        execlp("mpg123", "mpg123", "-q", "-t", path.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    if (wait4(child, &status, 0, &usage) != child) return -1.0;
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1.0;
+    return Seconds(usage.ru_utime) + Seconds(usage.ru_stime);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string clip = argc > 1 ? argv[1] : DefaultClip();
+    int copies = argc > 2 ? std::atoi(argv[2]) : 200;
+    int rounds = argc > 3 ? std::atoi(argv[3]) : 5;
+    if (copies < 1 || rounds < 1) {
+        std::fprintf(stderr, "usage: %s [clip.mp3 [copies [rounds]]]\n", argv[0]);
+        return 2;
+    }
+
+    char dir[] = "/tmp/vek-bench-XXXXXX";
+    if (!mkdtemp(dir)) return 1;
+    std::string path = std::string(dir) + "/long.mp3";
+    if (!BuildLongFile(clip, copies, path)) {
+        std::fprintf(stderr, "cannot build the test file from %s\n", clip.c_str());
+        return 1;
+    }
+    vek::InstallOutputSystem(&kDiscard);
+
+    // Alternate the two so that both see the same cache and clock conditions;
+    // the best round of each counts.
+    double engine = 1e30;
+    double reference = 1e30;
+    int frames = 0;
+    int64_t pcm_bytes = 0;
+    for (int round = 0; round < rounds; ++round) {
+        double ours = DecodeWithEngine(path, &frames, &pcm_bytes);
+        double theirs = DecodeWithMpg123(path);
+        if (ours < 0 || theirs < 0) {
+            std::fprintf(stderr, "a decoder failed (engine %.3f, mpg123 %.3f)\n", ours, theirs);
+            unlink(path.c_str());
+            rmdir(dir);
+            return 1;
+        }
+        if (ours < engine) engine = ours;
+        if (theirs < reference) reference = theirs;
+    }
+    unlink(path.c_str());
+    rmdir(dir);
+
+    double audio_seconds = static_cast<double>(pcm_bytes) / (44100.0 * 4.0);
+    double ratio = engine / reference;
+    std::printf("file: %d copies of %s, %d frames, %.1f s of audio\n", copies, clip.c_str(), frames,
+                audio_seconds);
+    std::printf("engine (reader + decoder): %.3f s CPU (best of %d)\n", engine, rounds);
+    std::printf("mpg123 -q -t:              %.3f s CPU (best of %d)\n", reference, rounds);
+    std::printf("ratio: %.3fx (target at most 1.10x: %s)\n", ratio,
+                ratio <= 1.10 ? "met" : "missed");
+    return 0;
+}
