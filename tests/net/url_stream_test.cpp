@@ -223,19 +223,6 @@ TEST_F(UrlStreamTest, SaveFileHoldsTheServedBytes) {
     EXPECT_TRUE(desktop.Boxes().empty());
 }
 
-TEST_F(UrlStreamTest, SaveDirectoryWithTrailingSlashAndAnOlderFile) {
-    std::string body = Body(5000, 5);
-    server.Serve("/music/song.mp3", HttpReply::Bytes(body));
-    ASSERT_TRUE(test::WriteFileText(save_dir.File("song.mp3"), Body(9000, 6)));
-    gSettings.DownloadOption = 1;
-    gSettings.InternetDLDir.Set((save_dir.path() + "/").c_str());
-    int fd = OpenUrlStream(server.Url("/music/song.mp3").c_str());
-    ASSERT_GE(fd, 0);
-    ReadToEnd(fd);
-    CloseStream(fd);
-    EXPECT_TRUE(FileText(save_dir.File("song.mp3")) == body);  // replaced, not appended
-}
-
 TEST_F(UrlStreamTest, SaveFileInSmallSlowPieces) {
     std::string body = Body(12000, 7);
     HttpReply reply = HttpReply::Bytes(body);
@@ -296,17 +283,6 @@ TEST_F(UrlStreamTest, UrlEndingInSlashWarnsAndStillStreams) {
     EXPECT_EQ(FilesIn(save_dir.path()), 0u);
 }
 
-TEST_F(UrlStreamTest, UnwritableSaveDirectoryWarnsAndStillStreams) {
-    server.Serve("/song.mp3", HttpReply::Bytes("still plays"));
-    gSettings.DownloadOption = 1;
-    gSettings.InternetDLDir.Set(save_dir.File("missing/dir").c_str());
-    int fd = OpenUrlStream(server.Url("/song.mp3").c_str());
-    ASSERT_GE(fd, 0);
-    EXPECT_EQ(ReadToEnd(fd), "still plays");
-    CloseStream(fd);
-    ASSERT_EQ(desktop.Count("ERROR!"), 1u);
-}
-
 TEST_F(UrlStreamTest, FollowsHttpRedirectsAndSavesUnderTheNameAsked) {
     std::string body = Body(4000, 10);
     server.Serve("/old.mp3", HttpReply::Redirect("/new/real.mp3", 301));
@@ -340,12 +316,6 @@ TEST_F(UrlStreamTest, NotFoundFailsTheOpenWithTheStatusLine) {
     test::Box box = OpenMustFail(server.Url("/nothing.mp3"));
     EXPECT_EQ(box.text, "HTTP/1.1 404 Not Found");
     EXPECT_EQ(FilesIn(save_dir.path()), 0u);  // nothing to save from a failed open
-}
-
-TEST_F(UrlStreamTest, ServerErrorFailsTheOpen) {
-    server.Serve("/broken.mp3", HttpReply::Status(500, "Internal Server Error"));
-    test::Box box = OpenMustFail(server.Url("/broken.mp3"));
-    EXPECT_EQ(box.text, "HTTP/1.1 500 Internal Server Error");
 }
 
 TEST_F(UrlStreamTest, RedirectWithoutAPlaceToGoFailsWithItsStatusLine) {
@@ -458,12 +428,13 @@ TEST_F(UrlStreamTest, StopWhileTheServerIsSilentEndsPromptly) {
     int fd = OpenUrlStream(server.Url("/quiet.mp3").c_str());
     ASSERT_GE(fd, 0);
     EXPECT_TRUE(ReadExactly(fd, 10000) == body.substr(0, 10000));
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));  // the thread waits on the network
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the thread waits on the network
     auto took = CloseStream(fd);
     std::printf("[ figure ] stop with a silent server took %lld ms\n",
                 static_cast<long long>(took.count()));
-    // Well below the network wait's own period: the stop wakes the thread.
-    EXPECT_LT(took.count(), 900);
+    // Well below what is left of the network wait's own period: the stop wakes
+    // the thread rather than waiting for it to look.
+    EXPECT_LT(took.count(), 500);
     EXPECT_TRUE(server.WaitForConnectionsToEnd(1000));
     // A stream stopped early leaves the bytes received so far.
     EXPECT_TRUE(FileText(save_dir.File("quiet.mp3")) == body.substr(0, 10000));
@@ -588,12 +559,6 @@ TEST_F(UrlStreamTest, ThreadGivenUpOnReleasesEverythingWhenItEnds) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     EXPECT_EQ(OpenDescriptors(), before);
-}
-
-TEST_F(UrlStreamTest, CloseWithoutAStreamDoesNothing) {
-    CloseUrlStream();
-    CloseUrlStream();
-    EXPECT_TRUE(desktop.Boxes().empty());
 }
 
 }  // namespace
