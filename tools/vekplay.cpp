@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "control/transport.h"
 #include "engine/decoder.h"
 #include "engine/decoder_thread.h"
 #include "engine/stream_reader.h"
@@ -37,8 +38,6 @@ constexpr uint32_t VP_OPEN_FAILED = 0xA001;    // the decoder could not open an 
 constexpr uint32_t VP_OUTPUT_FAILED = 0xA002;  // the output could not be opened
 constexpr uint32_t VP_INTERRUPT = 0xA003;      // SIGINT or SIGTERM
 
-enum class PlayState { Playing, Paused, Stopped };
-
 struct TimedAction {
     enum Kind { Seek, Stop, Pause, Resume } kind;
     double at_seconds;
@@ -57,7 +56,6 @@ struct Options {
 struct Player {
     Window window;
     int decoder = -1;
-    PlayState state = PlayState::Stopped;
     bool list_finished = false;  // the last track ended and the output drains
     int exit_code = 0;
     int tracks_started = 0;
@@ -114,34 +112,15 @@ void EndProgressLine() {
     }
 }
 
-void PlayCurrentEntry() {
-    char path[kPathField];
-    if (GetCurrentPath(path, sizeof path)) PostPlay(path);
-}
-
-// The list is over: let the queued audio play out, then leave the loop.
+// The list is over: the decoder lets the queued audio play out and closes the
+// output; then the loop ends.
 void FinishList() {
-    PostCloseOutput(g_player.decoder);
-    g_player.state = PlayState::Stopped;
     g_player.list_finished = true;
     PostQuitMessage(g_player.exit_code);
 }
 
-// Next entry, or the first again with RepeatPlay, else the end.
 void AdvanceOrFinish() {
-    if (SelectNext() || (gSettings.RepeatPlay != 0 && SelectEntry(0)))
-        PlayCurrentEntry();
-    else
-        FinishList();
-}
-
-// Halt: a paused output is restarted and reset before the stop.
-void Halt() {
-    if (g_player.state == PlayState::Paused) {
-        Output().Resume();
-        Output().Reset();
-    }
-    PostStop(g_player.decoder);
+    if (!HandleTrackEnded()) FinishList();
 }
 
 void RunAction(const TimedAction& action) {
@@ -150,21 +129,14 @@ void RunAction(const TimedAction& action) {
             PostSeek(action.percent, g_player.decoder);
             break;
         case TimedAction::Stop:
-            Halt();
-            g_player.state = PlayState::Stopped;
+            CommandStop();
             PostQuitMessage(g_player.exit_code);
             break;
         case TimedAction::Pause:
-            if (g_player.state == PlayState::Playing) {
-                Output().Pause();
-                g_player.state = PlayState::Paused;
-            }
+            CommandPause();
             break;
         case TimedAction::Resume:
-            if (g_player.state == PlayState::Paused) {
-                Output().Resume();
-                g_player.state = PlayState::Playing;
-            }
+            if (GetPlayState() == PlayState::Paused) CommandPlay();
             break;
     }
 }
@@ -172,7 +144,7 @@ void RunAction(const TimedAction& action) {
 intptr_t PlayerProc(Window*, uint32_t message, uintptr_t, intptr_t lparam) {
     switch (message) {
         case UIM_PLAY_STARTED: {
-            g_player.state = PlayState::Playing;
+            HandlePlayStarted();
             ++g_player.tracks_started;
             g_player.failures_in_a_row = 0;
             char path[kPathField];
@@ -196,21 +168,24 @@ intptr_t PlayerProc(Window*, uint32_t message, uintptr_t, intptr_t lparam) {
         case VP_OPEN_FAILED:
             // With RepeatPlay a list of entries that all fail would go round
             // forever; once every entry has failed in a row, stop.
-            if (++g_player.failures_in_a_row >= PlaylistCount())
+            if (++g_player.failures_in_a_row >= PlaylistCount()) {
+                PostCloseOutput(g_player.decoder);
+                SetPlayState(PlayState::Stopped);
                 FinishList();
-            else
+            } else {
                 AdvanceOrFinish();
+            }
             return 0;
         case VP_OUTPUT_FAILED:
             g_player.exit_code = 1;
-            g_player.state = PlayState::Stopped;
+            SetPlayState(PlayState::Stopped);
             PostQuitMessage(1);
             return 0;
         case VP_TIMER:
             RunAction(g_player.options.actions[static_cast<size_t>(lparam)]);
             return 0;
         case VP_INTERRUPT:
-            Halt();
+            CommandStop();
             g_player.exit_code = 130;
             PostQuitMessage(130);
             return 0;

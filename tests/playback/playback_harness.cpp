@@ -3,6 +3,7 @@
 #include <chrono>
 #include <thread>
 
+#include "control/transport.h"
 #include "engine/decoder_thread.h"
 #include "platform/desktop_hooks.h"
 #include "platform/messages.h"
@@ -38,14 +39,12 @@ intptr_t PlaybackHarness::Proc(Window* window, uint32_t message, uintptr_t, intp
     self->reports_.push_back(Report{message, lparam});
     if (self->on_report && self->on_report(message, lparam)) return 1;
     if (message == UIM_TRACK_ENDED) {
-        char path[kPathField];
         bool halt = self->stop_after_track_ends >= 0 &&
                     self->Count(UIM_TRACK_ENDED) >= self->stop_after_track_ends;
-        if (!halt && (SelectNext() || (gSettings.RepeatPlay != 0 && SelectEntry(0))) &&
-            GetCurrentPath(path, sizeof path)) {
-            PostPlay(path);
-        } else {
+        if (halt) {
             PostCloseOutput(self->decoder_);
+            self->list_finished_ = true;
+        } else if (!HandleTrackEnded()) {
             self->list_finished_ = true;
         }
     }
