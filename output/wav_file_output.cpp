@@ -41,7 +41,7 @@ WavFileState g_wav;
 // pointer of another type.
 template <typename R, typename... A>
 R Nothing(A...) {
-    return R{};
+    return R();
 }
 
 void Warn(Window* owner, const char* text) {

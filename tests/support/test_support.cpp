@@ -28,7 +28,7 @@ std::vector<uint8_t> ReadFileBytes(const std::string& path) {
 bool WriteFileBytes(const std::string& path, const void* data, size_t size) {
     FILE* file = std::fopen(path.c_str(), "wb");
     if (!file) return false;
-    bool ok = std::fwrite(data, 1, size, file) == size;
+    bool ok = size == 0 || std::fwrite(data, 1, size, file) == size;
     return std::fclose(file) == 0 && ok;
 }
 
