@@ -4,9 +4,11 @@
 
 namespace vek {
 
-// Decoder thread. Requests the URL and, once the server has answered, starts the
-// download thread. Returns the pipe's read end, or -1 after showing why not.
-// The URL text must stay valid until CloseUrlStream returns.
+// Decoder thread. Starts the download thread on the URL (http or https only)
+// and returns once the server has answered: the pipe's read end when the answer
+// is a success, or -1 after showing why not (an error status, no connection, a
+// redirect elsewhere than http or https, 30 s of silence). The URL is copied.
+// Stream bytes then arrive until EOF, which a stall of 30 s also brings.
 int OpenUrlStream(const char* url);
 
 // Decoder thread, after the reader has closed the read end: stops the download
