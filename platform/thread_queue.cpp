@@ -150,6 +150,7 @@ bool PostThreadMessage(ThreadId thread, uint32_t message, uintptr_t wparam, intp
 }
 
 void PostQuitMessage(int exit_code) {
+    CreateThreadQueue();  // a thread may quit before it ever looked at its queue
     PostThreadMessage(CurrentThreadId(), WM_QUIT, static_cast<uintptr_t>(exit_code), 0);
 }
 
