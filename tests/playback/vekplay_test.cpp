@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "settings/ini_file.h"
+#include "tests/net/http_test_server.h"
 #include "tests/support/test_support.h"
 
 extern char** environ;
@@ -194,6 +195,17 @@ TEST_F(VekplayTest, ShowsTheSyncMessageForAFileThatIsNotAudio) {
         std::string::npos)
         << run.err;
     EXPECT_FALSE(test::FileExists(dir_.File("n.wav"))) << "no output was opened";
+}
+
+TEST_F(VekplayTest, PlaysAnHttpStream) {
+    test::HttpTestServer server;
+    std::vector<uint8_t> clip = test::ReadFileBytes(DataPath(kClip));
+    server.Serve("/clip.mp3", test::HttpReply::Bytes(std::string(clip.begin(), clip.end())));
+    RunResult run = Vekplay({"--quiet", "--wav", dir_.File("s.wav"), server.Url("/clip.mp3")});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(Wav("s.wav").data.size(), kClipPcmBytes);
+    ASSERT_EQ(server.Requests().size(), 1u);
+    EXPECT_EQ(server.Requests()[0].Header("User-Agent"), "VekMP3 v0.90");
 }
 
 }  // namespace
