@@ -23,6 +23,7 @@
 #include "engine/decoder_thread.h"
 #include "engine/stream_reader.h"
 #include "output/output_system.h"
+#include "output/outputs.h"
 #include "platform/desktop_hooks.h"
 #include "platform/messages.h"
 #include "platform/thread_queue.h"
@@ -439,6 +440,7 @@ int Run(int argc, char** argv) {
     StopDecoderThreadWithin(g_player.decoder, g_player.list_finished ? 60000 : 3000);
     signals.Stop();
     ClearPlaylist();
+    ShutdownSoundDevice();  // SDL's audio state goes with it
 
     gSettings = loaded;
     SaveSettings();

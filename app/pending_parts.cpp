@@ -1,0 +1,40 @@
+#include "app/pending_parts.h"
+
+namespace vek::app {
+
+bool StartTimeDisplay() {
+    return true;
+}
+void StopTimeDisplay() {}
+bool StartProgressRing() {
+    return true;
+}
+void RequestTimeRedraw() {}
+void SetRingPercent(int) {}
+void RequestRingRedraw() {}
+
+void LoadTrayIcons() {}
+void UpdateTrayIcon(int) {}
+void RemoveTrayIcon() {}
+
+bool IsPlaylistEditorOpen() {
+    return false;
+}
+void ShowPlaylistEditor() {}
+void ClosePlaylistEditor() {}
+void SetEditorRefreshEnabled(bool) {}
+
+int OpenFilesDialog(QWidget*) {
+    return 0;
+}
+int OpenUrlDialog(QWidget*, char*, size_t) {
+    return 0;
+}
+
+void ShowPreferences(QWidget*) {}
+bool PreferencesOpen() {
+    return false;
+}
+void ShowAbout(QWidget*) {}
+
+}  // namespace vek::app

@@ -1,0 +1,41 @@
+// Pieces of the player's face that land later: the time display and progress
+// ring threads, the tray icon, the playlist editor, the open dialogs, the
+// preferences and the about sheet. The main window already calls them where
+// they belong; until each lands it does nothing and says so here.
+#pragma once
+
+#include <cstddef>
+
+class QWidget;
+
+namespace vek::app {
+
+// Time display and progress ring: nothing is drawn in the field or the ring yet.
+bool StartTimeDisplay();
+void StopTimeDisplay();
+bool StartProgressRing();
+void RequestTimeRedraw();
+void SetRingPercent(int percent);
+void RequestRingRedraw();
+
+// Tray icon: minimising always goes to the taskbar for now.
+void LoadTrayIcons();
+void UpdateTrayIcon(int percent);
+void RemoveTrayIcon();
+
+// Playlist editor: never open yet.
+bool IsPlaylistEditorOpen();
+void ShowPlaylistEditor();
+void ClosePlaylistEditor();
+void SetEditorRefreshEnabled(bool enabled);
+
+// Open File and Open Location: report that nothing was chosen.
+int OpenFilesDialog(QWidget* owner);
+int OpenUrlDialog(QWidget* owner, char* buffer, size_t buffer_size);
+
+// Preferences and about: not shown yet.
+void ShowPreferences(QWidget* owner);
+bool PreferencesOpen();
+void ShowAbout(QWidget* owner);
+
+}  // namespace vek::app

@@ -1,0 +1,111 @@
+#include "app/qt_desktop.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPointer>
+#include <QThread>
+#include <atomic>
+#include <cstring>
+
+#include "platform/desktop_hooks.h"
+#include "platform/messages.h"
+#include "platform/thread_queue.h"
+
+namespace vek::app {
+namespace {
+
+QObject* g_pump_target = nullptr;  // lives on the GUI thread
+std::atomic<bool> g_pump_scheduled{false};
+QPointer<QWidget> g_main_widget;
+
+// Handles everything queued for the GUI thread: sends are answered, window
+// messages dispatched; its quit message ends the event loop.
+void Pump() {
+    g_pump_scheduled.store(false);
+    Message m;
+    while (PumpMessages(&m)) {
+        if (m.message == WM_QUIT) QCoreApplication::exit(static_cast<int>(m.wparam));
+    }
+}
+
+// Called by whichever thread queued something for the GUI thread.
+void Wake(void*) {
+    if (g_pump_scheduled.exchange(true)) return;
+    QMetaObject::invokeMethod(g_pump_target, &Pump, Qt::QueuedConnection);
+}
+
+bool OnGuiThread() {
+    return QThread::currentThread() == QCoreApplication::instance()->thread();
+}
+
+// Boxes owned by the main window sit over whatever dialog is in front of it.
+QWidget* OwnerWidget(Window* owner) {
+    if (!owner) return nullptr;
+    if (QWidget* modal = QApplication::activeModalWidget()) return modal;
+    return g_main_widget.data();
+}
+
+int QtMessageBox(Window* owner, const char* text, const char* caption, unsigned style) {
+    int answer = IDOK;
+    RunOnGuiThread([&] {
+        QMessageBox box(OwnerWidget(owner));
+        box.setWindowTitle(QString::fromLocal8Bit(caption));
+        box.setText(QString::fromLocal8Bit(text));
+        if ((style & 0xF0) == MB_ICONERROR) box.setIcon(QMessageBox::Critical);
+        if ((style & 0xF0) == MB_ICONWARNING) box.setIcon(QMessageBox::Warning);
+        bool yes_no = (style & MB_TYPEMASK) == MB_YESNO;
+        box.setStandardButtons(yes_no ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok);
+        if (style & MB_TOPMOST) box.setWindowFlag(Qt::WindowStaysOnTopHint);
+        int chosen = box.exec();
+        answer = chosen == QMessageBox::Yes ? IDYES : chosen == QMessageBox::No ? IDNO : IDOK;
+    });
+    return answer;
+}
+
+bool QtChooseSaveFile(Window* owner, const char* filter_name, const char* pattern,
+                      const char* title, const char* default_extension, char* out,
+                      size_t out_size) {
+    bool chosen = false;
+    RunOnGuiThread([&] {
+        QFileDialog dialog(OwnerWidget(owner), QString::fromLocal8Bit(title));
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setNameFilter(QStringLiteral("%1 (%2)").arg(QString::fromLocal8Bit(filter_name),
+                                                           QString::fromLocal8Bit(pattern)));
+        dialog.setDefaultSuffix(QString::fromLocal8Bit(default_extension));
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+        QByteArray name = QFile::encodeName(dialog.selectedFiles().first());
+        // A name that does not fit is refused, never cut.
+        if (static_cast<size_t>(name.size()) + 1 > out_size) return;
+        std::memcpy(out, name.constData(), static_cast<size_t>(name.size()) + 1);
+        chosen = true;
+    });
+    return chosen;
+}
+
+}  // namespace
+
+void InstallQtDesktop() {
+    g_pump_target = new QObject(QCoreApplication::instance());
+    CreateThreadQueue();
+    SetThreadQueueWake(Wake, nullptr);
+    SetDesktopHooks(DesktopHooks{QtMessageBox, QtChooseSaveFile});
+}
+
+void SetMainWidget(QWidget* widget) {
+    g_main_widget = widget;
+}
+
+void RunOnGuiThread(const std::function<void()>& fn) {
+    if (OnGuiThread()) {
+        fn();
+    } else if (Window* main = MainWindow()) {
+        SendWindowMessage(main, kRunOnGuiThread, 0,
+                          reinterpret_cast<intptr_t>(const_cast<std::function<void()>*>(&fn)));
+    } else {
+        QMetaObject::invokeMethod(g_pump_target, fn, Qt::BlockingQueuedConnection);
+    }
+}
+
+}  // namespace vek::app

@@ -1,0 +1,122 @@
+#include "app/startup.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QSocketNotifier>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/main_window.h"
+#include "app/qt_desktop.h"
+#include "engine/stream_reader.h"
+#include "output/outputs.h"
+#include "platform/desktop_hooks.h"
+#include "platform/limits.h"
+#include "platform/single_instance.h"
+#include "playlist/playlist.h"
+#include "settings/settings.h"
+
+namespace vek::app {
+namespace {
+
+int g_signal_pipe[2] = {-1, -1};
+
+void OnSignal(int) {
+    char byte = 1;
+    (void)!write(g_signal_pipe[1], &byte, 1);
+}
+
+// SIGTERM and SIGINT close the main window the normal way, so the settings are
+// saved as at any close.
+void CloseOnSignals(MainWindow* window) {
+    if (pipe2(g_signal_pipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    auto* notifier = new QSocketNotifier(g_signal_pipe[0], QSocketNotifier::Read, window);
+    QObject::connect(notifier, &QSocketNotifier::activated, window, [window] {
+        char buffer[16];
+        while (read(g_signal_pipe[0], buffer, sizeof buffer) > 0) {
+        }
+        window->close();
+    });
+    struct sigaction action {};
+    action.sa_handler = OnSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+}
+
+// Hands the names to the running player: clear, add each, play the first. The
+// player answers each record before the next is sent.
+void HandOver(int connection, int argc, char** argv) {
+    if (argc < 2) return;  // nothing to hand over: the running player stays as it is
+    SendHandOverRecord(connection, CDS_CLEAR, 0, nullptr);
+    for (int i = 1; i < argc; ++i) {
+        if (argv[i][0] == '-') continue;
+        SendHandOverRecord(connection, CDS_ADD, static_cast<uint32_t>(std::strlen(argv[i])),
+                           argv[i]);
+    }
+    SendHandOverRecord(connection, CDS_PLAY_FIRST, 0, nullptr);
+}
+
+// Skinned, shaped windows that move themselves need X11; under a Wayland
+// session XWayland provides it when it is there.
+void PreferXWayland() {
+    if (std::getenv("QT_QPA_PLATFORM")) return;
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    const char* x11 = std::getenv("DISPLAY");
+    if (wayland && *wayland && x11 && *x11) setenv("QT_QPA_PLATFORM", "xcb", 1);
+}
+
+}  // namespace
+
+int RunPlayer(int argc, char** argv) {
+    LoadSettings();
+    ClearPlaylist();
+
+    int running = ConnectToRunningPlayer();
+    if (running >= 0 && gSettings.MultipleInstances == 0) {
+        HandOver(running, argc, argv);
+        CloseHandOverConnection(running);
+        return 0;
+    }
+    CloseHandOverConnection(running);
+
+    PreferXWayland();
+    QApplication application(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    InstallQtDesktop();
+
+    // Names from the command line; those that begin with '-' are not names.
+    for (int i = 1; i < argc; ++i) {
+        const char* name = argv[i];
+        if (name[0] == '-') continue;
+        bool added = IsUrl(name) ? AppendEntry(name) : AddFileByName(name);
+        if (!added) {
+            char text[kPathField + 64];
+            std::snprintf(text, sizeof text, "Error Processing File: %s", name);
+            ShowMessageBox(nullptr, text, "Error...", MB_OK);
+        }
+    }
+
+    auto* window = new MainWindow;
+    if (!window->Create()) {
+        delete window;
+        ShowMessageBox(nullptr, "Could Not Open Main Window (Memory?)", "VEK Error Message...",
+                       MB_ICONERROR | MB_SETFOREGROUND | MB_TOPMOST);
+        return 0;
+    }
+    window->show();
+    CloseOnSignals(window);
+    int code = QApplication::exec();
+    delete window;
+    ShutdownSoundDevice();
+    return code;
+}
+
+}  // namespace vek::app

@@ -1,0 +1,120 @@
+// A second start of the player hands its names to the running one: two real
+// processes, this test being the running player.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "control/transport.h"
+#include "tests/app/app_test_support.h"
+
+extern char** environ;
+
+namespace vek::app {
+namespace {
+
+using test::Pump;
+using test::PumpUntil;
+
+const char* const kFirst = "made/mpeg1_l3_cbr128_44k.mp3";
+const char* const kSecond = "made/mpeg1_l3_crc_48k.mp3";
+
+class HandOverTest : public test::WindowTest {
+  protected:
+    void SetUp() override {
+        WindowTest::SetUp();
+        gSettings.AudioOutputSystem = 1;  // .wav files show what was played
+        desktop_.SetSaveNames({dir_.File("1.wav"), dir_.File("2.wav")});
+    }
+
+    // Starts the player again with these arguments and keeps this one's loop
+    // running until it has ended; returns its exit code.
+    int SecondStart(std::vector<std::string> args) {
+        args.insert(args.begin(), VEK_PLAYER_PATH);
+        std::vector<char*> argv;
+        for (std::string& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        std::string log = dir_.File("second.log");
+        posix_spawn_file_actions_addopen(&actions, 2, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0600);
+        pid_t pid;
+        EXPECT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ), 0);
+        posix_spawn_file_actions_destroy(&actions);
+        int status = -1;
+        bool ended = PumpUntil([&] { return waitpid(pid, &status, WNOHANG) == pid; }, 10000);
+        if (!ended) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            ADD_FAILURE() << "the second start did not end";
+        }
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    std::vector<std::string> Entries() {
+        std::vector<std::string> entries;
+        for (PlaylistEntry* e = gPlaylist.first; e; e = e->next) entries.emplace_back(e->path);
+        return entries;
+    }
+
+    vek::test::TempDir dir_;
+};
+
+TEST_F(HandOverTest, ASecondStartWithAFileReplacesTheListAndPlaysIt) {
+    ASSERT_TRUE(AddFileByName(vek::test::DataPath(kFirst).c_str()));
+    Open();
+    ASSERT_TRUE(PumpUntil([&] { return desktop_.SaveRequests() == 1; }, 5000));
+
+    EXPECT_EQ(SecondStart({vek::test::DataPath(kSecond)}), 0);
+    EXPECT_EQ(Entries(), std::vector<std::string>{vek::test::DataPath(kSecond)});
+    ASSERT_TRUE(PumpUntil([&] { return desktop_.SaveRequests() == 2; }, 5000));
+    vek::test::WavFile wav;
+    ASSERT_TRUE(PumpUntil([&] { return GetPlayState() == PlayState::Stopped; }, 5000));
+    Pump(50);
+    ASSERT_TRUE(vek::test::ReadWav(dir_.File("2.wav"), &wav));
+    EXPECT_EQ(wav.rate, 48000);
+    EXPECT_TRUE(wav.data ==
+                vek::test::ReadFileBytes(vek::test::DataPath("made/mpeg1_l3_crc_48k.pcm")));
+}
+
+TEST_F(HandOverTest, ASecondStartWithoutArgumentsChangesNothing) {
+    ASSERT_TRUE(AddFileByName(vek::test::DataPath(kFirst).c_str()));
+    gSettings.AudioOutputSystem = 0;
+    Open();
+    EXPECT_EQ(SecondStart({}), 0);
+    EXPECT_EQ(Entries(), std::vector<std::string>{vek::test::DataPath(kFirst)});
+}
+
+TEST_F(HandOverTest, ASecondStartWithOnlyASwitchEmptiesTheList) {
+    ASSERT_TRUE(AddFileByName(vek::test::DataPath(kFirst).c_str()));
+    gSettings.AudioOutputSystem = 0;
+    Open();
+    EXPECT_EQ(SecondStart({"-x"}), 0);
+    EXPECT_TRUE(Entries().empty());
+    EXPECT_TRUE(desktop_.Boxes().empty());
+}
+
+TEST_F(HandOverTest, WithMultipleInstancesASecondPlayerRunsOnItsOwn) {
+    Open();
+    // The second player reads MultipleInstances from the shared settings file.
+    gSettings.MultipleInstances = 1;
+    SaveSettings();
+    pid_t pid;
+    std::string player = VEK_PLAYER_PATH;
+    char* argv[] = {player.data(), nullptr};
+    ASSERT_EQ(posix_spawn(&pid, argv[0], nullptr, nullptr, argv, environ), 0);
+    Pump(500);
+    int status = 0;
+    EXPECT_EQ(waitpid(pid, &status, WNOHANG), 0) << "it keeps running with a window of its own";
+    kill(pid, SIGTERM);  // closes its window the normal way
+    EXPECT_TRUE(PumpUntil([&] { return waitpid(pid, &status, WNOHANG) == pid; }, 5000));
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
+}  // namespace
+}  // namespace vek::app

@@ -1,0 +1,202 @@
+#include "app/main_window.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QImage>
+#include <chrono>
+
+#include "control/transport.h"
+#include "engine/decoder.h"
+#include "tests/app/app_test_support.h"
+
+namespace vek::app {
+namespace {
+
+using test::Press;
+using test::Pump;
+using test::PumpUntil;
+using test::Release;
+using test::WindowTest;
+
+QImage Grab(QWidget* w) {
+    return w->grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+// True when the window shows the bitmap's block at the given place.
+bool Shows(const QImage& window, QPoint at, const QPixmap& bitmap, QRect source) {
+    QImage block = bitmap.toImage().convertToFormat(QImage::Format_RGB32).copy(source);
+    return window.copy(QRect(at, source.size())) == block;
+}
+
+using MainWindowTest = WindowTest;
+
+TEST_F(MainWindowTest, CollapsesTo99AndExpandsBack) {
+    MainWindow* w = Open();
+    EXPECT_EQ(w->height(), 191);
+    w->RunCommand(kCmdExpand);
+    EXPECT_EQ(w->height(), 99);
+    EXPECT_FALSE(w->expanded());
+    // The collapsed window's lower edge is the skin's bottom strip.
+    EXPECT_TRUE(Shows(Grab(w), QPoint(0, 93), w->skin().face, QRect(0, 185, 258, 6)));
+    w->RunCommand(kCmdExpand);
+    EXPECT_EQ(w->height(), 191);
+    EXPECT_EQ(w->width(), 258);
+}
+
+TEST_F(MainWindowTest, ClosingStoresThePositionAndTheForm) {
+    MainWindow* w = Open();
+    w->move(321, 234);
+    w->RunCommand(kCmdExpand);  // closed collapsed: the next start is collapsed
+    window_->close();
+    window_.reset();
+    std::string ini = IniText();
+    EXPECT_NE(ini.find("WindowX=321\n"), std::string::npos) << ini;
+    EXPECT_NE(ini.find("WindowY=234\n"), std::string::npos);
+    EXPECT_NE(ini.find("StartupExpanded=0\n"), std::string::npos);
+}
+
+TEST_F(MainWindowTest, ClosingMinimisedKeepsTheStoredPosition) {
+    gSettings.WindowX = 40;
+    gSettings.WindowY = 50;
+    MainWindow* w = Open();
+    w->move(400, 300);
+    w->showMinimized();
+    Pump(20);
+    ASSERT_TRUE(w->isMinimized());
+    window_->close();
+    window_.reset();
+    std::string ini = IniText();
+    EXPECT_NE(ini.find("WindowX=40\n"), std::string::npos) << ini;
+    EXPECT_NE(ini.find("WindowY=50\n"), std::string::npos);
+}
+
+TEST_F(MainWindowTest, ThePressedPlayButtonIsDrawnTwoPixelsLeftOfItsRegion) {
+    MainWindow* w = Open();
+    Press(w, QPoint(60, 80));
+    EXPECT_TRUE(w->pressed(kPlay));
+    QImage image = Grab(w);
+    EXPECT_TRUE(Shows(image, QPoint(50, 72), w->skin().transport, QRect(21, 20, 18, 18)));
+    // Dragged off, the button looks idle again and its release does nothing.
+    test::MoveTo(w, QPoint(100, 120));
+    EXPECT_FALSE(w->pressed(kPlay));
+    EXPECT_TRUE(Shows(Grab(w), QPoint(50, 72), w->skin().transport, QRect(21, 0, 18, 18)));
+    Release(w, QPoint(100, 120));
+    EXPECT_EQ(GetPlayState(), PlayState::Stopped);
+}
+
+TEST_F(MainWindowTest, APressOutsideTheCloseCornerDoesNothing) {
+    MainWindow* w = Open();
+    Press(w, QPoint(30, 20));
+    Release(w, QPoint(30, 20));
+    Pump(20);
+    EXPECT_TRUE(w->isVisible());
+    for (int i = 0; i < kPushControlCount; ++i)
+        EXPECT_FALSE(w->pressed(static_cast<PushControl>(i)));
+}
+
+TEST_F(MainWindowTest, APressedExpandTabRisesOnePixel) {
+    MainWindow* w = Open();
+    Press(w, QPoint(253, 70));
+    ASSERT_TRUE(w->pressed(kExpandTab));
+    QImage image = Grab(w);
+    // Clipped to the region (251, 64)-(258, 79): the rows from 64 on show the
+    // pressed source shifted up by one against the idle look.
+    EXPECT_TRUE(Shows(image, QPoint(251, 64), w->skin().frame, QRect(58, 32, 7, 15)));
+    Release(w, QPoint(0, 0));  // off the tab: no collapse
+}
+
+TEST_F(MainWindowTest, TheLampShowsTheEqualiserState) {
+    gSettings.EqEnabled = 1;
+    MainWindow* w = Open();
+    EXPECT_EQ(Grab(w).pixelColor(247, 160), QColor(255, 0, 0));
+    w->RunCommand(kCmdEqualizer);
+    EXPECT_EQ(gSettings.EqEnabled, 0);
+    w->repaint();
+    EXPECT_EQ(Grab(w).pixelColor(247, 160), QColor(0, 255, 0));
+}
+
+TEST_F(MainWindowTest, VolumeZeroLightsTheBottomCellOnly) {
+    gSettings.EqVolume = 0;
+    MainWindow* w = Open();
+    QImage image = Grab(w);
+    const QPixmap& strips = w->skin().strips;
+    EXPECT_TRUE(Shows(image, QPoint(37, 174), strips, QRect(0, 75, 9, 4)));
+    EXPECT_TRUE(Shows(image, QPoint(37, 169), w->skin().face, QRect(37, 169, 9, 5)));
+    gSettings.EqVolume = 15;
+    w->repaint();
+    EXPECT_TRUE(Shows(Grab(w), QPoint(37, 99), strips, QRect(0, 0, 9, 79)));
+}
+
+TEST_F(MainWindowTest, AClickInTheVolumeColumnStepsToTheCell) {
+    gSettings.EqVolume = 12;
+    MainWindow* w = Open();
+    auto start = std::chrono::steady_clock::now();
+    Press(w, QPoint(40, 101));  // the top cell
+    auto took = std::chrono::steady_clock::now() - start;
+    Release(w, QPoint(40, 101));
+    EXPECT_EQ(gSettings.EqVolume, 15);
+    EXPECT_GE(took, std::chrono::milliseconds(3 * 60)) << "one 60 ms step per cell";
+}
+
+TEST_F(MainWindowTest, AClickOnTheMiddleRowSetsTheGainToOne) {
+    gSettings.EqBand[4] = 0.0f;
+    MainWindow* w = Open();
+    QPoint middle_of_band_4(67 + 14 * 4 + 3, 169 - 5 * 7 + 2);
+    Press(w, middle_of_band_4);
+    Release(w, middle_of_band_4);
+    EXPECT_EQ(gSettings.EqBand[4], 7 * 0.14285715f);
+    EXPECT_FLOAT_EQ(gSettings.EqBand[4], 1.0f);
+    // The curve follows: band 4's breakpoint is line 30.
+    EXPECT_EQ(EqualiserCurveValue(30), gSettings.EqBand[4]);
+    QImage image = Grab(w);
+    // The knob strip is 9 wide; the cell's tenth column shows the skin.
+    QRect cell = w->skin().equaliser_cells[4][7];
+    cell.setWidth(9);
+    QImage knob = w->skin()
+                      .strips.toImage()
+                      .convertToFormat(QImage::Format_RGB32)
+                      .copy(QRect(9, cell.top() - 99, 9, cell.height()));
+    EXPECT_EQ(image.copy(cell), knob);
+}
+
+TEST_F(MainWindowTest, AFileOnTheCommandLineStartsAbout100MsIn) {
+    ASSERT_TRUE(AddFileByName(vek::test::DataPath("made/mpeg1_l3_cbr128_44k.mp3").c_str()));
+    auto start = std::chrono::steady_clock::now();
+    Open();
+    ASSERT_TRUE(PumpUntil([] { return GetPlayState() == PlayState::Playing; }, 5000));
+    auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(took, std::chrono::milliseconds(100));
+    EXPECT_LT(took, std::chrono::milliseconds(1500));
+}
+
+TEST_F(MainWindowTest, Screenshots) {
+    // Pictures of the window as a user sees it, for a person to look at.
+    QDir().mkpath(VEK_SCREENSHOT_DIR);
+    gSettings.RepeatPlay = 1;
+    gSettings.EqVolume = 9;
+    const float bands[12] = {1.4f, 1.2f, 1.0f, 0.9f, 0.8f, 1.0f,
+                             1.1f, 1.3f, 1.5f, 1.6f, 1.7f, 1.8f};
+    for (int i = 0; i < 12; ++i) gSettings.EqBand[i] = bands[i];
+    MainWindow* w = Open();
+    auto save = [&](const char* name) {
+        QImage image = w->grab().toImage().convertToFormat(QImage::Format_ARGB32);
+        // Outside the outline the desktop shows through.
+        QRegion outside = QRegion(image.rect()) - w->mask();
+        for (const QRect& r : outside)
+            for (int y = r.top(); y <= r.bottom(); ++y)
+                for (int x = r.left(); x <= r.right(); ++x)
+                    image.setPixelColor(x, y, Qt::transparent);
+        std::string path = std::string(VEK_SCREENSHOT_DIR) + "/" + name;
+        EXPECT_TRUE(image.save(QString::fromStdString(path))) << path;
+    };
+    save("expanded.png");
+    Press(w, QPoint(60, 80));
+    save("play_pressed.png");
+    Release(w, QPoint(0, 150));
+    w->RunCommand(kCmdExpand);
+    save("collapsed.png");
+}
+
+}  // namespace
+}  // namespace vek::app
