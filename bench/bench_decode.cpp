@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "engine/decoder.h"
 #include "engine/pcm_chunk.h"
 #include "engine/stream_reader.h"
@@ -23,11 +24,9 @@
 
 namespace {
 
-std::string DefaultClip() {
-    std::string source = __FILE__;
-    std::string root = source.substr(0, source.rfind("/bench/"));
-    return root + "/tests/data/made/mpeg1_l3_cbr128_44k.mp3";
-}
+using vek::bench::BuildLongFile;
+using vek::bench::ChildCpuSeconds;
+using vek::bench::DefaultClip;
 
 int Open(int, int, int, int, float, int) {
     return 1;
@@ -58,27 +57,6 @@ double ProcessCpuSeconds() {
     return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
-double Seconds(const timeval& t) {
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6;
-}
-
-bool BuildLongFile(const std::string& clip, int copies, const std::string& out) {
-    FILE* in = std::fopen(clip.c_str(), "rb");
-    if (!in) return false;
-    std::vector<uint8_t> bytes;
-    uint8_t buffer[65536];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, in)) > 0)
-        bytes.insert(bytes.end(), buffer, buffer + n);
-    std::fclose(in);
-    FILE* file = std::fopen(out.c_str(), "wb");
-    if (!file) return false;
-    bool ok = !bytes.empty();
-    for (int i = 0; ok && i < copies; ++i)
-        ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return std::fclose(file) == 0 && ok;
-}
-
 // CPU seconds of one decode through the engine; frames and PCM bytes out.
 double DecodeWithEngine(const std::string& path, int* frames, int64_t* pcm_bytes) {
     static uint8_t chunk_data[vek::kPcmChunkBytes];
@@ -103,21 +81,6 @@ double DecodeWithEngine(const std::string& path, int* frames, int64_t* pcm_bytes
     return used;
 }
 
-// CPU seconds (user + system) of `mpg123 -q -t path`, or -1 when it cannot run.
-double DecodeWithMpg123(const std::string& path) {
-    pid_t child = fork();
-    if (child < 0) return -1.0;
-    if (child == 0) {
-        execlp("mpg123", "mpg123", "-q", "-t", path.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    int status = 0;
-    rusage usage{};
-    if (wait4(child, &status, 0, &usage) != child) return -1.0;
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1.0;
-    return Seconds(usage.ru_utime) + Seconds(usage.ru_stime);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -129,9 +92,9 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    char dir[] = "/tmp/vek-bench-XXXXXX";
-    if (!mkdtemp(dir)) return 1;
-    std::string path = std::string(dir) + "/long.mp3";
+    vek::bench::ScratchDir dir;
+    if (!dir.ok()) return 1;
+    std::string path = dir.File("long.mp3");
     if (!BuildLongFile(clip, copies, path)) {
         std::fprintf(stderr, "cannot build the test file from %s\n", clip.c_str());
         return 1;
@@ -146,19 +109,14 @@ int main(int argc, char** argv) {
     int64_t pcm_bytes = 0;
     for (int round = 0; round < rounds; ++round) {
         double ours = DecodeWithEngine(path, &frames, &pcm_bytes);
-        double theirs = DecodeWithMpg123(path);
+        double theirs = ChildCpuSeconds({"mpg123", "-q", "-t", path}, {});
         if (ours < 0 || theirs < 0) {
             std::fprintf(stderr, "a decoder failed (engine %.3f, mpg123 %.3f)\n", ours, theirs);
-            unlink(path.c_str());
-            rmdir(dir);
             return 1;
         }
         if (ours < engine) engine = ours;
         if (theirs < reference) reference = theirs;
     }
-    unlink(path.c_str());
-    rmdir(dir);
-
     double audio_seconds = static_cast<double>(pcm_bytes) / (44100.0 * 4.0);
     double ratio = engine / reference;
     std::printf("file: %d copies of %s, %d frames, %.1f s of audio\n", copies, clip.c_str(), frames,
