@@ -14,6 +14,7 @@
 
 #include "app/main_window.h"
 #include "app/qt_desktop.h"
+#include "engine/decoder_thread.h"
 #include "engine/stream_reader.h"
 #include "output/outputs.h"
 #include "platform/desktop_hooks.h"
@@ -114,6 +115,12 @@ int RunPlayer(int argc, char** argv) {
     window->show();
     CloseOnSignals(window);
     int code = QApplication::exec();
+    if (DecoderThreadGivenUp()) {
+        // The settings are saved; the decoder thread may still be inside a
+        // library call, so leave without tearing down what it could touch.
+        std::fflush(nullptr);
+        _exit(code);
+    }
     delete window;
     ShutdownSoundDevice();
     return code;

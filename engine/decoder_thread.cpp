@@ -33,7 +33,8 @@ char g_shared_path[kPathField];
 // of a track is posted only when it differs from the last track's last one.
 std::atomic<int> g_last_percent{-1};
 
-WorkerThread g_worker;  // main thread only
+WorkerThread g_worker;    // main thread only
+bool g_given_up = false;  // main thread only
 
 // Everything the thread keeps for its life. Only the decoder thread touches it.
 struct DecoderState {
@@ -299,7 +300,7 @@ int StartDecoderThread(Window* main_window) {
 int StopDecoderThreadWithin(int thread_id, int timeout_ms) {
     PostThreadMessage(static_cast<ThreadId>(thread_id), WM_QUIT, 0, 0);
     if (g_worker && static_cast<int>(g_worker.id) == thread_id)
-        JoinWorkerThread(&g_worker, timeout_ms, nullptr);
+        g_given_up = !JoinWorkerThread(&g_worker, timeout_ms, nullptr);
     return 1;
 }
 
@@ -340,6 +341,10 @@ int PostSeek(int percent, int thread_id) {
 
 int DecoderThreadId() {
     return static_cast<int>(g_worker.id);
+}
+
+bool DecoderThreadGivenUp() {
+    return g_given_up;
 }
 
 }  // namespace vek

@@ -29,4 +29,8 @@ int PostSeek(int percent, int thread_id);
 // The id of the running decoder thread (0 before the start).
 int DecoderThreadId();
 
+// True when the last stop had to give the thread up. It may still be running,
+// so the process should end without running its static destructors.
+bool DecoderThreadGivenUp();
+
 }  // namespace vek

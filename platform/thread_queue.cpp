@@ -41,8 +41,16 @@ struct Queue {
     void* wake_context = nullptr;
 };
 
-std::mutex g_registry_mutex;
-std::unordered_map<ThreadId, std::shared_ptr<Queue>> g_queues;  // guarded by g_registry_mutex
+// Never destroyed: a worker given up at its stop bound may still end, and
+// remove its queue, while the process runs its exit handlers.
+struct Registry {
+    std::mutex mutex;
+    std::unordered_map<ThreadId, std::shared_ptr<Queue>> queues;  // guarded by mutex
+};
+Registry& TheRegistry() {
+    static Registry* registry = new Registry;
+    return *registry;
+}
 std::atomic<ThreadId> g_next_id{1};
 
 thread_local ThreadId t_id = 0;
@@ -55,9 +63,10 @@ struct QueueOwner {
 thread_local QueueOwner t_queue_owner;
 
 std::shared_ptr<Queue> FindQueue(ThreadId thread) {
-    std::lock_guard<std::mutex> lock(g_registry_mutex);
-    auto it = g_queues.find(thread);
-    return it == g_queues.end() ? nullptr : it->second;
+    Registry& registry = TheRegistry();
+    std::lock_guard<std::mutex> lock(registry.mutex);
+    auto it = registry.queues.find(thread);
+    return it == registry.queues.end() ? nullptr : it->second;
 }
 
 Queue& OwnQueue() {
@@ -117,8 +126,9 @@ void CreateThreadQueue() {
     (void)&t_queue_owner;  // make sure the owner's destructor is registered
     auto queue = std::make_shared<Queue>();
     queue->owner = CurrentThreadId();
-    std::lock_guard<std::mutex> lock(g_registry_mutex);
-    g_queues[queue->owner] = queue;
+    Registry& registry = TheRegistry();
+    std::lock_guard<std::mutex> lock(registry.mutex);
+    registry.queues[queue->owner] = queue;
     t_queue = queue;
 }
 
@@ -126,8 +136,9 @@ void DestroyThreadQueue() {
     if (!t_queue) return;
     std::shared_ptr<Queue> queue = t_queue;
     {
-        std::lock_guard<std::mutex> lock(g_registry_mutex);
-        g_queues.erase(queue->owner);
+        Registry& registry = TheRegistry();
+        std::lock_guard<std::mutex> lock(registry.mutex);
+        registry.queues.erase(queue->owner);
     }
     std::deque<Item> left;
     {

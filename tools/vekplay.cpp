@@ -439,11 +439,17 @@ int Run(int argc, char** argv) {
     // the quit message; at low rates that takes longer than the usual bound.
     StopDecoderThreadWithin(g_player.decoder, g_player.list_finished ? 60000 : 3000);
     signals.Stop();
-    ClearPlaylist();
-    ShutdownSoundDevice();  // SDL's audio state goes with it
 
     gSettings = loaded;
     SaveSettings();
+    if (DecoderThreadGivenUp()) {
+        // The decoder thread may still be inside a library call; leave without
+        // tearing down what it could touch.
+        std::fflush(nullptr);
+        _exit(code);
+    }
+    ClearPlaylist();
+    ShutdownSoundDevice();  // SDL's audio state goes with it
     if (code == 0 && had_entries && g_player.tracks_started == 0) code = 1;  // nothing would play
     return code;
 }
