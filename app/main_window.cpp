@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <vector>
 
 #include "app/pending_parts.h"
 #include "app/qt_desktop.h"
@@ -116,8 +117,15 @@ bool MainWindow::Create() {
 
     SetMainWindow(&bridge_);
     SetMainWidget(this);
-    if (StartDecoderThread(&bridge_) == -1) return false;
-    if (!StartTimeDisplay() || !StartProgressRing()) return false;
+    if (StartDecoderThread(&bridge_) == -1) {
+        SetMainWindow(nullptr);
+        return false;
+    }
+    if (!StartTimeDisplay() || !StartProgressRing()) {
+        StopDecoderThread(DecoderThreadId());
+        SetMainWindow(nullptr);
+        return false;
+    }
     display_timer_.start(kDisplayTimerMs, this);
     // Later starts hand their files to this window.
     StartHandOverListener(&bridge_);
@@ -177,6 +185,9 @@ void MainWindow::BuildKeys() {
     };
     for (const auto& key : table) {
         auto* shortcut = new QShortcut(key.keys, this);
+        // As with the menu's keys of the original design, they work from every
+        // window of the player, not only this one.
+        shortcut->setContext(Qt::ApplicationShortcut);
         int id = key.id;
         connect(shortcut, &QShortcut::activated, this, [this, id] { RunCommand(id); });
     }
@@ -411,7 +422,8 @@ void MainWindow::paintEvent(QPaintEvent* event) {
     // display field is drawn by its own painter.
     painter.drawPixmap(0, 0, skin_.face);
     if (!expanded_) painter.drawPixmap(QPoint(0, 93), skin_.face, QRect(0, 185, 259, 6));
-    RequestTimeRedraw();
+    // The field was painted over with the skin: its own painter draws it again.
+    if (update.intersects(QRect(29, 29, 146, 36))) RequestTimeRedraw();
 
     if (update.intersects(skin_.lamp))
         painter.fillRect(skin_.lamp.boundingRect(),
@@ -573,15 +585,20 @@ void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
 }
 
 void MainWindow::dropEvent(QDropEvent* event) {
+    // The file manager waits for the drop to finish; the names are taken now
+    // and handled once it has, so an error box cannot hold up the drag.
+    std::vector<QByteArray> names;
+    for (const QUrl& url : event->mimeData()->urls())
+        names.push_back(url.isLocalFile() ? QFile::encodeName(url.toLocalFile()) : url.toEncoded());
+    event->acceptProposedAction();
+    QTimer::singleShot(0, this, [this, names] { PlayDropped(names); });
+}
+
+void MainWindow::PlayDropped(const std::vector<QByteArray>& names) {
     Halt();
     ClearPlaylist();
     SetEditorRefreshEnabled(false);
-    for (const QUrl& url : event->mimeData()->urls()) {
-        QByteArray name =
-            url.isLocalFile() ? QFile::encodeName(url.toLocalFile()) : url.toEncoded();
-        AddNameOrComplain(name.constData());
-    }
-    event->acceptProposedAction();
+    for (const QByteArray& name : names) AddNameOrComplain(name.constData());
     if (SelectEntry(0)) {
         if (gSettings.ShufflePlay != 0) ShufflePlaylist();
         PlayCurrentEntry();
@@ -606,9 +623,17 @@ void MainWindow::Destroy() {
     StopHandOverListener();
     if (IsPlaylistEditorOpen()) ClosePlaylistEditor();
     StopTimeDisplay();
+    // A paused device takes no more audio, so a decoder thread waiting to
+    // write would never see the quit message: restart and empty it first.
+    if (GetPlayState() == PlayState::Paused) {
+        Output().Resume();
+        Output().Reset();
+    }
     StopDecoderThread(DecoderThreadId());
-    // A minimised window keeps the position it had before.
-    if (!isMinimized()) {
+    // A minimised window keeps the position it had before; so does a window
+    // under a Wayland compositor, which never tells clients where they are.
+    bool position_known = QGuiApplication::platformName() != QLatin1String("wayland");
+    if (!isMinimized() && position_known) {
         gSettings.WindowX = x();
         gSettings.WindowY = y();
     }

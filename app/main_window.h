@@ -5,11 +5,13 @@
 #pragma once
 
 #include <QBasicTimer>
+#include <QByteArray>
 #include <QMenu>
 #include <QPainter>
 #include <QPoint>
 #include <QWidget>
 #include <cstdint>
+#include <vector>
 
 #include "app/skin.h"
 #include "platform/single_instance.h"
@@ -89,6 +91,7 @@ class MainWindow : public QWidget {
     void SetEqualiserFrom(QPoint point);
     intptr_t ReceiveCopyData(const CopyData& record);
     void AddNameOrComplain(const char* name);
+    void PlayDropped(const std::vector<QByteArray>& names);
 
     Window bridge_;
     Skin skin_;

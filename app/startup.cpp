@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -20,6 +21,7 @@
 #include "platform/desktop_hooks.h"
 #include "platform/limits.h"
 #include "platform/single_instance.h"
+#include "platform/thread_queue.h"
 #include "playlist/playlist.h"
 #include "settings/settings.h"
 
@@ -33,6 +35,18 @@ void OnSignal(int) {
     (void)!write(g_signal_pipe[1], &byte, 1);
 }
 
+// A dialog in front may be answering another thread (the decoder's error box,
+// the save chooser); closing under it would leave that thread waiting. So the
+// dialogs are closed first and the window once none is left.
+void CloseWhenNoDialogIsOpen(MainWindow* window) {
+    if (QWidget* dialog = QApplication::activeModalWidget()) {
+        dialog->close();
+        QTimer::singleShot(50, window, [window] { CloseWhenNoDialogIsOpen(window); });
+        return;
+    }
+    window->close();
+}
+
 // SIGTERM and SIGINT close the main window the normal way, so the settings are
 // saved as at any close.
 void CloseOnSignals(MainWindow* window) {
@@ -42,7 +56,7 @@ void CloseOnSignals(MainWindow* window) {
         char buffer[16];
         while (read(g_signal_pipe[0], buffer, sizeof buffer) > 0) {
         }
-        window->close();
+        CloseWhenNoDialogIsOpen(window);
     });
     struct sigaction action {};
     action.sa_handler = OnSignal;
@@ -57,10 +71,16 @@ void CloseOnSignals(MainWindow* window) {
 void HandOver(int connection, int argc, char** argv) {
     if (argc < 2) return;  // nothing to hand over: the running player stays as it is
     SendHandOverRecord(connection, CDS_CLEAR, 0, nullptr);
+    // The running player has a working directory of its own: names relative to
+    // ours go over with our directory in front.
+    char cwd[kPathField];
+    bool have_cwd = getcwd(cwd, sizeof cwd) != nullptr;
     for (int i = 1; i < argc; ++i) {
         if (argv[i][0] == '-') continue;
-        SendHandOverRecord(connection, CDS_ADD, static_cast<uint32_t>(std::strlen(argv[i])),
-                           argv[i]);
+        std::string name = argv[i];
+        if (name[0] != '/' && !IsUrl(name.c_str()) && have_cwd)
+            name = std::string(cwd) + (cwd[std::strlen(cwd) - 1] == '/' ? "" : "/") + name;
+        SendHandOverRecord(connection, CDS_ADD, static_cast<uint32_t>(name.size()), name.c_str());
     }
     SendHandOverRecord(connection, CDS_PLAY_FIRST, 0, nullptr);
 }
@@ -123,6 +143,7 @@ int RunPlayer(int argc, char** argv) {
     }
     delete window;
     ShutdownSoundDevice();
+    SetThreadQueueWake(nullptr, nullptr);  // its target goes with the application
     return code;
 }
 

@@ -84,6 +84,10 @@ void Serve(int connection, Window* window) {
     for (;;) {
         uint32_t head[3];  // kind, size, bytes that follow
         if (!ReadAll(connection, head, sizeof head) || head[2] > kMaxRecordBytes) return;
+        // A name's size must be the bytes that carry it; anything else is not
+        // a record a player sends.
+        bool names = head[0] == CDS_ADD || head[0] == CDS_REPLACE_PLAY;
+        if (names ? head[1] != head[2] : head[2] != 0) return;
         data.resize(head[2]);
         if (head[2] > 0 && !ReadAll(connection, data.data(), head[2])) return;
         CopyData record{head[0], head[1], data.data()};
@@ -196,8 +200,14 @@ void StopHandOverListener() {
         char byte = 0;
         (void)write(g_listener.wake[1], &byte, 1);
     }
-    // The thread may be in a send to the main window: the join answers it.
-    if (g_listener.thread) JoinWorkerThread(&g_listener.thread, 3000, nullptr);
+    // The thread may be in a send to the main window: the join answers it. A
+    // thread given up keeps its descriptors; they go with the process.
+    if (g_listener.thread && !JoinWorkerThread(&g_listener.thread, 3000, nullptr)) {
+        unlink(g_listener.path.c_str());
+        g_listener.fd = -1;
+        g_listener.wake[0] = g_listener.wake[1] = -1;
+        return;
+    }
     close(g_listener.fd);
     for (int& end : g_listener.wake) {
         if (end >= 0) close(end);

@@ -33,7 +33,7 @@ class HandOverTest : public test::WindowTest {
 
     // Starts the player again with these arguments and keeps this one's loop
     // running until it has ended; returns its exit code.
-    int SecondStart(std::vector<std::string> args) {
+    int SecondStart(std::vector<std::string> args, const std::string& cwd = "") {
         args.insert(args.begin(), VEK_PLAYER_PATH);
         std::vector<char*> argv;
         for (std::string& a : args) argv.push_back(a.data());
@@ -43,6 +43,7 @@ class HandOverTest : public test::WindowTest {
         std::string log = dir_.File("second.log");
         posix_spawn_file_actions_addopen(&actions, 2, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                          0600);
+        if (!cwd.empty()) posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
         pid_t pid;
         EXPECT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ), 0);
         posix_spawn_file_actions_destroy(&actions);
@@ -80,6 +81,13 @@ TEST_F(HandOverTest, ASecondStartWithAFileReplacesTheListAndPlaysIt) {
     EXPECT_EQ(wav.rate, 48000);
     EXPECT_TRUE(wav.data ==
                 vek::test::ReadFileBytes(vek::test::DataPath("made/mpeg1_l3_crc_48k.pcm")));
+}
+
+TEST_F(HandOverTest, ARelativeNameIsHandedOverWithTheSecondStartsDirectory) {
+    gSettings.AudioOutputSystem = 0;
+    Open();
+    EXPECT_EQ(SecondStart({"mpeg1_l3_cbr128_44k.mp3"}, vek::test::DataPath("made")), 0);
+    EXPECT_EQ(Entries(), std::vector<std::string>{vek::test::DataPath(kFirst)});
 }
 
 TEST_F(HandOverTest, ASecondStartWithoutArgumentsChangesNothing) {

@@ -8,6 +8,7 @@
 
 #include "control/transport.h"
 #include "engine/decoder.h"
+#include "engine/decoder_thread.h"
 #include "tests/app/app_test_support.h"
 
 namespace vek::app {
@@ -168,6 +169,21 @@ TEST_F(MainWindowTest, AFileOnTheCommandLineStartsAbout100MsIn) {
     auto took = std::chrono::steady_clock::now() - start;
     EXPECT_GE(took, std::chrono::milliseconds(100));
     EXPECT_LT(took, std::chrono::milliseconds(1500));
+}
+
+TEST_F(MainWindowTest, ClosingWhilePausedDoesNotWaitForTheDecoder) {
+    // Paused, the device takes no audio and the decoder waits to write; the
+    // close must not sit out the thread's stop bound.
+    gSettings.AudioOutputSystem = 0;
+    ASSERT_TRUE(AddFileByName(vek::test::DataPath("made/mpeg1_l3_cbr128_44k.mp3").c_str()));
+    MainWindow* w = Open();
+    ASSERT_TRUE(PumpUntil([] { return GetPlayState() == PlayState::Playing; }, 5000));
+    w->RunCommand(kCmdPause);
+    Pump(400);  // long enough for every buffer to fill
+    auto start = std::chrono::steady_clock::now();
+    window_->close();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
+    EXPECT_FALSE(DecoderThreadGivenUp());
 }
 
 TEST_F(MainWindowTest, Screenshots) {

@@ -36,7 +36,7 @@ TEST(Priority, LoweringAThreadChangesOnlyThatThread) {
 }
 
 class EnvGuard {
-public:
+  public:
     explicit EnvGuard(const char* name) : name_(name) {
         if (const char* v = std::getenv(name)) value_ = v, had_ = true;
     }
@@ -47,7 +47,7 @@ public:
             unsetenv(name_);
     }
 
-private:
+  private:
     const char* name_;
     std::string value_;
     bool had_ = false;

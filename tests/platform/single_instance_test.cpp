@@ -103,6 +103,26 @@ TEST_F(SingleInstanceTest, RecordsArriveInOrderAndEachIsAnsweredBeforeTheNext) {
     EXPECT_EQ(received_[3].kind, CDS_PLAY_FIRST);
 }
 
+TEST_F(SingleInstanceTest, ARecordWhoseSizeIsNotItsBytesIsRefused) {
+    ASSERT_TRUE(StartHandOverListener(&window_));
+    std::atomic<bool> done{false};
+    bool answered = true;
+    std::thread second([&] {
+        int c = ConnectToRunningPlayer();
+        // A name record claiming 200 bytes but carrying none.
+        uint32_t head[3] = {CDS_ADD, 200, 0};
+        uint32_t result = 0;
+        answered = c >= 0 && send(c, head, sizeof head, MSG_NOSIGNAL) == sizeof head &&
+                   recv(c, &result, sizeof result, MSG_WAITALL) == sizeof result;
+        CloseHandOverConnection(c);
+        done = true;
+    });
+    PumpUntil(done);
+    second.join();
+    EXPECT_FALSE(answered) << "the player hangs up instead";
+    EXPECT_TRUE(received_.empty());
+}
+
 TEST_F(SingleInstanceTest, WhileAnotherPlayerListensNoSecondListenerStarts) {
     // Another player's socket, answering connections.
     int other = socket(AF_UNIX, SOCK_STREAM, 0);

@@ -1,3 +1,5 @@
+#include "platform/thread_queue.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -6,7 +8,6 @@
 #include <vector>
 
 #include "platform/messages.h"
-#include "platform/thread_queue.h"
 #include "platform/worker_thread.h"
 
 namespace vek {
