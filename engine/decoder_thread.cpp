@@ -44,8 +44,9 @@ struct DecoderState {
     int volume = 0;
     int priority = 0;
     int eight_bit_at_start = 0;
-    int open_rate = 0;      // rate the output was last opened with
-    int open_channels = 0;  // its channel count
+    int open_rate = 0;       // rate the output was last opened with
+    int open_channels = 0;   // its channel count
+    int open_eight_bit = 0;  // and its sample width
     PcmChunk chunk;
 };
 
@@ -93,10 +94,17 @@ void Seek(DecoderState* s, FrameHeader* header, int percent, int* frame_counter)
 }
 
 // Opens or reopens the output for the frame just read. False when it cannot.
+int OutputRateOf(const FrameHeader& header) {
+    return kSampleRates[header.sampling_index] >> header.down_sample;
+}
+
 bool EnsureOutput(DecoderState* s, const FrameHeader& header, int channels, int eight_bit) {
-    int rate = kSampleRates[header.sampling_index] >> header.down_sample;
+    int rate = OutputRateOf(header);
     if (Output().IsOpen()) {
-        if (rate == s->open_rate && channels == s->open_channels) return true;
+        // Samples of another rate, channel count or width would play as noise
+        // through an output opened for the old ones.
+        if (rate == s->open_rate && channels == s->open_channels && eight_bit == s->open_eight_bit)
+            return true;
         CloseAtBoundary(s);
     }
     if (!Output().Open(rate, channels, gSettings.WinMMOutputDev, kPcmWriteBytes,
@@ -104,6 +112,7 @@ bool EnsureOutput(DecoderState* s, const FrameHeader& header, int channels, int 
         return false;
     s->open_rate = rate;
     s->open_channels = channels;
+    s->open_eight_bit = eight_bit;
     ApplyVolume(s, gSettings.EqVolume);
     return true;
 }
@@ -172,7 +181,9 @@ PlayEnd PlayTrack(DecoderState* s) {
 
         if (!ReadFrame(&header)) break;
 
-        if (first_frame || header.header_change) {
+        // A rate change can also hide in the frames skipped after a decoding
+        // failure, so the rate is compared on every frame.
+        if (first_frame || header.header_change || OutputRateOf(header) != s->open_rate) {
             if (!EnsureOutput(s, header, channels, eight_bit)) {
                 stop = true;
                 break;

@@ -11,7 +11,9 @@ namespace {
 bool WriteChunk(PcmChunk* chunk) {
     int taken = Output().Write(chunk->fill, chunk->data);
     if (taken >= 0 && taken < chunk->fill) {
-        if (taken > 0) std::memmove(chunk->data, chunk->data + taken, static_cast<size_t>(chunk->fill - taken));
+        if (taken > 0)
+            std::memmove(chunk->data, chunk->data + taken,
+                         static_cast<size_t>(chunk->fill - taken));
         chunk->fill -= taken;
     } else {
         chunk->fill = 0;  // all taken, or the write failed and the samples are dropped

@@ -3,6 +3,7 @@
 #include "engine/stream_reader.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -120,6 +121,16 @@ TEST_F(StreamReaderTest, MissingFilesAndFoldersDoNotOpen) {
     EXPECT_EQ(OpenInput(dir_.path().c_str()), 0);
     EXPECT_EQ(ReadFrame(&header_), 0);
     EXPECT_TRUE(desktop_.Boxes().empty());
+}
+
+TEST_F(StreamReaderTest, DevicesDoNotOpenAndANamedPipeWithoutWriterIsEmpty) {
+    EXPECT_EQ(OpenInput("/dev/zero"), 0) << "a device would be read for ever";
+    std::string fifo = dir_.File("fifo.mp3");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    // Nobody writes to it: the open must not wait for a writer.
+    ASSERT_EQ(OpenInput(fifo.c_str()), 1);
+    EXPECT_EQ(ReadFrame(&header_), 0);
+    CloseInput();
 }
 
 TEST_F(StreamReaderTest, BodyLengthFollowsPadding) {

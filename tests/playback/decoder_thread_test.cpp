@@ -297,6 +297,27 @@ TEST_F(DecoderThreadTest, EightBitSettingChangedAfterStartClosesBeforeEveryTrack
     }
 }
 
+TEST_F(DecoderThreadTest, SwitchingEightBitOffAgainReopensTheOutput) {
+    // 16-bit, then 8-bit, then 16-bit again: the last track must not go into
+    // the output opened for 8-bit samples.
+    desktop_.SetSaveNames({Out(1), Out(2), Out(3)});
+    Queue({kCbr44, kVbr44, kCbr44});
+    PlaybackHarness player;
+    player.on_report = [&player](uint32_t message, intptr_t) {
+        if (message == UIM_TRACK_ENDED)
+            gSettings.AudioOutput8Bit = player.Count(UIM_TRACK_ENDED) == 1;
+        return false;
+    };
+    PlayCurrent();
+    ASSERT_TRUE(player.PlayToEnd(20000));
+    ASSERT_TRUE(player.Stop());
+    ASSERT_EQ(desktop_.SaveRequests(), 3);
+    EXPECT_EQ(ReadOut(2).bits, 8);
+    WavFile last = ReadOut(3);
+    EXPECT_EQ(last.bits, 16);
+    EXPECT_TRUE(last.data == ReferencePcm({Pcm(kCbr44)}));
+}
+
 TEST_F(DecoderThreadTest, AChannelModeChangeBetweenTracksReopensTheOutput) {
     // Same rate, but the second track is to be mono: the open stereo output
     // must not be reused for it.
