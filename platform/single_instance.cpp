@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -20,6 +21,7 @@ namespace {
 
 // Names are path fields; anything far longer is not a name we would add.
 constexpr uint32_t kMaxRecordBytes = 65536;
+constexpr int kRecordTimeoutSeconds = 5;
 
 struct Listener {
     int fd = -1;
@@ -111,6 +113,11 @@ int ListenerMain(void* raw) {
         if (fds[1].revents) return 1;
         int connection = accept4(fd, nullptr, nullptr, SOCK_CLOEXEC);
         if (connection < 0) continue;
+        // A start sends its records back to back; one that stops half way
+        // must not keep later starts waiting.
+        timeval limit{kRecordTimeoutSeconds, 0};
+        setsockopt(connection, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+        setsockopt(connection, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
         if (SameUser(connection)) Serve(connection, window);
         close(connection);
     }

@@ -123,6 +123,31 @@ TEST_F(SingleInstanceTest, ARecordWhoseSizeIsNotItsBytesIsRefused) {
     EXPECT_TRUE(received_.empty());
 }
 
+TEST_F(SingleInstanceTest, AStartThatStopsHalfWayDoesNotBlockTheNext) {
+    ASSERT_TRUE(StartHandOverListener(&window_));
+    int stuck = ConnectToRunningPlayer();  // connects, then says nothing
+    ASSERT_GE(stuck, 0);
+    std::atomic<bool> done{false};
+    bool answered = false;
+    std::thread second([&] {
+        int c = ConnectToRunningPlayer();
+        answered = c >= 0 && SendHandOverRecord(c, CDS_PLAY_FIRST, 0, nullptr);
+        CloseHandOverConnection(c);
+        done = true;
+    });
+    auto start = std::chrono::steady_clock::now();
+    auto deadline = start + std::chrono::seconds(10);
+    while (!done.load() && std::chrono::steady_clock::now() < deadline) {
+        Message m;
+        while (PeekMessage(&m)) DispatchMessage(m);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    second.join();
+    CloseHandOverConnection(stuck);
+    EXPECT_TRUE(answered);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(8));
+}
+
 TEST_F(SingleInstanceTest, WhileAnotherPlayerListensNoSecondListenerStarts) {
     // Another player's socket, answering connections.
     int other = socket(AF_UNIX, SOCK_STREAM, 0);
