@@ -148,6 +148,9 @@ size_t OnBodyBytes(char* data, size_t size, size_t count, void* user) {
 CURLcode Transfer(UrlStream* stream) {
     CURLMcode multi_rc = curl_multi_add_handle(stream->client, stream->request);
     stream->last_heard = Clock::now();
+    // Header lines trickling in keep a request alive but never answer it; the
+    // answer has the same limit, counted from the request.
+    const auto answer_due = stream->last_heard + kStallLimit;
     int running = 1;
     while (multi_rc == CURLM_OK && running && !stream->stop) {
         multi_rc = curl_multi_perform(stream->client, &running);
@@ -156,7 +159,8 @@ CURLcode Transfer(UrlStream* stream) {
             stream->stop = true;
             break;
         }
-        auto silent = Clock::now() - stream->last_heard;
+        auto now = Clock::now();
+        auto silent = now - stream->last_heard;
         if (silent >= kStallLimit) {
             std::snprintf(stream->error_text, sizeof stream->error_text,
                           "%s: nothing received for %lld seconds",
@@ -164,7 +168,16 @@ CURLcode Transfer(UrlStream* stream) {
                           static_cast<long long>(kStallLimit.count()));
             return CURLE_OPERATION_TIMEDOUT;
         }
-        auto until_stall = std::chrono::ceil<std::chrono::milliseconds>(kStallLimit - silent);
+        if (!stream->body_wanted && now >= answer_due) {
+            std::snprintf(stream->error_text, sizeof stream->error_text,
+                          "%s: no answer within %lld seconds",
+                          curl_easy_strerror(CURLE_OPERATION_TIMEDOUT),
+                          static_cast<long long>(kStallLimit.count()));
+            return CURLE_OPERATION_TIMEDOUT;
+        }
+        auto next_limit = kStallLimit - silent;
+        if (!stream->body_wanted && answer_due - now < next_limit) next_limit = answer_due - now;
+        auto until_stall = std::chrono::ceil<std::chrono::milliseconds>(next_limit);
         int wait_ms = static_cast<int>(std::min<long long>(kNetworkWaitMs, until_stall.count()));
         multi_rc = curl_multi_poll(stream->client, nullptr, 0, wait_ms, nullptr);
     }

@@ -18,8 +18,13 @@ bool BuildSavePath(const std::string& url, const std::string& dir, std::string* 
 }
 
 int CreateSaveFile(const std::string& path) {
-    if (path.empty()) return -1;
-    return open(path.c_str(), O_CREAT | O_TRUNC | O_WRONLY | O_CLOEXEC, 0644);
+    // The name comes from a server: it may not hide a file or step out of the
+    // folder (".bashrc", ".."), and it replaces only a plain file, never what a
+    // link points to.
+    size_t slash = path.rfind('/');
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    if (name.empty() || name[0] == '.') return -1;
+    return open(path.c_str(), O_CREAT | O_TRUNC | O_WRONLY | O_CLOEXEC | O_NOFOLLOW, 0644);
 }
 
 }  // namespace vek

@@ -41,6 +41,24 @@ TEST(SavePath, UrlEndingInSlashGivesNoName) {
     EXPECT_EQ(CreateSaveFile(""), -1);
 }
 
+TEST(SavePath, HiddenNamesAndLinksAreNotWritten) {
+    test::TempDir dir;
+    // A stream named like a dotfile must not replace the user's own.
+    std::string hidden;
+    ASSERT_TRUE(BuildSavePath("http://host/.bashrc", dir.path(), &hidden));
+    test::WriteFileText(hidden, "mine");
+    EXPECT_EQ(CreateSaveFile(hidden), -1);
+    std::vector<uint8_t> kept = test::ReadFileBytes(hidden);
+    EXPECT_EQ(std::string(kept.begin(), kept.end()), "mine");
+    // Nor may a link lead the bytes elsewhere.
+    std::string target = dir.File("target"), link = dir.File("song.mp3");
+    test::WriteFileText(target, "mine");
+    ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
+    EXPECT_EQ(CreateSaveFile(link), -1);
+    kept = test::ReadFileBytes(target);
+    EXPECT_EQ(std::string(kept.begin(), kept.end()), "mine");
+}
+
 TEST(SavePath, TooLongIsRefusedNotCut) {
     std::string path = "untouched";
     std::string dir(kPathField - 5, 'd');
