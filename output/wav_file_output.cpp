@@ -126,7 +126,14 @@ int WavWrite(int length, const uint8_t* data) {
 // output counts as closed in any case.
 int WavClose(int) {
     if (!g_wav.open) return 0;
-    if (!FlushBufferedFile(&g_wav.file)) Warn(nullptr, "mmioSetInfo() failed!");
+    if (!FlushBufferedFile(&g_wav.file)) {
+        Warn(nullptr, "mmioSetInfo() failed!");
+        // What never reached the disk is dropped, so the sizes below describe
+        // the file as it is.
+        uint64_t lost = g_wav.file.fill;
+        g_wav.data_bytes = g_wav.data_bytes > lost ? g_wav.data_bytes - lost : 0;
+        g_wav.file.fill = 0;
+    }
 
     uint64_t pad = g_wav.data_bytes & 1;
     bool data_ok = true;

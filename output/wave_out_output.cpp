@@ -212,10 +212,15 @@ void UpdateDeviceRunLocked() {
 // Discarded buffers count as free but not as played: they do not pass the
 // completion handler, so the seconds counter holds only audio that was heard.
 void DiscardQueuedLocked() {
+    SDL_AudioDeviceID device = g_out.device.load();
     if (g_out.running) {
-        SDL_PauseAudioDevice(g_out.device.load(), 1);  // returns with the callback stopped
+        SDL_PauseAudioDevice(device, 1);
         g_out.running = false;
     }
+    // Some of SDL's backends look at the pause flag before they take the
+    // device lock, so one callback may still be on its way: the queue is only
+    // emptied while SDL's device lock keeps the callback out.
+    SDL_LockAudioDevice(device);
     int discarded = 0;
     int index;
     while (PeekIndex(&g_out.queued, &index)) {
@@ -223,6 +228,7 @@ void DiscardQueuedLocked() {
         ++discarded;
     }
     g_out.head_offset.store(0, std::memory_order_relaxed);
+    SDL_UnlockAudioDevice(device);
     g_out.prebuffer_count = 0;
     g_out.held = true;
     if (discarded > 0) {

@@ -1,4 +1,8 @@
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <string>
@@ -123,6 +127,34 @@ TEST_F(WavFile, FullDeviceFailsTheWriteAndCloseStillFinishes) {
     EXPECT_EQ(desktop_.Count("Wave file output error"), 3u);  // flush, data size, RIFF size
     EXPECT_EQ(Output().Close(0), 0);                          // nothing left open
     EXPECT_EQ(desktop_.Boxes().size(), boxes.size());
+}
+
+TEST_F(WavFile, AfterADiskFullTheSizesDescribeTheFileAsItIs) {
+    // A file-size limit stands for a disk that fills up part way; it is set
+    // in a child process so nothing else here is limited.
+    std::string path = dir_.File("cut.wav");
+    desktop_.SetSaveNames({path});
+    pid_t child = fork();
+    if (child == 0) {
+        signal(SIGXFSZ, SIG_IGN);  // writes past the limit fail instead
+        rlimit limit{100000, 100000};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        if (Output().Open(44100, 2, -1, 16384, 2.5f, 0) != 1) _exit(2);
+        std::vector<uint8_t> chunk = Ramp(16383);  // odd, so a pad byte is due
+        for (int i = 0; i < 12; ++i) Output().Write(16383, chunk.data());
+        Output().Close(0);
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    test::WavFile wav;
+    ASSERT_TRUE(test::ReadWav(path, &wav));
+    size_t length = test::ReadFileBytes(path).size();
+    EXPECT_LE(length, 100000u);
+    EXPECT_EQ(wav.riff_size, length - 8);
+    EXPECT_LE(wav.data_size + 46, length);
+    EXPECT_GE(wav.data_size + 47, length);
 }
 
 TEST_F(WavFile, BytesReachTheDiskOneFullBufferAtATime) {
