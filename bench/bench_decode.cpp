@@ -19,6 +19,7 @@
 #include "engine/decoder.h"
 #include "engine/pcm_chunk.h"
 #include "engine/stream_reader.h"
+#include "output/discard_output.h"
 #include "output/output_system.h"
 #include "settings/settings.h"
 
@@ -27,29 +28,6 @@ namespace {
 using vek::bench::BuildLongFile;
 using vek::bench::ChildCpuSeconds;
 using vek::bench::DefaultClip;
-
-int Open(int, int, int, int, float, int) {
-    return 1;
-}
-int Close(int) {
-    return 1;
-}
-int IsOpen() {
-    return 1;
-}
-int64_t g_bytes_written = 0;
-int Write(int length, const uint8_t*) {
-    g_bytes_written += length;
-    return length;
-}
-void Nothing() {}
-int Zero() {
-    return 0;
-}
-void Ignore(int) {}
-
-const vek::OutputSystem kDiscard{Open, Close,  IsOpen, Write,  Nothing, Nothing, Nothing,
-                                 Zero, Ignore, Zero,   Ignore, Zero,    Zero};
 
 double ProcessCpuSeconds() {
     timespec now;
@@ -62,7 +40,7 @@ double DecodeWithEngine(const std::string& path, int* frames, int64_t* pcm_bytes
     static uint8_t chunk_data[vek::kPcmChunkBytes];
     vek::PcmChunk chunk{chunk_data, 0};
     vek::FrameHeader header;
-    g_bytes_written = 0;
+    vek::ResetDiscardedBytes();
     *frames = 0;
     double start = ProcessCpuSeconds();
     vek::PrepareDecoder(&header);
@@ -77,7 +55,7 @@ double DecodeWithEngine(const std::string& path, int* frames, int64_t* pcm_bytes
     vek::FlushPcm(&chunk);
     vek::CloseInput();
     double used = ProcessCpuSeconds() - start;
-    *pcm_bytes = g_bytes_written;
+    *pcm_bytes = vek::DiscardedBytes();
     return used;
 }
 
@@ -99,7 +77,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot build the test file from %s\n", clip.c_str());
         return 1;
     }
-    vek::InstallOutputSystem(&kDiscard);
+    vek::InstallOutputSystem(&vek::kDiscardOutput);
 
     // Alternate the two so that both see the same cache and clock conditions;
     // the best round of each counts.

@@ -11,6 +11,7 @@
 #include "engine/decoder.h"
 #include "engine/pcm_chunk.h"
 #include "engine/stream_reader.h"
+#include "output/discard_output.h"
 #include "output/output_system.h"
 #include "platform/desktop_hooks.h"
 #include "settings/settings.h"
@@ -32,34 +33,13 @@ bool NoSaveFile(vek::Window*, const char*, const char*, const char*, const char*
     return false;
 }
 
-int Open(int, int, int, int, float, int) {
-    return 1;
-}
-int Close(int) {
-    return 1;
-}
-int IsOpen() {
-    return 1;
-}
-int Write(int length, const uint8_t*) {
-    return length;
-}
-void Nothing() {}
-int Zero() {
-    return 0;
-}
-void Ignore(int) {}
-
-const vek::OutputSystem kDiscard{Open, Close,  IsOpen, Write,  Nothing, Nothing, Nothing,
-                                 Zero, Ignore, Zero,   Ignore, Zero,    Zero};
-
 int g_file = -1;
 std::string g_path;
 uint8_t g_chunk[vek::kPcmChunkBytes];
 
 void SetUp() {
     vek::SetDesktopHooks(vek::DesktopHooks{SilentBox, NoSaveFile});
-    vek::InstallOutputSystem(&kDiscard);
+    vek::InstallOutputSystem(&vek::kDiscardOutput);
     float bands[12] = {2.0f, 1.5f, 1.0f, 0.5f, 0.0f, 1.0f, 1.0f, 1.0f, 1.2f, 1.4f, 1.0f, 0.0f};
     vek::BuildEqualiserCurve(bands);
     g_file = memfd_create("vek-fuzz-stream", MFD_CLOEXEC);

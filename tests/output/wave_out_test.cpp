@@ -21,24 +21,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-class EnvVar {
-  public:
-    explicit EnvVar(const char* name) : name_(name) {
-        if (const char* value = std::getenv(name)) value_ = value, had_ = true;
-    }
-    ~EnvVar() {
-        if (had_)
-            setenv(name_, value_.c_str(), 1);
-        else
-            unsetenv(name_);
-    }
-
-  private:
-    const char* name_;
-    std::string value_;
-    bool had_ = false;
-};
-
 // Bytes that never equal the silence value, so the played stretch can be found.
 std::vector<uint8_t> Pattern(size_t size, uint32_t seed, uint8_t silence) {
     std::vector<uint8_t> bytes(size);
@@ -108,7 +90,7 @@ class DiskDevice : public ::testing::Test {
 
     test::TempDir dir_;
     std::string file_;
-    EnvVar driver_{"SDL_AUDIODRIVER"}, delay_{"SDL_DISKAUDIODELAY"},
+    test::EnvRestorer driver_{"SDL_AUDIODRIVER"}, delay_{"SDL_DISKAUDIODELAY"},
         disk_file_{"SDL_DISKAUDIOFILE"};
     test::RecordingDesktop desktop_;
 };

@@ -10,6 +10,7 @@
 #include "platform/desktop_hooks.h"
 #include "platform/priority.h"
 #include "platform/user_dirs.h"
+#include "tests/support/test_support.h"
 
 namespace vek {
 namespace {
@@ -35,26 +36,8 @@ TEST(Priority, LoweringAThreadChangesOnlyThatThread) {
     EXPECT_EQ(getpriority(PRIO_PROCESS, 0), process_before);
 }
 
-class EnvGuard {
-  public:
-    explicit EnvGuard(const char* name) : name_(name) {
-        if (const char* v = std::getenv(name)) value_ = v, had_ = true;
-    }
-    ~EnvGuard() {
-        if (had_)
-            setenv(name_, value_.c_str(), 1);
-        else
-            unsetenv(name_);
-    }
-
-  private:
-    const char* name_;
-    std::string value_;
-    bool had_ = false;
-};
-
 TEST(UserDirs, SettingsDirectoryFollowsTheEnvironment) {
-    EnvGuard a("VEK_CONFIG_DIR"), b("XDG_CONFIG_HOME"), c("HOME");
+    test::EnvRestorer a("VEK_CONFIG_DIR"), b("XDG_CONFIG_HOME"), c("HOME");
     setenv("HOME", "/home/someone", 1);
     unsetenv("VEK_CONFIG_DIR");
     unsetenv("XDG_CONFIG_HOME");

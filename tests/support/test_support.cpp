@@ -4,15 +4,17 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <algorithm>
 #include <deque>
 
 namespace vek::test {
 
-std::string DataPath(const std::string& name) { return std::string(VEK_TEST_DATA_DIR) + "/" + name; }
+std::string DataPath(const std::string& name) {
+    return std::string(VEK_TEST_DATA_DIR) + "/" + name;
+}
 
 std::vector<uint8_t> ReadFileBytes(const std::string& path) {
     std::vector<uint8_t> bytes;
@@ -20,7 +22,8 @@ std::vector<uint8_t> ReadFileBytes(const std::string& path) {
     if (!file) return bytes;
     uint8_t buffer[65536];
     size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.insert(bytes.end(), buffer, buffer + n);
+    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+        bytes.insert(bytes.end(), buffer, buffer + n);
     std::fclose(file);
     return bytes;
 }
@@ -53,6 +56,17 @@ TempDir::~TempDir() {
         path_.c_str(),
         [](const char* p, const struct stat*, int, struct FTW*) { return remove(p); }, 16,
         FTW_DEPTH | FTW_PHYS);
+}
+
+EnvRestorer::EnvRestorer(const char* name) : name_(name) {
+    if (const char* value = std::getenv(name)) value_ = value, had_ = true;
+}
+
+EnvRestorer::~EnvRestorer() {
+    if (had_)
+        setenv(name_, value_.c_str(), 1);
+    else
+        unsetenv(name_);
 }
 
 ScopedConfigDir::ScopedConfigDir() {
@@ -107,7 +121,9 @@ RecordingDesktop::RecordingDesktop() {
     SetDesktopHooks(DesktopHooks{RecordBox, ChooseName});
 }
 
-RecordingDesktop::~RecordingDesktop() { SetDesktopHooks(HeadlessDesktopHooks()); }
+RecordingDesktop::~RecordingDesktop() {
+    SetDesktopHooks(HeadlessDesktopHooks());
+}
 
 std::vector<Box> RecordingDesktop::Boxes() {
     std::lock_guard<std::mutex> lock(g_mutex);
@@ -137,18 +153,24 @@ int RecordingDesktop::SaveRequests() {
 }
 
 namespace {
-uint32_t Le32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24; }
-uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+uint32_t Le32(const uint8_t* p) {
+    return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+uint16_t Le16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | p[1] << 8);
+}
 }  // namespace
 
 bool ReadWav(const std::string& path, WavFile* wav) {
     std::vector<uint8_t> bytes = ReadFileBytes(path);
     if (bytes.size() < 46 || std::memcmp(bytes.data(), "RIFF", 4) != 0 ||
-        std::memcmp(bytes.data() + 8, "WAVE", 4) != 0 || std::memcmp(bytes.data() + 12, "fmt ", 4) != 0)
+        std::memcmp(bytes.data() + 8, "WAVE", 4) != 0 ||
+        std::memcmp(bytes.data() + 12, "fmt ", 4) != 0)
         return false;
     uint32_t fmt_size = Le32(&bytes[16]);
     size_t data_chunk = 20 + fmt_size;
-    if (data_chunk + 8 > bytes.size() || std::memcmp(&bytes[data_chunk], "data", 4) != 0) return false;
+    if (data_chunk + 8 > bytes.size() || std::memcmp(&bytes[data_chunk], "data", 4) != 0)
+        return false;
     wav->riff_size = Le32(&bytes[4]);
     wav->channels = Le16(&bytes[22]);
     wav->rate = static_cast<int>(Le32(&bytes[24]));
@@ -156,7 +178,8 @@ bool ReadWav(const std::string& path, WavFile* wav) {
     wav->data_size = Le32(&bytes[data_chunk + 4]);
     size_t start = data_chunk + 8;
     size_t size = std::min<size_t>(wav->data_size, bytes.size() - start);
-    wav->data.assign(bytes.begin() + static_cast<long>(start), bytes.begin() + static_cast<long>(start + size));
+    wav->data.assign(bytes.begin() + static_cast<long>(start),
+                     bytes.begin() + static_cast<long>(start + size));
     return true;
 }
 

@@ -18,7 +18,7 @@ bool FileExists(const std::string& path);
 
 // A fresh directory, removed with everything in it at the end of the scope.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -26,19 +26,33 @@ public:
     const std::string& path() const { return path_; }
     std::string File(const std::string& name) const { return path_ + "/" + name; }
 
-private:
+  private:
     std::string path_;
+};
+
+// Puts an environment variable back as it was at the end of the scope.
+class EnvRestorer {
+  public:
+    explicit EnvRestorer(const char* name);
+    ~EnvRestorer();
+    EnvRestorer(const EnvRestorer&) = delete;
+    EnvRestorer& operator=(const EnvRestorer&) = delete;
+
+  private:
+    const char* name_;
+    std::string value_;
+    bool had_ = false;
 };
 
 // Points VEK_CONFIG_DIR at a temporary directory for the scope.
 class ScopedConfigDir {
-public:
+  public:
     ScopedConfigDir();
     ~ScopedConfigDir();
     std::string IniPath() const { return dir_.File("vek.ini"); }
     const TempDir& dir() const { return dir_; }
 
-private:
+  private:
     TempDir dir_;
     std::string old_;
     bool had_old_ = false;
@@ -54,7 +68,7 @@ struct Box {
 // answer Yes/No boxes and save choosers as configured. Restores the headless
 // hooks at the end of the scope.
 class RecordingDesktop {
-public:
+  public:
     RecordingDesktop();
     ~RecordingDesktop();
     std::vector<Box> Boxes();
