@@ -95,6 +95,7 @@ MainWindow::MainWindow() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint
 
 MainWindow::~MainWindow() {
     if (created_ && !destroyed_) Destroy();
+    ForgetWindow(&bridge_);
 }
 
 intptr_t MainWindow::Proc(Window* window, uint32_t message, uintptr_t wparam, intptr_t lparam) {

@@ -6,6 +6,7 @@
 #include <memory>
 #include <mutex>
 #include <unordered_map>
+#include <vector>
 
 #include "platform/messages.h"
 
@@ -213,6 +214,26 @@ void InitWindow(Window* window, WindowProc proc, void* user) {
     window->proc = proc;
     window->user = user;
     window->thread = CurrentThreadId();
+}
+
+void ForgetWindow(Window* window) {
+    std::shared_ptr<Queue> queue = FindQueue(window->thread);
+    if (!queue) return;
+    std::vector<SentCall*> unanswered;
+    {
+        std::lock_guard<std::mutex> lock(queue->mutex);
+        auto& items = queue->items;
+        for (auto it = items.begin(); it != items.end();) {
+            Window* target = it->sent ? it->sent->window : it->posted.window;
+            if (target != window) {
+                ++it;
+                continue;
+            }
+            if (it->sent) unanswered.push_back(it->sent);
+            it = items.erase(it);
+        }
+    }
+    for (SentCall* call : unanswered) Finish(call, 0);
 }
 
 intptr_t SendWindowMessage(Window* window, uint32_t message, uintptr_t wparam, intptr_t lparam) {

@@ -68,6 +68,11 @@ intptr_t DispatchMessage(const Message& message);
 // Makes a window that lives on the calling thread.
 void InitWindow(Window* window, WindowProc proc, void* user);
 
+// Before a window goes away: messages still queued for it are dropped and sends
+// waiting for it are answered with 0, so nothing reaches a handler that no
+// longer exists. Call on the window's thread.
+void ForgetWindow(Window* window);
+
 // Delivers on the window's thread and returns the handler's result. On the
 // window's own thread the handler is called directly. 0 when the window's thread
 // has no queue or ends before answering.

@@ -151,6 +151,23 @@ TEST(WindowBridge, JoinKeepsAnsweringSendsFromTheStoppingThread) {
     EXPECT_EQ(posts, 2);
 }
 
+TEST(WindowBridge, AForgottenWindowGetsNoMoreMessages) {
+    WindowLog log;
+    Window window;
+    InitWindow(&window, LoggingProc, &log);
+    PostWindowMessage(&window, UIM_PROGRESS, 0, 1);
+    PostThreadMessage(CurrentThreadId(), DTM_STOP, 0, 0);  // not the window's: kept
+    ForgetWindow(&window);
+    Message m;
+    int thread_messages = 0;
+    while (PeekMessage(&m)) {
+        DispatchMessage(m);
+        thread_messages += m.window == nullptr;
+    }
+    EXPECT_TRUE(log.seen.empty());
+    EXPECT_EQ(thread_messages, 1);
+}
+
 int SendThenEnd(void* arg) {
     auto* job = static_cast<SendJob*>(arg);
     job->result = SendWindowMessage(job->target, UIM_PROGRESS, 0, 5);

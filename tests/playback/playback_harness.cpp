@@ -22,10 +22,7 @@ PlaybackHarness::PlaybackHarness() {
 PlaybackHarness::~PlaybackHarness() {
     if (!stopped_) Stop();
     SetMainWindow(nullptr);
-    // Anything the decoder posted late is of no interest to the next test.
-    Message m;
-    while (PeekMessage(&m)) {
-    }
+    ForgetWindow(&window_);  // what the decoder posted late is of no interest now
 }
 
 int PlaybackHarness::Count(uint32_t message) const {
