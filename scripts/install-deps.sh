@@ -6,10 +6,10 @@ set -eu
 PACKAGES="g++ cmake ninja-build pkg-config git
 libmpg123-dev libsdl2-dev libcurl4-openssl-dev qt6-base-dev
 googletest libgtest-dev"
-# Test and CI extras: the reference decoder for the benchmarks, clang for the
-# fuzzers, xvfb for screenshots.
+# Test and CI extras: the reference decoder for the benchmarks, clang and its
+# runtime for the fuzzers.
 if [ "${1:-}" = "--test" ]; then
-    PACKAGES="$PACKAGES mpg123 clang libclang-rt-14-dev python3"
+    PACKAGES="$PACKAGES mpg123 clang libclang-rt-14-dev"
 fi
 
 missing=""
