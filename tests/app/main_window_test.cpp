@@ -9,6 +9,7 @@
 #include "control/transport.h"
 #include "engine/decoder.h"
 #include "engine/decoder_thread.h"
+#include "output/outputs.h"
 #include "tests/app/app_test_support.h"
 
 namespace vek::app {
@@ -161,7 +162,13 @@ TEST_F(MainWindowTest, AClickOnTheMiddleRowSetsTheGainToOne) {
     EXPECT_EQ(image.copy(cell), knob);
 }
 
-TEST_F(MainWindowTest, AFileOnTheCommandLineStartsAbout100MsIn) {
+TEST_F(MainWindowTest, AFileOnTheCommandLinePlaysThroughTheDeviceAbout100MsIn) {
+    // The sound device is SDL's disk driver here, so what it played can be seen.
+    vek::test::TempDir disk;
+    vek::test::EnvRestorer driver("SDL_AUDIODRIVER"), file("SDL_DISKAUDIOFILE");
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", disk.File("device.raw").c_str(), 1);
+    ShutdownSoundDevice();  // the next open starts SDL with this driver
     ASSERT_TRUE(AddFileByName(vek::test::DataPath("made/mpeg1_l3_cbr128_44k.mp3").c_str()));
     auto start = std::chrono::steady_clock::now();
     Open();
@@ -169,6 +176,12 @@ TEST_F(MainWindowTest, AFileOnTheCommandLineStartsAbout100MsIn) {
     auto took = std::chrono::steady_clock::now() - start;
     EXPECT_GE(took, std::chrono::milliseconds(100));
     EXPECT_LT(took, std::chrono::milliseconds(1500));
+    EXPECT_TRUE(PumpUntil(
+        [&] { return vek::test::ReadFileBytes(disk.File("device.raw")).size() > 0; }, 3000))
+        << "the device received audio";
+    window_->close();
+    window_.reset();
+    ShutdownSoundDevice();
 }
 
 TEST_F(MainWindowTest, ClosingWhilePausedDoesNotWaitForTheDecoder) {
