@@ -8,6 +8,21 @@ namespace {
 
 constexpr int kRingX = 216, kRingY = 56, kInnerRadius = 14, kOuterRadius = 22;
 
+// A button of the frame bitmap.
+ControlLook FrameButton(QRegion region, QPoint drawn_at, QPoint drawn_at_pressed, QSize size,
+                        QPoint normal, QPoint pressed, bool clip_to_region) {
+    ControlLook look;
+    look.region = region;
+    look.bitmap = SkinBitmap::Frame;
+    look.drawn_at = drawn_at;
+    look.drawn_at_pressed = drawn_at_pressed;
+    look.size = size;
+    look.normal = normal;
+    look.pressed = pressed;
+    look.clip_to_region = clip_to_region;
+    return look;
+}
+
 ControlLook Transport(QRect region, int drawn_x, int source_x) {
     ControlLook look;
     look.region = QRegion(region);
@@ -44,33 +59,13 @@ QPoint RingPoint(double degrees, int radius) {
 }  // namespace
 
 void BuildSkinRegions(Skin* s) {
-    ControlLook& close = s->controls[kClose];
-    close.region = QRegion(Box(4, 4, 29, 17)).united(Box(4, 4, 17, 29));
-    close.bitmap = SkinBitmap::Frame;
-    close.drawn_at = close.drawn_at_pressed = QPoint(4, 4);
-    close.size = QSize(28, 28);
-    close.normal = QPoint(30, 0);
-    close.pressed = QPoint(30, 30);
-    close.clip_to_region = true;
-
-    ControlLook& minimise = s->controls[kMinimise];
-    minimise.region = QRegion(Box(4, 33, 21, 47));
-    minimise.bitmap = SkinBitmap::Frame;
-    minimise.drawn_at = minimise.drawn_at_pressed = QPoint(4, 33);
-    minimise.size = QSize(14, 14);
-    minimise.normal = QPoint(0, 0);
-    minimise.pressed = QPoint(0, 16);
-    minimise.clip_to_region = false;
-
-    ControlLook& tab = s->controls[kExpandTab];
-    tab.region = QRegion(Box(251, 64, 258, 79));
-    tab.bitmap = SkinBitmap::Frame;
-    tab.drawn_at = QPoint(251, 63);
-    tab.drawn_at_pressed = QPoint(251, 62);
-    tab.size = QSize(8, 18);
-    tab.normal = QPoint(58, 0);
-    tab.pressed = QPoint(58, 30);
-    tab.clip_to_region = true;
+    s->controls[kClose] = FrameButton(QRegion(Box(4, 4, 29, 17)).united(Box(4, 4, 17, 29)), {4, 4},
+                                      {4, 4}, {28, 28}, {30, 0}, {30, 30}, true);
+    s->controls[kMinimise] = FrameButton(QRegion(Box(4, 33, 21, 47)), {4, 33}, {4, 33}, {14, 14},
+                                         {0, 0}, {0, 16}, false);
+    // The pressed tab is drawn one pixel higher.
+    s->controls[kExpandTab] = FrameButton(QRegion(Box(251, 64, 258, 79)), {251, 63}, {251, 62},
+                                          {8, 18}, {58, 0}, {58, 30}, true);
 
     s->controls[kOpen] = Transport(Box(32, 72, 50, 90), 32, 1);
     s->controls[kPlay] = Transport(Box(52, 72, 70, 90), 50, 21);

@@ -84,8 +84,7 @@ void Seek(DecoderState* s, FrameHeader* header, int percent, int* frame_counter)
     // The factor is a single-precision constant used at double precision, so 50
     // percent of 1000 frames asks for frame 499.
     int target = static_cast<int>(TotalFrames(*header) * (percent * static_cast<double>(0.01f)));
-    if (!SeekFrame(header, target)) return;
-    DiscardDecoderState();
+    if (!SeekFrame(header, target)) return;  // which also empties the decoder's bit reservoir
     std::memset(s->chunk.data, 0, kPcmWriteBytes);
     s->chunk.fill = 0;
     Output().Reset();
