@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "app/display_probe.h"
 #include "app/main_window.h"
 #include "app/qt_desktop.h"
 #include "engine/decoder_thread.h"
@@ -85,13 +86,27 @@ void HandOver(int connection, int argc, char** argv) {
     SendHandOverRecord(connection, CDS_PLAY_FIRST, 0, nullptr);
 }
 
-// Skinned, shaped windows that move themselves need X11; under a Wayland
-// session XWayland provides it when it is there.
-void PreferXWayland() {
-    if (std::getenv("QT_QPA_PLATFORM")) return;
-    const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    const char* x11 = std::getenv("DISPLAY");
-    if (wayland && *wayland && x11 && *x11) setenv("QT_QPA_PLATFORM", "xcb", 1);
+// Picks Qt's platform for the display that can be opened: Qt ends the process
+// when its platform cannot connect, so a start without one is caught here. X11
+// comes first, XWayland under a Wayland desktop, since the skinned, shaped
+// window moves itself. A platform the user chose is left alone.
+bool ChooseDisplayPlatform() {
+    DisplayProbe probe = ProbeDisplayFromEnvironment();
+    switch (probe.kind) {
+        case DisplayKind::X11:
+            setenv("QT_QPA_PLATFORM", "xcb", 1);
+            return true;
+        case DisplayKind::Wayland:
+            setenv("QT_QPA_PLATFORM", "wayland", 1);
+            return true;
+        case DisplayKind::Chosen:
+            return true;
+        case DisplayKind::None:
+            break;
+    }
+    std::fprintf(stderr, "vek: cannot open the window: %s; vekplay plays without one\n",
+                 probe.why.c_str());
+    return false;
 }
 
 }  // namespace
@@ -108,7 +123,9 @@ int RunPlayer(int argc, char** argv) {
     }
     CloseHandOverConnection(running);
 
-    PreferXWayland();
+    // Without a display the window cannot be created: the player ends as it
+    // does then, with the reason in one line instead of a box no one sees.
+    if (!ChooseDisplayPlatform()) return 0;
     QApplication application(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     InstallQtDesktop();

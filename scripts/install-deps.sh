@@ -4,12 +4,13 @@
 set -eu
 
 PACKAGES="g++ cmake ninja-build pkg-config git
-libmpg123-dev libsdl2-dev libcurl4-openssl-dev qt6-base-dev
+libmpg123-dev libsdl2-dev libcurl4-openssl-dev qt6-base-dev libxcb1-dev
 googletest libgtest-dev"
 # Test and CI extras: the reference decoder for the benchmarks, clang and its
-# runtime for the fuzzers.
+# runtime for the fuzzers, the desktop's validators and groff for the
+# installation's tests.
 if [ "${1:-}" = "--test" ]; then
-    PACKAGES="$PACKAGES mpg123 clang libclang-rt-14-dev"
+    PACKAGES="$PACKAGES mpg123 clang libclang-rt-14-dev desktop-file-utils appstream groff-base"
 fi
 
 missing=""

@@ -1,14 +1,22 @@
 #include "tests/support/test_support.h"
 
+#include <fcntl.h>
 #include <ftw.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <thread>
+
+extern char** environ;
 
 namespace vek::test {
 
@@ -67,6 +75,62 @@ EnvRestorer::~EnvRestorer() {
         setenv(name_, value_.c_str(), 1);
     else
         unsetenv(name_);
+}
+
+ProgramRun RunProgram(const std::vector<std::string>& args, const std::vector<std::string>& env,
+                      int timeout_ms) {
+    auto edited = [&](const char* entry) {
+        for (const std::string& e : env) {
+            std::string name = e[0] == '-' ? e.substr(1) + "=" : e.substr(0, e.find('=') + 1);
+            if (std::strncmp(entry, name.c_str(), name.size()) == 0) return true;
+        }
+        return false;
+    };
+    std::vector<std::string> environment;
+    for (const std::string& e : env)
+        if (e[0] != '-') environment.push_back(e);
+    for (char** e = environ; *e; ++e)
+        if (!edited(*e)) environment.emplace_back(*e);
+    std::vector<std::string> arguments = args;
+    std::vector<char*> argv, envp;
+    for (std::string& a : arguments) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    for (std::string& e : environment) envp.push_back(e.data());
+    envp.push_back(nullptr);
+
+    TempDir dir;
+    std::string out = dir.File("stdout"), err = dir.File("stderr");
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ProgramRun run;
+    pid_t pid;
+    int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) {
+        run.err = "cannot start " + args[0] + ": " + std::strerror(spawned);
+        return run;
+    }
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    int status = 0;
+    while (waitpid(pid, &status, WNOHANG) != pid) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    auto text = [](const std::string& path) {
+        std::vector<uint8_t> bytes = ReadFileBytes(path);
+        return std::string(bytes.begin(), bytes.end());
+    };
+    run.out = text(out);
+    run.err = text(err);
+    return run;
 }
 
 ScopedConfigDir::ScopedConfigDir() {

@@ -58,6 +58,17 @@ class ScopedConfigDir {
     bool had_old_ = false;
 };
 
+// A program run to its end, as a user would run it: its exit code (-1 when it
+// was killed by a signal or had to be stopped after timeout_ms) and what it
+// printed. env edits this process's environment for it: "NAME=VALUE" sets a
+// variable, "-NAME" removes it.
+struct ProgramRun {
+    int status = -1;
+    std::string out, err;
+};
+ProgramRun RunProgram(const std::vector<std::string>& args,
+                      const std::vector<std::string>& env = {}, int timeout_ms = 30000);
+
 struct Box {
     std::string caption;
     std::string text;

@@ -1,0 +1,117 @@
+// A start without a desktop: which display the window would open on, and what
+// the player and the run script's check say when there is none.
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <string>
+
+#include "app/display_probe.h"
+#include "tests/support/test_support.h"
+
+namespace vek::app {
+namespace {
+
+using vek::test::FileExists;
+using vek::test::ProgramRun;
+using vek::test::RunProgram;
+using vek::test::TempDir;
+
+// An X display number no server listens on.
+std::string UnusedXDisplay() {
+    for (int n = 59000;; ++n)
+        if (!FileExists("/tmp/.X11-unix/X" + std::to_string(n))) return ":" + std::to_string(n);
+}
+
+// A socket that accepts connections, as a Wayland compositor's does.
+class ListeningSocket {
+  public:
+    explicit ListeningSocket(const std::string& path) {
+        fd_ = socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+        EXPECT_EQ(bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        EXPECT_EQ(listen(fd_, 4), 0);
+    }
+    ~ListeningSocket() { close(fd_); }
+
+  private:
+    int fd_ = -1;
+};
+
+TEST(DisplayProbeTest, FindsTheDisplayThatCanBeOpened) {
+    TempDir runtime;
+    ListeningSocket compositor(runtime.File("wayland-7"));
+    const std::string no_x = UnusedXDisplay();
+    struct Case {
+        const char *x11, *wayland;
+        DisplayKind kind;
+        std::string why;
+    } cases[] = {
+        {nullptr, nullptr, DisplayKind::None,
+         "no display (neither DISPLAY nor WAYLAND_DISPLAY is set)"},
+        {"", "", DisplayKind::None, "no display (neither DISPLAY nor WAYLAND_DISPLAY is set)"},
+        {no_x.c_str(), nullptr, DisplayKind::None,
+         "no display (cannot connect to the X display " + no_x + ")"},
+        {nullptr, "wayland-9", DisplayKind::None,
+         "no display (cannot connect to the Wayland display wayland-9)"},
+        {no_x.c_str(), "wayland-9", DisplayKind::None,
+         "no display (cannot connect to the X display " + no_x +
+             " nor the Wayland display wayland-9)"},
+        {nullptr, "wayland-7", DisplayKind::Wayland, ""},
+        {no_x.c_str(), "wayland-7", DisplayKind::Wayland, ""},
+    };
+    for (const Case& c : cases) {
+        DisplayProbe probe = ProbeDisplay(c.x11, c.wayland, runtime.path().c_str());
+        EXPECT_EQ(probe.kind, c.kind) << (c.x11 ? c.x11 : "-") << " " << (c.wayland ? c.wayland : "-");
+        EXPECT_EQ(probe.why, c.why);
+    }
+}
+
+TEST(DisplayProbeTest, AWaylandDisplayMayBeAnAbsolutePathOrNeedsTheRuntimeDirectory) {
+    TempDir runtime;
+    ListeningSocket compositor(runtime.File("wayland-7"));
+    EXPECT_EQ(ProbeDisplay(nullptr, runtime.File("wayland-7").c_str(), nullptr).kind,
+              DisplayKind::Wayland);
+    EXPECT_EQ(ProbeDisplay(nullptr, "wayland-7", nullptr).kind, DisplayKind::None);
+}
+
+// The player started the way a user starts it from a terminal with no desktop.
+TEST(DisplayProbeTest, ThePlayerWithoutADisplaySaysSoInOneLineAndEnds) {
+    TempDir runtime;  // no player to hand over to
+    const std::string no_x = UnusedXDisplay();
+    struct Case {
+        std::string display;  // "-DISPLAY" for unset
+        std::string why;
+    } cases[] = {
+        {"-DISPLAY", "no display (neither DISPLAY nor WAYLAND_DISPLAY is set)"},
+        {"DISPLAY=" + no_x, "no display (cannot connect to the X display " + no_x + ")"},
+    };
+    for (const Case& c : cases) {
+        ProgramRun run = RunProgram(
+            {VEK_PLAYER_PATH, vek::test::DataPath("made/mpeg1_l3_cbr128_44k.mp3")},
+            {c.display, "-WAYLAND_DISPLAY", "-QT_QPA_PLATFORM", "XDG_RUNTIME_DIR=" + runtime.path()},
+            20000);
+        EXPECT_EQ(run.status, 0) << c.display;
+        EXPECT_EQ(run.err,
+                  "vek: cannot open the window: " + c.why + "; vekplay plays without one\n");
+        EXPECT_EQ(run.out, "");
+    }
+}
+
+TEST(DisplayProbeTest, TheRunScriptsCheckAnswersAsThePlayerDecides) {
+    ProgramRun none =
+        RunProgram({VEK_DISPLAY_CHECK_PATH}, {"-DISPLAY", "-WAYLAND_DISPLAY", "-QT_QPA_PLATFORM"});
+    EXPECT_EQ(none.status, 1);
+    EXPECT_EQ(none.out, "no display (neither DISPLAY nor WAYLAND_DISPLAY is set)\n");
+    ProgramRun chosen = RunProgram({VEK_DISPLAY_CHECK_PATH},
+                                   {"-DISPLAY", "-WAYLAND_DISPLAY", "QT_QPA_PLATFORM=offscreen"});
+    EXPECT_EQ(chosen.status, 0);
+    EXPECT_EQ(chosen.out, "");
+}
+
+}  // namespace
+}  // namespace vek::app
