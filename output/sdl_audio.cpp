@@ -1,6 +1,7 @@
 #include "output/sdl_audio.h"
 
 #include <SDL.h>
+#include <dlfcn.h>
 
 #include <cstring>
 #include <mutex>
@@ -12,6 +13,7 @@ namespace {
 
 std::mutex g_sdl_mutex;
 bool g_sdl_audio_ready = false;  // guarded by g_sdl_mutex
+bool g_alsa_quiet = false;        // guarded by g_sdl_mutex
 
 constexpr int kDeviceNameChars = 31;
 
@@ -23,8 +25,27 @@ void CopyName(const char* text, char* name, int name_size) {
     name[length] = '\0';
 }
 
+void IgnoreAlsaMessage(const char*, int, const char*, int, const char*, ...) {}
+
+// Without a sound card ALSA prints a dozen lines of its configuration errors
+// straight to stderr before SDL reports the failure in one line of its own.
+// alsa-lib lets a program replace that printer; SDL loads the library by name,
+// so it is reached the same way, and nothing happens where it is missing. The
+// library stays loaded: the printer must outlive every ALSA call SDL makes.
+void QuietAlsa() {
+    using Printer = void (*)(const char*, int, const char*, int, const char*, ...);
+    void* alsa = dlopen("libasound.so.2", RTLD_LAZY | RTLD_LOCAL);
+    if (!alsa) return;
+    auto set_printer = reinterpret_cast<int (*)(Printer)>(dlsym(alsa, "snd_lib_error_set_handler"));
+    if (set_printer) set_printer(IgnoreAlsaMessage);
+}
+
 bool EnsureSdlAudioLocked() {
-    if (!g_sdl_audio_ready) g_sdl_audio_ready = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+    if (!g_sdl_audio_ready) {
+        if (!g_alsa_quiet) QuietAlsa();
+        g_alsa_quiet = true;
+        g_sdl_audio_ready = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+    }
     return g_sdl_audio_ready;
 }
 

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <climits>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
@@ -27,6 +28,7 @@
 #include "platform/desktop_hooks.h"
 #include "platform/messages.h"
 #include "platform/thread_queue.h"
+#include "platform/user_dirs.h"
 #include "playlist/playlist.h"
 #include "settings/settings.h"
 
@@ -88,10 +90,12 @@ int PrintingMessageBox(Window*, const char* text, const char* caption, unsigned 
     // Next, and so does vekplay.
     if (std::strcmp(caption, "Decoder Error Message...") == 0)
         PostWindowMessage(&g_player.window, VP_OPEN_FAILED, 0, 0);
-    else if (std::strcmp(caption, "waveOutOpen") == 0 ||
-             (std::strcmp(caption, "Wave file output error") == 0 &&
-              (std::strcmp(text, "Could not open file.") == 0 ||
-               std::strcmp(text, "Could not write to file") == 0)))
+    else if (std::strcmp(caption, "waveOutOpen") == 0) {
+        std::fputs("vekplay: no sound device; use --wav FILE to write a .wav file\n", stderr);
+        PostWindowMessage(&g_player.window, VP_OUTPUT_FAILED, 0, 0);
+    } else if (std::strcmp(caption, "Wave file output error") == 0 &&
+               (std::strcmp(text, "Could not open file.") == 0 ||
+                std::strcmp(text, "Could not write to file") == 0))
         PostWindowMessage(&g_player.window, VP_OUTPUT_FAILED, 0, 0);
     if ((style & MB_TYPEMASK) == MB_YESNO) return g_player.options.answer;
     return IDOK;
@@ -369,6 +373,15 @@ bool ParseOptions(int argc, char** argv, Options* o, bool* any_option) {
     return true;
 }
 
+// The bundled clip: where the installation put it beside vekplay, else in the
+// source tree (a vekplay run from the build tree).
+std::string BundledClip() {
+    std::string installed = ExecutableDirectory() + VEK_INSTALLED_CLIP;
+    char resolved[PATH_MAX];
+    if (realpath(installed.c_str(), resolved)) return resolved;
+    return VEK_SOURCE_CLIP;
+}
+
 void AddName(const std::string& name) {
     int before = PlaylistCount();
     bool ok = IsUrl(name.c_str()) ? AppendEntry(name.c_str()) : AddFileByName(name.c_str());
@@ -385,7 +398,7 @@ int Run(int argc, char** argv) {
     Options& o = g_player.options;
     bool any_option = false;
     if (!ParseOptions(argc, argv, &o, &any_option)) return 2;
-    if (o.names.empty() && !any_option) o.names.push_back(VEK_BUNDLED_CLIP);
+    if (o.names.empty() && !any_option) o.names.push_back(BundledClip());
 
     SignalWatch signals;
     signals.Start();

@@ -187,6 +187,25 @@ TEST_F(VekplayTest, AStopPlaysNothingMoreOfTheTrack) {
     EXPECT_EQ(test::ReadFileBytes(disk).size(), received);
 }
 
+TEST_F(VekplayTest, WithoutASoundDeviceTheDevicesErrorIsFollowedByTheWavHint) {
+    struct Case {
+        std::vector<std::string> env;
+        std::string device_error;
+    } cases[] = {
+        {{"SDL_AUDIODRIVER=no-such-driver"}, "Audio target 'no-such-driver' not available"},
+        {{"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + dir_.File("absent/device.raw")},
+         "Couldn't open " + dir_.File("absent/device.raw")},
+    };
+    for (const Case& c : cases) {
+        RunResult run = Vekplay({"--quiet", DataPath(kClip)}, c.env);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_NE(run.err.find("waveOutOpen: " + c.device_error +
+                               "\nvekplay: no sound device; use --wav FILE to write a .wav file\n"),
+                  std::string::npos)
+            << run.err;
+    }
+}
+
 TEST_F(VekplayTest, ShowsTheSyncMessageForAFileThatIsNotAudio) {
     RunResult run =
         Vekplay({"--quiet", "--wav", dir_.File("n.wav"), DataPath("made/not_audio.mp3")});

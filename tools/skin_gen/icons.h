@@ -5,7 +5,8 @@
 
 namespace skin {
 
-// The application icon at size x size pixels (drawn for 64, 32 and 16).
+// The application icon at size x size pixels: 64, 32 and 16 for the skin,
+// 16 to 256 for the desktop's icon theme.
 QImage appIcon(int size);
 
 // Tray progress icon for index 0..10 (percent / 10), 16 x 16.

@@ -5,13 +5,17 @@
 //                                            and the tray progress icons
 //   vek_skin_gen --preview <dir> <skin-dir>  pictures of the window composed
 //                                            from the bitmaps in <skin-dir>
+//   vek_skin_gen --icon <size> <file>        the application icon at any size,
+//                                            for the desktop's icon theme
 //
 // Everything is computed from fixed numbers, so every run writes the same bytes.
 
 #include <QDir>
+#include <QFileInfo>
 #include <QImage>
 #include <QString>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "tools/skin_gen/icons.h"
@@ -110,15 +114,35 @@ int generate(const QString& dir) {
     return ok ? 0 : 1;
 }
 
+// The build writes the icon theme's sizes into its own folder; they are not
+// committed, since they follow from the code like everything here.
+int writeIcon(const char* sizeText, const QString& path) {
+    char* end = nullptr;
+    const long size = std::strtol(sizeText, &end, 10);
+    if (end == sizeText || *end != '\0' || size < 16 || size > 1024) {
+        std::fprintf(stderr, "vek_skin_gen: icon size %s is not 16..1024\n", sizeText);
+        return 2;
+    }
+    const QString dir = QFileInfo(path).absolutePath();
+    if (!QDir().mkpath(dir)) {
+        std::fprintf(stderr, "vek_skin_gen: cannot create %s\n", qPrintable(dir));
+        return 1;
+    }
+    return write(skin::appIcon(static_cast<int>(size)), dir, QFileInfo(path).fileName()) ? 0 : 1;
+}
+
 void usage() {
     std::fprintf(stderr,
                  "usage: vek_skin_gen <out-dir>\n"
-                 "       vek_skin_gen --preview <preview-dir> <skin-dir>\n");
+                 "       vek_skin_gen --preview <preview-dir> <skin-dir>\n"
+                 "       vek_skin_gen --icon <size> <file>\n");
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 4 && std::strcmp(argv[1], "--icon") == 0)
+        return writeIcon(argv[2], QString::fromLocal8Bit(argv[3]));
     if (argc == 2 && std::strcmp(argv[1], "--preview") != 0)
         return generate(QString::fromLocal8Bit(argv[1]));
     if (argc == 4 && std::strcmp(argv[1], "--preview") == 0)

@@ -1,0 +1,144 @@
+// `cmake --install` lays out the programs, the clip, the manual pages, the
+// desktop entry, its metadata and the icons; the validators of the desktop
+// accept them, and the installed vekplay finds its clip under its prefix.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdint>
+#include <cstdlib>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "tests/support/test_support.h"
+
+namespace vek {
+namespace {
+
+using test::FileExists;
+using test::ProgramRun;
+using test::RunProgram;
+
+constexpr bool kWithApp = VEK_WITH_APP;
+
+class InstallTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        prefix_ = new test::TempDir;
+        install_ = RunProgram({VEK_CMAKE_COMMAND, "--install", VEK_BUILD_DIR, "--prefix",
+                               prefix_->path()},
+                              {}, 120000);
+    }
+    static void TearDownTestSuite() {
+        delete prefix_;
+        prefix_ = nullptr;
+    }
+    void SetUp() override { ASSERT_EQ(install_.status, 0) << install_.out << install_.err; }
+
+    static std::string Installed(const std::string& path) { return prefix_->File(path); }
+
+    static std::string Text(const std::string& path) {
+        std::vector<uint8_t> bytes = test::ReadFileBytes(path);
+        return std::string(bytes.begin(), bytes.end());
+    }
+
+    static inline test::TempDir* prefix_ = nullptr;
+    static inline ProgramRun install_;
+};
+
+const int kIconSizes[] = {16, 32, 48, 128, 256};
+
+std::string IconPath(int size) {
+    return "share/icons/hicolor/" + std::to_string(size) + "x" + std::to_string(size) +
+           "/apps/vek.png";
+}
+
+TEST_F(InstallTest, LaysOutTheProgramsAndTheirFiles) {
+    std::vector<std::string> expected = {"bin/vekplay", "share/vek/clip.mp3",
+                                         "share/man/man1/vekplay.1"};
+    if (kWithApp) {
+        for (const char* path :
+             {"bin/vek", "share/man/man1/vek.1", "share/applications/vek.desktop",
+              "share/metainfo/io.github.vek.Vek.metainfo.xml"})
+            expected.emplace_back(path);
+        for (int size : kIconSizes) expected.push_back(IconPath(size));
+    }
+    for (const std::string& path : expected) EXPECT_TRUE(FileExists(Installed(path))) << path;
+    EXPECT_EQ(access(Installed("bin/vekplay").c_str(), X_OK), 0);
+}
+
+#if VEK_WITH_APP
+TEST_F(InstallTest, EachIconHasTheSizeOfItsThemeFolder) {
+    for (int size : kIconSizes) {
+        std::vector<uint8_t> png = test::ReadFileBytes(Installed(IconPath(size)));
+        ASSERT_GE(png.size(), 24u) << size;
+        auto be32 = [&](size_t at) {
+            return static_cast<int>(uint32_t(png[at]) << 24 | uint32_t(png[at + 1]) << 16 |
+                                    uint32_t(png[at + 2]) << 8 | png[at + 3]);
+        };
+        EXPECT_EQ(std::string(png.begin() + 1, png.begin() + 4), "PNG") << size;
+        EXPECT_EQ(be32(16), size);
+        EXPECT_EQ(be32(20), size);
+    }
+}
+
+TEST_F(InstallTest, TheDesktopEntryPassesItsValidator) {
+    ProgramRun run = RunProgram(
+        {"/usr/bin/desktop-file-validate", Installed("share/applications/vek.desktop")});
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_EQ(run.out + run.err, "");
+}
+
+TEST_F(InstallTest, TheMetainfoPassesItsValidator) {
+    ProgramRun run =
+        RunProgram({"/usr/bin/appstreamcli", "validate", "--no-net",
+                    Installed("share/metainfo/io.github.vek.Vek.metainfo.xml")});
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+}
+
+#endif
+
+TEST_F(InstallTest, TheManualPagesRenderWithoutWarnings) {
+    std::vector<std::string> pages = {"vekplay.1"};
+    if (kWithApp) pages.emplace_back("vek.1");
+    for (const std::string& page : pages) {
+        ProgramRun run = RunProgram({"/usr/bin/groff", "-man", "-Tutf8", "-ww", "-z",
+                                     Installed("share/man/man1/" + page)});
+        EXPECT_EQ(run.status, 0) << page;
+        EXPECT_EQ(run.err, "") << page;
+    }
+}
+
+// Every option vekplay's own help names is in its manual page.
+TEST_F(InstallTest, TheVekplayPageDescribesEveryOptionOfTheHelp) {
+    ProgramRun help = RunProgram({Installed("bin/vekplay"), "--help"});
+    ASSERT_EQ(help.status, 0);
+    std::string page = Text(Installed("share/man/man1/vekplay.1"));
+    for (size_t at; (at = page.find("\\-")) != std::string::npos;) page.replace(at, 2, "-");
+    std::set<std::string> options;
+    for (size_t at = 0; (at = help.out.find("--", at)) != std::string::npos;) {
+        size_t end = help.out.find_first_not_of("abcdefghijklmnopqrstuvwxyz-@", at + 2);
+        options.insert(help.out.substr(at, end - at));
+        at = end;
+    }
+    EXPECT_GE(options.size(), 8u);
+    for (const std::string& option : options)
+        EXPECT_NE(page.find(option), std::string::npos) << option << " is not in vekplay.1";
+}
+
+TEST_F(InstallTest, TheInstalledVekplayPlaysTheClipFromItsPrefix) {
+    test::TempDir work;
+    std::string disk = work.File("device.raw");
+    ProgramRun run = RunProgram({Installed("bin/vekplay")},
+                                {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + disk,
+                                 "SDL_DISKAUDIODELAY=0", "VEK_CONFIG_DIR=" + work.path()});
+    EXPECT_EQ(run.status, 0) << run.err;
+    char clip[PATH_MAX];
+    ASSERT_TRUE(realpath(Installed("share/vek/clip.mp3").c_str(), clip));
+    EXPECT_EQ(run.out, "Playing " + std::string(clip) + "\n");
+    EXPECT_GE(test::ReadFileBytes(disk).size(), 3u * 44100 * 4) << "three seconds of stereo";
+}
+
+}  // namespace
+}  // namespace vek
