@@ -1,10 +1,6 @@
 // vekplay as a user runs it: a separate process, the real sound device through
 // SDL's disk driver, or .wav files.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstring>
@@ -16,8 +12,6 @@
 #include "tests/net/http_test_server.h"
 #include "tests/support/test_support.h"
 
-extern char** environ;
-
 namespace vek {
 namespace {
 
@@ -25,11 +19,7 @@ using test::DataPath;
 using test::ReadWav;
 using test::WavFile;
 
-struct RunResult {
-    int status = -1;  // exit code, or -1 when it had to be killed
-    std::string out, err;
-    double seconds = 0;
-};
+using RunResult = test::ProgramRun;
 
 class VekplayTest : public ::testing::Test {
   protected:
@@ -37,57 +27,8 @@ class VekplayTest : public ::testing::Test {
                       int timeout_ms = 30000) {
         args.insert(args.begin(), VEKPLAY_PATH);
         env.push_back("VEK_CONFIG_DIR=" + config_.path());
-        // Ours replace any inherited value of the same name (the first one wins).
-        auto overridden = [&](const char* entry) {
-            for (const std::string& e : env) {
-                size_t eq = e.find('=');
-                if (std::strncmp(entry, e.c_str(), eq + 1) == 0) return true;
-            }
-            return false;
-        };
-        std::vector<std::string> environment = env;
-        for (char** e = environ; *e; ++e)
-            if (!overridden(*e)) environment.emplace_back(*e);
-        std::vector<char*> argv, envp;
-        for (std::string& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        for (std::string& e : environment) envp.push_back(e.data());
-        envp.push_back(nullptr);
-
-        std::string out = dir_.File("stdout"), err = dir_.File("stderr");
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0600);
-        posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0600);
-        pid_t pid;
-        RunResult run;
-        auto start = std::chrono::steady_clock::now();
-        EXPECT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()), 0);
-        posix_spawn_file_actions_destroy(&actions);
-        int status = 0;
-        for (;;) {
-            if (waitpid(pid, &status, WNOHANG) == pid) {
-                run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-                break;
-            }
-            if (std::chrono::steady_clock::now() - start > std::chrono::milliseconds(timeout_ms)) {
-                kill(pid, SIGKILL);
-                waitpid(pid, &status, 0);
-                ADD_FAILURE() << "vekplay did not finish in time";
-                break;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        run.seconds =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        auto text = [](const std::string& path) {
-            std::vector<uint8_t> b = test::ReadFileBytes(path);
-            return std::string(b.begin(), b.end());
-        };
-        run.out = text(out);
-        run.err = text(err);
+        RunResult run = test::RunProgram(args, env, timeout_ms);
+        if (run.timed_out) ADD_FAILURE() << "vekplay did not finish in time";
         return run;
     }
 

@@ -113,16 +113,18 @@ ProgramRun RunProgram(const std::vector<std::string>& args, const std::vector<st
         run.err = "cannot start " + args[0] + ": " + std::strerror(spawned);
         return run;
     }
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    auto start = std::chrono::steady_clock::now();
     int status = 0;
     while (waitpid(pid, &status, WNOHANG) != pid) {
-        if (std::chrono::steady_clock::now() > deadline) {
+        if (std::chrono::steady_clock::now() - start > std::chrono::milliseconds(timeout_ms)) {
             kill(pid, SIGKILL);
             waitpid(pid, &status, 0);
+            run.timed_out = true;
             break;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
+    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     auto text = [](const std::string& path) {
         std::vector<uint8_t> bytes = ReadFileBytes(path);

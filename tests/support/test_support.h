@@ -59,12 +59,14 @@ class ScopedConfigDir {
 };
 
 // A program run to its end, as a user would run it: its exit code (-1 when it
-// was killed by a signal or had to be stopped after timeout_ms) and what it
-// printed. env edits this process's environment for it: "NAME=VALUE" sets a
-// variable, "-NAME" removes it.
+// ended by a signal or had to be stopped after timeout_ms), what it printed and
+// how long it took. env edits this process's environment for it: "NAME=VALUE"
+// sets a variable, "-NAME" removes it.
 struct ProgramRun {
     int status = -1;
+    bool timed_out = false;
     std::string out, err;
+    double seconds = 0;
 };
 ProgramRun RunProgram(const std::vector<std::string>& args,
                       const std::vector<std::string>& env = {}, int timeout_ms = 30000);
