@@ -48,7 +48,10 @@ double DecodeWithEngine(const std::string& path, int* frames, int64_t* pcm_bytes
     vek::ForgetHeaders();
     while (vek::ReadFrame(&header)) {
         ++*frames;
-        if (!vek::DecodeFrame(&header, &chunk)) {
+        const uint8_t* frame = nullptr;
+        size_t size = 0;
+        vek::CurrentFrame(&frame, &size);
+        if (!vek::DecodeFrame(header, frame, size, &chunk)) {
             if (!vek::ReadFrame(&header) || !vek::ReadFrame(&header)) break;
         }
     }

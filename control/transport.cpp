@@ -1,12 +1,11 @@
 #include "control/transport.h"
 
-#include <time.h>
-
 #include <atomic>
 
 #include "engine/decoder_thread.h"
 #include "output/output_system.h"
 #include "platform/limits.h"
+#include "platform/worker_thread.h"
 #include "playlist/playlist.h"
 #include "settings/settings.h"
 
@@ -14,13 +13,6 @@ namespace vek {
 namespace {
 
 std::atomic<PlayState> g_state{PlayState::Stopped};
-
-void SleepMs(int ms) {
-    struct timespec ts {
-        0, ms * 1000000L
-    };
-    nanosleep(&ts, nullptr);
-}
 
 }  // namespace
 

@@ -5,7 +5,6 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "engine/stream_reader.h"
 #include "settings/settings.h"
 
 namespace vek {
@@ -174,17 +173,13 @@ void PrepareDecoder(FrameHeader* header) {
     Restart();
 }
 
-int DecodeFrame(FrameHeader* header, PcmChunk* chunk) {
+int DecodeFrame(const FrameHeader& header, const uint8_t* frame, size_t size, PcmChunk* chunk) {
     Decoder& d = g_decoder;
-    if (!d.handle || !header || !chunk || !chunk->data) return 0;
-    const uint8_t* frame = nullptr;
-    size_t size = 0;
-    CurrentFrame(&frame, &size);
-    if (size == 0 || header->sampling_index < 0 || header->sampling_index > 8) return 0;
-
-    long rate = kSampleRates[header->sampling_index] >> d.down_sample;
+    if (!d.handle || !frame || size == 0 || !chunk || !chunk->data) return 0;
+    long rate = OutputRate(header);
+    if (rate == 0) return 0;
     if (rate != d.allowed_rate) AllowOutputRate(rate);
-    UpdateEqualiser(header->layer);
+    UpdateEqualiser(header.layer);
 
     if (mpg123_feed(d.handle, frame, size) != MPG123_OK) {
         Restart();
@@ -208,7 +203,7 @@ int DecodeFrame(FrameHeader* header, PcmChunk* chunk) {
             return 0;
         }
         if (bytes > 0 && audio) {
-            AppendSamples(audio, bytes, *header, chunk);
+            AppendSamples(audio, bytes, header, chunk);
             produced = true;
         }
     }

@@ -2,6 +2,9 @@
 // the equaliser, over libmpg123.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+
 #include "engine/equaliser.h"
 #include "engine/frame_header.h"
 #include "engine/pcm_chunk.h"
@@ -14,12 +17,13 @@ namespace vek {
 // afresh (tables, bit reservoir and synthesis history cleared).
 void PrepareDecoder(FrameHeader* header);
 
-// Decodes the reader's current frame, header and body with its CRC word (the
-// library takes the CRC itself; callers skip nothing), and appends its samples
-// to chunk by the chunk rule. The frame's samples are in the chunk (or written)
-// when this returns. 1 decoded, 0 the frame was rejected (the caller then
-// skips two).
-int DecodeFrame(FrameHeader* header, PcmChunk* chunk);
+// Decodes one frame, header bytes first, then the body with its CRC word (the
+// library checks the CRC itself; callers skip nothing), as the stream reader
+// delivers it, and appends its samples to chunk by the chunk rule. header holds
+// the frame's fields and PrepareDecoder's choices. The frame's samples are in
+// the chunk (or written) when this returns. 1 decoded, 0 the frame was
+// rejected (the caller then skips two).
+int DecodeFrame(const FrameHeader& header, const uint8_t* frame, size_t size, PcmChunk* chunk);
 
 // After a seek: the next frame starts with an empty bit reservoir. The
 // synthesis history is cleared with it.
@@ -27,7 +31,7 @@ void DiscardDecoderState();
 
 // What the output must be opened with for frames of this header, by the
 // choices PrepareDecoder wrote into it: the stream's rate shifted right by the
-// down-sample, and 1 or 2 channels.
+// down-sample (0 for a rate index outside the table), and 1 or 2 channels.
 int OutputRate(const FrameHeader& header);
 int OutputChannels(const FrameHeader& header);
 

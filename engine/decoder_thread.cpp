@@ -1,7 +1,5 @@
 #include "engine/decoder_thread.h"
 
-#include <time.h>
-
 #include <atomic>
 #include <cstdio>
 #include <cstring>
@@ -16,6 +14,7 @@
 #include "platform/limits.h"
 #include "platform/messages.h"
 #include "platform/priority.h"
+#include "platform/worker_thread.h"
 #include "settings/settings.h"
 
 namespace vek {
@@ -53,13 +52,6 @@ struct DecoderState {
 // How one play ended.
 enum class PlayEnd { Idle, Quit };
 
-void SleepMs(int ms) {
-    struct timespec ts {
-        ms / 1000, (ms % 1000) * 1000000L
-    };
-    nanosleep(&ts, nullptr);
-}
-
 void ApplyVolume(DecoderState* s, int step) {
     s->volume = step;
     Output().SetVolume(step * 4);
@@ -84,7 +76,8 @@ void Seek(DecoderState* s, FrameHeader* header, int percent, int* frame_counter)
     // The factor is a single-precision constant used at double precision, so 50
     // percent of 1000 frames asks for frame 499.
     int target = static_cast<int>(TotalFrames(*header) * (percent * static_cast<double>(0.01f)));
-    if (!SeekFrame(header, target)) return;  // which also empties the decoder's bit reservoir
+    if (!SeekFrame(header, target)) return;
+    DiscardDecoderState();
     std::memset(s->chunk.data, 0, kPcmWriteBytes);
     s->chunk.fill = 0;
     Output().Reset();
@@ -93,12 +86,8 @@ void Seek(DecoderState* s, FrameHeader* header, int percent, int* frame_counter)
 }
 
 // Opens or reopens the output for the frame just read. False when it cannot.
-int OutputRateOf(const FrameHeader& header) {
-    return kSampleRates[header.sampling_index] >> header.down_sample;
-}
-
 bool EnsureOutput(DecoderState* s, const FrameHeader& header, int channels, int eight_bit) {
-    int rate = OutputRateOf(header);
+    int rate = OutputRate(header);
     if (Output().IsOpen()) {
         // Samples of another rate, channel count or width would play as noise
         // through an output opened for the old ones.
@@ -149,11 +138,11 @@ PlayEnd PlayTrack(DecoderState* s) {
     }
     if (gSettings.EqVolume != s->volume) ApplyVolume(s, gSettings.EqVolume);
 
-    int channels = gSettings.Channels >= 0 ? 1 : 2;
-    int eight_bit = gSettings.AudioOutput8Bit != 0 ? 1 : 0;
     if (gSettings.AudioOutput8Bit != s->eight_bit_at_start) CloseAtBoundary(s);
 
     PrepareDecoder(&header);
+    int channels = OutputChannels(header);
+    int eight_bit = header.eight_bit;
     int buffer_count = Output().GetBufferCount();
 
     if (!OpenInput(s->path)) {
@@ -182,7 +171,7 @@ PlayEnd PlayTrack(DecoderState* s) {
 
         // A rate change can also hide in the frames skipped after a decoding
         // failure, so the rate is compared on every frame.
-        if (first_frame || header.header_change || OutputRateOf(header) != s->open_rate) {
+        if (first_frame || header.header_change || OutputRate(header) != s->open_rate) {
             if (!EnsureOutput(s, header, channels, eight_bit)) {
                 stop = true;
                 break;
@@ -190,7 +179,10 @@ PlayEnd PlayTrack(DecoderState* s) {
             first_frame = false;
         }
 
-        if (!DecodeFrame(&header, &s->chunk)) {
+        const uint8_t* frame = nullptr;
+        size_t frame_size = 0;
+        CurrentFrame(&frame, &frame_size);
+        if (!DecodeFrame(header, frame, frame_size, &s->chunk)) {
             // A frame that does not decode leaves the bit reservoir useless for
             // the next two; they are read and skipped.
             if (!ReadFrame(&header) || !ReadFrame(&header)) break;

@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "engine/decoder.h"
 #include "net/url_stream.h"
 #include "platform/desktop_hooks.h"
 #include "platform/limits.h"
@@ -515,7 +514,6 @@ int SeekFrame(FrameHeader* header, int32_t n) {
     ReadFrame(header);
     std::memset(r.buffers, 0, sizeof r.buffers);
     r.frame_body[0] = r.frame_body[1] = 0;
-    DiscardDecoderState();
     return 1;
 }
 

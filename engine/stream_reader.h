@@ -43,8 +43,9 @@ int32_t TotalFrames(const FrameHeader& header);
 // Whole seconds before the current input position; 0 for a URL.
 int32_t ElapsedSeconds(const FrameHeader& header);
 // 1 positioned so that the next frames follow frame n (two frames after the
-// header found are skipped, the decoder's reservoir is emptied); 0 not done
-// (always for a URL) and the input stays where it was.
+// header found are read and skipped); the caller then empties the decoder's bit
+// reservoir, which the skipped frames would have fed. 0 not done (always for a
+// URL) and the input stays where it was.
 int SeekFrame(FrameHeader* header, int32_t n);
 
 }  // namespace vek

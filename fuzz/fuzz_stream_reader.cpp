@@ -69,14 +69,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     vek::ForgetHeaders();
     int seeks = 0;
     for (int frame = 0; frame < kMaxFrames && vek::ReadFrame(&header); ++frame) {
-        if (!vek::DecodeFrame(&header, &chunk)) {
+        const uint8_t* bytes = nullptr;
+        size_t length = 0;
+        vek::CurrentFrame(&bytes, &length);
+        if (!vek::DecodeFrame(header, bytes, length, &chunk)) {
             if (!vek::ReadFrame(&header) || !vek::ReadFrame(&header)) break;
         }
         int32_t total = vek::TotalFrames(header);
         (void)vek::ElapsedSeconds(header);
         if (seek && seeks < kMaxSeeks && frame % 7 == 3) {
             ++seeks;
-            if (vek::SeekFrame(&header, total / (seeks + 1))) chunk.fill = 0;
+            if (vek::SeekFrame(&header, total / (seeks + 1))) {
+                vek::DiscardDecoderState();
+                chunk.fill = 0;
+            }
         }
     }
     vek::FlushPcm(&chunk);

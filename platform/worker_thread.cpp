@@ -1,9 +1,11 @@
 #include "platform/worker_thread.h"
 
 #include <pthread.h>
+#include <time.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <condition_variable>
 #include <mutex>
 
@@ -92,6 +94,15 @@ bool JoinWorkerThread(WorkerThread* thread, int timeout_ms, int* exit_code) {
 
 bool WorkerFinished(const WorkerThread& thread) {
     return thread.state && thread.state->finished.load();
+}
+
+void SleepMs(int ms) {
+    if (ms <= 0) return;
+    struct timespec left {
+        ms / 1000, (ms % 1000) * 1000000L
+    };
+    while (nanosleep(&left, &left) != 0 && errno == EINTR) {
+    }
 }
 
 }  // namespace vek

@@ -36,4 +36,7 @@ bool JoinWorkerThread(WorkerThread* thread, int timeout_ms, int* exit_code);
 // True once the thread's function has returned.
 bool WorkerFinished(const WorkerThread& thread);
 
+// Sleeps the calling thread for ms milliseconds; a signal does not cut it short.
+void SleepMs(int ms);
+
 }  // namespace vek

@@ -55,7 +55,10 @@ class Session {
     int Next(std::vector<uint8_t>* pcm) {
         if (!ReadFrame(&header)) return -1;
         size_t before = capture.bytes().size();
-        int decoded = DecodeFrame(&header, &chunk);
+        const uint8_t* frame = nullptr;
+        size_t size = 0;
+        CurrentFrame(&frame, &size);
+        int decoded = DecodeFrame(header, frame, size, &chunk);
         FlushPcm(&chunk);
         pcm->assign(capture.bytes().begin() + static_cast<long>(before), capture.bytes().end());
         return decoded;
@@ -222,7 +225,10 @@ TEST_F(DecoderTest, NoFrameReadyIsAFailure) {
     ASSERT_EQ(OpenInput(DataPath(kCbr).c_str()), 1);
     uint8_t data[kPcmChunkBytes];
     PcmChunk chunk{data, 0};
-    EXPECT_EQ(DecodeFrame(&header, &chunk), 0);
+    const uint8_t* frame = nullptr;
+    size_t size = 0;
+    CurrentFrame(&frame, &size);
+    EXPECT_EQ(DecodeFrame(header, frame, size, &chunk), 0);
     EXPECT_EQ(chunk.fill, 0);
 }
 
@@ -501,6 +507,7 @@ TEST_F(DecoderTest, SeekResumesTwoFramesAfterTheHeaderFound) {
     std::vector<uint8_t> pcm;
     for (int frame = 0; frame < 10; ++frame) ASSERT_EQ(session.Next(&pcm), 1);
     ASSERT_EQ(SeekFrame(&session.header, 60), 1);
+    DiscardDecoderState();  // as the decoder thread does after every seek
     std::vector<std::vector<uint8_t>> after;
     while (session.Next(&pcm) == 1) after.push_back(pcm);
     // Frames found and found + 1 are skipped; decoding resumes after them.

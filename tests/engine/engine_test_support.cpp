@@ -113,7 +113,10 @@ Decoded DecodeFile(const std::string& path, const DecodeSettings& settings) {
         ++result.frames;
         result.header_changes += result.header.header_change;
         size_t before = capture.bytes().size() + static_cast<size_t>(chunk.fill);
-        if (!DecodeFrame(&result.header, &chunk)) {
+        const uint8_t* frame = nullptr;
+        size_t size = 0;
+        CurrentFrame(&frame, &size);
+        if (!DecodeFrame(result.header, frame, size, &chunk)) {
             ++result.failures;
             if (!ReadFrame(&result.header) || !ReadFrame(&result.header)) break;
             continue;
