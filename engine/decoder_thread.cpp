@@ -3,7 +3,6 @@
 #include <atomic>
 #include <cstdio>
 #include <cstring>
-#include <mutex>
 #include <new>
 
 #include "engine/decoder.h"
@@ -22,11 +21,6 @@ namespace {
 
 constexpr int kStopBoundMs = 3000;
 constexpr size_t kStackBytes = 16384;
-
-// The path of DTM_PLAY_FILE travels in one shared buffer; the decoder thread
-// copies it on receipt. The lock keeps a late PostPlay from tearing a copy.
-std::mutex g_shared_path_mutex;
-char g_shared_path[kPathField];
 
 // The last percentage posted, one value for the whole process: the first value
 // of a track is posted only when it differs from the last track's last one.
@@ -242,12 +236,11 @@ int DecoderThreadMain(void* raw) {
     while (!quit && GetMessage(&m)) {
         if (m.window) continue;
         switch (m.message) {
-            case DTM_PLAY_FILE: {
-                std::lock_guard<std::mutex> lock(g_shared_path_mutex);
-                const char* text = reinterpret_cast<const char*>(m.lparam);
-                std::strncpy(s->path, text ? text : "", sizeof s->path - 1);
-                s->path[sizeof s->path - 1] = '\0';
-            }
+            case DTM_PLAY_FILE:
+                // The path travels with the message; one too long for a path
+                // field was refused by the sender already.
+                if (m.text.size() >= sizeof s->path) break;
+                std::memcpy(s->path, m.text.c_str(), m.text.size() + 1);
                 [[fallthrough]];
             case DTM_PLAY:
                 quit = PlayTrack(s) == PlayEnd::Quit;
@@ -312,18 +305,10 @@ int StopDecoderThread(int thread_id) {
 
 int PostPlay(const char* path) {
     ThreadId thread = g_worker.id;
-    if (!path) {
-        PostThreadMessage(thread, DTM_PLAY, 0, 0);
-        return 1;
-    }
-    size_t length = std::strlen(path);
-    if (length >= kPathField) return 0;  // refused rather than cut: a cut path names another file
-    {
-        std::lock_guard<std::mutex> lock(g_shared_path_mutex);
-        std::memcpy(g_shared_path, path, length + 1);
-    }
-    PostThreadMessage(thread, DTM_PLAY_FILE, 0, reinterpret_cast<intptr_t>(g_shared_path));
-    return 1;
+    if (!path) return PostThreadMessage(thread, DTM_PLAY, 0, 0) ? 1 : 0;
+    // Refused rather than cut: a cut path names another file.
+    if (std::strlen(path) >= kPathField) return 0;
+    return PostThreadText(thread, DTM_PLAY_FILE, path) ? 1 : 0;
 }
 
 int PostStop(int thread_id) {

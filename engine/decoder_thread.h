@@ -19,9 +19,13 @@ int StopDecoderThread(int thread_id);
 // its last DTM_CLOSE_OUTPUT, whose drain may take longer than 3 s at low rates.
 int StopDecoderThreadWithin(int thread_id, int timeout_ms);
 
-// Main thread. With a path: copy it into the shared path buffer and post
-// DTM_PLAY_FILE; without (nullptr): post DTM_PLAY. Returns 1.
+// Main thread. With a path: post DTM_PLAY_FILE carrying its own copy of the
+// path; without (nullptr): post DTM_PLAY. 1 posted; 0 when the path does not
+// fit a path field (it is refused, never cut) or the thread is not running.
 int PostPlay(const char* path);
+
+// Main thread. These only post and always return 1; a message to a thread that
+// is not running is lost, which is harmless for each of them.
 int PostStop(int thread_id);
 int PostCloseOutput(int thread_id);
 int PostSeek(int percent, int thread_id);

@@ -5,7 +5,9 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "platform/messages.h"
@@ -100,13 +102,13 @@ SentCall* TakeSend(Queue& queue) {
     return nullptr;
 }
 
-bool Push(const std::shared_ptr<Queue>& queue, const Item& item) {
+bool Push(const std::shared_ptr<Queue>& queue, Item item) {
     QueueWakeFn wake;
     void* context;
     {
         std::lock_guard<std::mutex> lock(queue->mutex);
         if (queue->closed) return false;
-        queue->items.push_back(item);
+        queue->items.push_back(std::move(item));
         queue->changed.notify_all();
         wake = queue->wake;
         context = queue->wake_context;
@@ -157,8 +159,16 @@ bool PostThreadMessage(ThreadId thread, uint32_t message, uintptr_t wparam, intp
     std::shared_ptr<Queue> queue = FindQueue(thread);
     if (!queue) return false;
     Item item;
-    item.posted = Message{nullptr, message, wparam, lparam};
-    return Push(queue, item);
+    item.posted = Message{nullptr, message, wparam, lparam, std::string()};
+    return Push(queue, std::move(item));
+}
+
+bool PostThreadText(ThreadId thread, uint32_t message, const char* text) {
+    std::shared_ptr<Queue> queue = FindQueue(thread);
+    if (!queue) return false;
+    Item item;
+    item.posted = Message{nullptr, message, 0, 0, text ? text : ""};
+    return Push(queue, std::move(item));
 }
 
 void PostQuitMessage(int exit_code) {
@@ -174,7 +184,7 @@ bool GetMessage(Message* out) {
             queue.changed.wait(lock);
             continue;
         }
-        Item item = queue.items.front();
+        Item item = std::move(queue.items.front());
         queue.items.pop_front();
         if (item.sent) {
             lock.unlock();
@@ -182,7 +192,7 @@ bool GetMessage(Message* out) {
             lock.lock();
             continue;
         }
-        *out = item.posted;
+        *out = std::move(item.posted);
         return !(out->window == nullptr && out->message == WM_QUIT);
     }
 }
@@ -191,10 +201,10 @@ bool PeekMessage(Message* out) {
     Queue& queue = OwnQueue();
     std::unique_lock<std::mutex> lock(queue.mutex);
     while (!queue.items.empty()) {
-        Item item = queue.items.front();
+        Item item = std::move(queue.items.front());
         queue.items.pop_front();
         if (!item.sent) {
-            *out = item.posted;
+            *out = std::move(item.posted);
             return true;
         }
         lock.unlock();
@@ -266,7 +276,7 @@ bool PostWindowMessage(Window* window, uint32_t message, uintptr_t wparam, intpt
     std::shared_ptr<Queue> queue = FindQueue(window->thread);
     if (!queue) return false;
     Item item;
-    item.posted = Message{window, message, wparam, lparam};
+    item.posted = Message{window, message, wparam, lparam, std::string()};
     return Push(queue, item);
 }
 
@@ -281,7 +291,7 @@ bool PumpMessages(Message* out) {
     Queue& queue = OwnQueue();
     std::unique_lock<std::mutex> lock(queue.mutex);
     while (!queue.items.empty()) {
-        Item item = queue.items.front();
+        Item item = std::move(queue.items.front());
         queue.items.pop_front();
         lock.unlock();
         if (item.sent) {
@@ -289,7 +299,7 @@ bool PumpMessages(Message* out) {
         } else if (item.posted.window) {
             DispatchMessage(item.posted);
         } else {
-            *out = item.posted;
+            *out = std::move(item.posted);
             return true;
         }
         lock.lock();

@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <string>
 
 namespace vek {
 
@@ -34,6 +35,7 @@ struct Message {
     uint32_t message = 0;
     uintptr_t wparam = 0;
     intptr_t lparam = 0;
+    std::string text;  // a text that travels with the message (PostThreadText)
 };
 
 // The calling thread's id, stable for the thread's life.
@@ -50,6 +52,11 @@ void DestroyThreadQueue();
 
 // Queues a thread message. False when the thread has no queue.
 bool PostThreadMessage(ThreadId thread, uint32_t message, uintptr_t wparam, intptr_t lparam);
+
+// Queues a thread message that carries its own copy of text, so the sender's
+// buffer may change at once and a message dropped unread frees what it holds.
+// wparam and lparam are 0. False when the thread has no queue.
+bool PostThreadText(ThreadId thread, uint32_t message, const char* text);
 
 // Posts WM_QUIT with the exit code to the calling thread.
 void PostQuitMessage(int exit_code);

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <thread>
 #include <vector>
 
@@ -67,6 +68,20 @@ TEST(ThreadQueue, PeekTakesOneMessageWithoutBlocking) {
     EXPECT_EQ(m.message, DTM_SEEK);
     EXPECT_EQ(m.lparam, 2);
     EXPECT_FALSE(PeekMessage(&m));
+}
+
+TEST(ThreadQueue, APostedTextIsTheSendersCopyAtPostTime) {
+    CreateThreadQueue();
+    char buffer[] = "/music/first.mp3";
+    ASSERT_TRUE(PostThreadText(CurrentThreadId(), DTM_PLAY_FILE, buffer));
+    std::strcpy(buffer, "/music/later.mp3");
+    ASSERT_TRUE(PostThreadText(CurrentThreadId(), DTM_PLAY_FILE, buffer));
+    Message m;
+    ASSERT_TRUE(PeekMessage(&m));
+    EXPECT_EQ(m.text, "/music/first.mp3");
+    EXPECT_EQ(m.lparam, 0);
+    ASSERT_TRUE(PeekMessage(&m));
+    EXPECT_EQ(m.text, "/music/later.mp3");
 }
 
 TEST(ThreadQueue, GetMessageReportsQuitAsFalseWithItsCode) {

@@ -164,8 +164,7 @@ TEST_F(MidTrackTest, PlayFileDuringPlayIsDropped) {
     std::snprintf(g_other_path, sizeof g_other_path, "%s", DataPath(kCrc48).c_str());
     mid_.act = [](int call) {
         if (call == 0)
-            PostThreadMessage(CurrentThreadId(), DTM_PLAY_FILE, 0,
-                              reinterpret_cast<intptr_t>(g_other_path));
+            PostThreadText(CurrentThreadId(), DTM_PLAY_FILE, g_other_path);
     };
     Queue({kCbr44});
     PlaybackHarness player;
@@ -182,8 +181,7 @@ TEST_F(MidTrackTest, StopThenPlayFilePlaysTheNewPathAndKeepsNothingOfTheOld) {
     mid_.act = [](int call) {
         if (call != 0) return;
         PostThreadMessage(CurrentThreadId(), DTM_STOP, 0, 0);
-        PostThreadMessage(CurrentThreadId(), DTM_PLAY_FILE, 0,
-                          reinterpret_cast<intptr_t>(g_other_path));
+        PostThreadText(CurrentThreadId(), DTM_PLAY_FILE, g_other_path);
     };
     Queue({kCbr44});
     PlaybackHarness player;
