@@ -36,14 +36,6 @@ struct WavFileState {
 
 WavFileState g_wav;
 
-// Every slot this output has no use for: it does nothing and returns 0. One
-// template serves every signature, as C++ may not call a function through a
-// pointer of another type.
-template <typename R, typename... A>
-R Nothing(A...) {
-    return R();
-}
-
 void Warn(Window* owner, const char* text) {
     ShowMessageBox(owner, text, kCaption, MB_ICONWARNING);
 }
@@ -157,12 +149,13 @@ int WavIsOpen() {
 
 }  // namespace
 
+// A file has no device to reset, pause or turn down, and never makes the
+// decoder wait: the other slots keep the shared defaults.
 const OutputSystem kWavFileOutput{
-    WavOpen,       WavClose,           WavIsOpen,
-    WavWrite,      Nothing<void>,      Nothing<void>,
-    Nothing<void>, Nothing<int>,       Nothing<void, int>,
-    Nothing<int>,  Nothing<void, int>, Nothing<int>,
-    Nothing<int>,
+    .Open = WavOpen,
+    .Close = WavClose,
+    .IsOpen = WavIsOpen,
+    .Write = WavWrite,
 };
 
 }  // namespace vek

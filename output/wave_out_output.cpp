@@ -470,10 +470,19 @@ int WaveOutGetFreeBuffers() {
 }  // namespace
 
 const OutputSystem kWaveOutOutput{
-    WaveOutOpen,           WaveOutClose,     WaveOutIsOpen,    WaveOutWrite,
-    WaveOutReset,          WaveOutPause,     WaveOutResume,    WaveOutGetSeconds,
-    WaveOutSetSeconds,     WaveOutGetVolume, WaveOutSetVolume, WaveOutGetBufferCount,
-    WaveOutGetFreeBuffers,
+    .Open = WaveOutOpen,
+    .Close = WaveOutClose,
+    .IsOpen = WaveOutIsOpen,
+    .Write = WaveOutWrite,
+    .Reset = WaveOutReset,
+    .Pause = WaveOutPause,
+    .Resume = WaveOutResume,
+    .GetSeconds = WaveOutGetSeconds,
+    .SetSeconds = WaveOutSetSeconds,
+    .GetVolume = WaveOutGetVolume,
+    .SetVolume = WaveOutSetVolume,
+    .GetBufferCount = WaveOutGetBufferCount,
+    .GetFreeBuffers = WaveOutGetFreeBuffers,
 };
 
 WaveFormat WaveOutFormat() {

@@ -41,15 +41,12 @@ int CaptureWrite(int length, const uint8_t* data) {
     g_bytes.insert(g_bytes.end(), data, data + length);
     return length;
 }
-void Nothing() {}
-int Zero() {
-    return 0;
-}
-void Ignore(int) {}
-
-const OutputSystem kCapture{CaptureOpen, CaptureClose, CaptureIsOpen, CaptureWrite, Nothing,
-                            Nothing,     Nothing,      Zero,          Ignore,       Zero,
-                            Ignore,      Zero,         Zero};
+const OutputSystem kCapture{
+    .Open = CaptureOpen,
+    .Close = CaptureClose,
+    .IsOpen = CaptureIsOpen,
+    .Write = CaptureWrite,
+};
 
 int FrameBytesOf(int version, int layer, int bitrate_index, int rate_index, int padding) {
     static const int kRates[3][3] = {
