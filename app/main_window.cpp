@@ -205,6 +205,10 @@ intptr_t MainWindow::HandleMessage(uint32_t message, uintptr_t wparam, intptr_t 
         case UIM_PLAY_STARTED:
             HandlePlayStarted();
             return 0;
+        case UIM_OPEN_FAILED:
+        case UIM_OUTPUT_FAILED:
+            HandlePlayFailed();
+            return 0;
         case UIM_PROGRESS:
             last_percent_ = static_cast<int>(lparam);
             SetRingPercent(last_percent_);

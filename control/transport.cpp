@@ -90,6 +90,10 @@ void HandlePlayStarted() {
     SetPlayState(PlayState::Playing);
 }
 
+void HandlePlayFailed() {
+    SetPlayState(PlayState::Stopped);
+}
+
 bool HandleTrackEnded() {
     // No stop is posted first: the decoder is idle after a natural end and the
     // output stays open, so the next track follows without a gap.

@@ -34,6 +34,11 @@ void CommandPlayCurrent();
 // The decoder reports a track has opened.
 void HandlePlayStarted();
 
+// The decoder reports that a play request came to nothing (UIM_OPEN_FAILED or
+// UIM_OUTPUT_FAILED; it has shown why): nothing plays, so the state becomes
+// Stopped, and Play asks for the same track again.
+void HandlePlayFailed();
+
 // The decoder reports the natural end of a track: the next entry, or the first
 // with RepeatPlay, is posted; at the end of the list the output is closed after
 // it has played out and the state becomes Stopped. True when a track follows.

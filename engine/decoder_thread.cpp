@@ -122,6 +122,7 @@ void ReportPercent(const DecoderState& s, const FrameHeader& header, int frame_c
 PlayEnd PlayTrack(DecoderState* s) {
     FrameHeader header;
     bool stop = false;
+    bool output_failed = false;
     int frame_counter = 0;
 
     int system = gSettings.AudioOutputSystem;
@@ -141,6 +142,7 @@ PlayEnd PlayTrack(DecoderState* s) {
 
     if (!OpenInput(s->path)) {
         ShowOpenFailure(*s);
+        PostWindowMessage(s->main_window, UIM_OPEN_FAILED, 0, 0);
         return PlayEnd::Idle;
     }
     Output().SetSeconds(0);
@@ -167,7 +169,7 @@ PlayEnd PlayTrack(DecoderState* s) {
         // failure, so the rate is compared on every frame.
         if (first_frame || header.header_change || OutputRate(header) != s->open_rate) {
             if (!EnsureOutput(s, header, channels, eight_bit)) {
-                stop = true;
+                stop = output_failed = true;
                 break;
             }
             first_frame = false;
@@ -203,6 +205,7 @@ PlayEnd PlayTrack(DecoderState* s) {
         SendWindowMessage(s->main_window, UIM_TRACK_ENDED, 0, 0);
     } else {
         DiscardOutput(s);
+        if (output_failed) PostWindowMessage(s->main_window, UIM_OUTPUT_FAILED, 0, 0);
     }
     return PlayEnd::Idle;
 }

@@ -1,5 +1,7 @@
 // The decoder thread: plays one track at a time, commanded by thread messages
-// from the main window, reporting back with UIM_ messages.
+// from the main window, reporting back with UIM_ messages: UIM_PROGRESS,
+// UIM_PLAY_STARTED and UIM_TRACK_ENDED as a track plays, UIM_OPEN_FAILED and
+// UIM_OUTPUT_FAILED when one cannot.
 #pragma once
 
 #include "platform/thread_queue.h"

@@ -23,6 +23,12 @@ inline constexpr uint32_t DTM_PRIORITY = 0x8105;
 inline constexpr uint32_t UIM_TRACK_ENDED = 0x8200;
 inline constexpr uint32_t UIM_PLAY_STARTED = 0x8201;
 inline constexpr uint32_t UIM_PROGRESS = 0x8202;
+// Posted by the decoder thread after its "Could not open file" box: the input
+// of a play request did not open and nothing plays.
+inline constexpr uint32_t UIM_OPEN_FAILED = 0x8203;
+// Posted by the decoder thread when the output would not open for a track (the
+// output has said why): the track was stopped as by DTM_STOP.
+inline constexpr uint32_t UIM_OUTPUT_FAILED = 0x8204;
 inline constexpr uint32_t UIM_TRAY_NOTIFY = 0x9388;
 
 // Thread messages understood by the progress ring thread.

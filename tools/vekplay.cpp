@@ -36,10 +36,8 @@ namespace vek {
 namespace {
 
 // vekplay's own window messages, above the player's.
-constexpr uint32_t VP_TIMER = 0xA000;          // lparam: index of a timed action
-constexpr uint32_t VP_OPEN_FAILED = 0xA001;    // the decoder could not open an entry
-constexpr uint32_t VP_OUTPUT_FAILED = 0xA002;  // the output could not be opened
-constexpr uint32_t VP_INTERRUPT = 0xA003;      // SIGINT or SIGTERM
+constexpr uint32_t VP_TIMER = 0xA000;      // lparam: index of a timed action
+constexpr uint32_t VP_INTERRUPT = 0xA003;  // SIGINT or SIGTERM
 
 struct TimedAction {
     enum Kind { Seek, Stop, Pause, Resume } kind;
@@ -86,17 +84,6 @@ std::string NumberedName(const std::string& path, int n) {
 int PrintingMessageBox(Window*, const char* text, const char* caption, unsigned style) {
     std::fprintf(stderr, "%s: %s\n", caption, text);
     std::fflush(stderr);
-    // The decoder reports a failed open only by its box; a user would then press
-    // Next, and so does vekplay.
-    if (std::strcmp(caption, "Decoder Error Message...") == 0)
-        PostWindowMessage(&g_player.window, VP_OPEN_FAILED, 0, 0);
-    else if (std::strcmp(caption, "waveOutOpen") == 0) {
-        std::fputs("vekplay: no sound device; use --wav FILE to write a .wav file\n", stderr);
-        PostWindowMessage(&g_player.window, VP_OUTPUT_FAILED, 0, 0);
-    } else if (std::strcmp(caption, "Wave file output error") == 0 &&
-               (std::strcmp(text, "Could not open file.") == 0 ||
-                std::strcmp(text, "Could not write to file") == 0))
-        PostWindowMessage(&g_player.window, VP_OUTPUT_FAILED, 0, 0);
     if ((style & MB_TYPEMASK) == MB_YESNO) return g_player.options.answer;
     return IDOK;
 }
@@ -170,20 +157,24 @@ intptr_t PlayerProc(Window*, uint32_t message, uintptr_t, intptr_t lparam) {
         case UIM_TRACK_ENDED:
             AdvanceOrFinish();
             return 1;
-        case VP_OPEN_FAILED:
-            // With RepeatPlay a list of entries that all fail would go round
-            // forever; once every entry has failed in a row, stop.
+        case UIM_OPEN_FAILED:
+            // A user would press Next after the box, and so does vekplay. With
+            // RepeatPlay a list of entries that all fail would go round forever;
+            // once every entry has failed in a row, stop.
+            HandlePlayFailed();
             if (++g_player.failures_in_a_row >= PlaylistCount()) {
                 PostCloseOutput(g_player.decoder);
-                SetPlayState(PlayState::Stopped);
                 FinishList();
             } else {
                 AdvanceOrFinish();
             }
             return 0;
-        case VP_OUTPUT_FAILED:
+        case UIM_OUTPUT_FAILED:
+            // Nothing can be played or written: the run has failed.
+            if (gSettings.AudioOutputSystem != 1)
+                std::fputs("vekplay: no sound device; use --wav FILE to write a .wav file\n", stderr);
+            HandlePlayFailed();
             g_player.exit_code = 1;
-            SetPlayState(PlayState::Stopped);
             PostQuitMessage(1);
             return 0;
         case VP_TIMER:

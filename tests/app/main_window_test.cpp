@@ -184,6 +184,18 @@ TEST_F(MainWindowTest, AFileOnTheCommandLinePlaysThroughTheDeviceAbout100MsIn) {
     ShutdownSoundDevice();
 }
 
+TEST_F(MainWindowTest, PlayingAFileThatCannotBeOpenedEndsStopped) {
+    vek::test::TempDir dir;
+    ASSERT_TRUE(AddFileByName(dir.File("gone.mp3").c_str()));
+    MainWindow* w = Open();
+    ASSERT_TRUE(PumpUntil([&] { return desktop_.Count("Decoder Error Message...") == 1; }, 5000));
+    w->RunCommand(kCmdPlay);
+    EXPECT_EQ(GetPlayState(), PlayState::Playing);
+    EXPECT_TRUE(PumpUntil([] { return GetPlayState() == PlayState::Stopped; }, 5000))
+        << "nothing plays, so the window must not say it does";
+    EXPECT_EQ(desktop_.Count("Decoder Error Message..."), 2u) << "Play tried the path again";
+}
+
 TEST_F(MainWindowTest, ClosingWhilePausedDoesNotWaitForTheDecoder) {
     // Paused, the device takes no audio and the decoder waits to write; the
     // close must not sit out the thread's stop bound.

@@ -250,14 +250,28 @@ TEST_F(DecoderThreadTest, AnUnopenablePathIsReportedAndALaterPlayTriesItAgain) {
         player.PumpUntil([&] { return desktop_.Count("Decoder Error Message...") == 1; }, 5000));
     std::vector<test::Box> boxes = desktop_.Boxes();
     EXPECT_EQ(boxes[0].text, "Could not open file: " + path);
+    ASSERT_TRUE(player.PumpUntil([&] { return !player.reports().empty(); }, 5000));
     player.PumpUntil([] { return false; }, 50);
-    EXPECT_TRUE(player.reports().empty()) << "nothing is sent for a failed open";
+    ASSERT_EQ(player.reports().size(), 1u) << "only the failure is reported";
+    EXPECT_EQ(player.reports()[0].message, UIM_OPEN_FAILED);
 
     std::vector<uint8_t> clip = test::ReadFileBytes(DataPath(kCbr44));
     ASSERT_TRUE(test::WriteFileBytes(path, clip.data(), clip.size()));
     PostPlay(nullptr);  // DTM_PLAY: the remembered path again
     ASSERT_TRUE(player.PumpUntil([&] { return player.Count(UIM_TRACK_ENDED) == 1; }, 20000));
     EXPECT_EQ(player.Count(UIM_PLAY_STARTED), 1);
+}
+
+TEST_F(DecoderThreadTest, AnOutputThatWillNotOpenStopsTheTrackAndIsReported) {
+    desktop_.SetSaveNames({});  // the save chooser is cancelled: the .wav writer cannot open
+    Queue({kCbr44});
+    PlaybackHarness player;
+    PlayCurrent();
+    ASSERT_TRUE(player.PumpUntil([&] { return player.Count(UIM_OUTPUT_FAILED) == 1; }, 5000));
+    player.PumpUntil([] { return false; }, 50);
+    EXPECT_EQ(player.Count(UIM_PLAY_STARTED), 1);
+    EXPECT_EQ(player.Count(UIM_TRACK_ENDED), 0) << "the track was stopped, not ended";
+    EXPECT_EQ(player.reports().back().message, UIM_OUTPUT_FAILED);
 }
 
 TEST_F(DecoderThreadTest, RepeatWithOneEntryPlaysItAgainIntoTheSameOutput) {

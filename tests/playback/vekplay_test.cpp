@@ -92,6 +92,14 @@ TEST_F(VekplayTest, AnEntryThatCannotBeOpenedIsReportedAndSkipped) {
     EXPECT_EQ(Wav("o.wav").data.size(), kClipPcmBytes);
 }
 
+TEST_F(VekplayTest, AnOutputThatCannotBeOpenedFailsTheRun) {
+    std::string unwritable = dir_.File("no-such-folder/o.wav");
+    RunResult run = Vekplay({"--quiet", "--wav", unwritable, DataPath(kClip)}, {}, 10000);
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_NE(run.err.find("Wave file output error: Could not open file."), std::string::npos)
+        << run.err;
+}
+
 TEST_F(VekplayTest, EachNewFormatGetsANumberedFile) {
     RunResult run = Vekplay({"--quiet", "--wav", dir_.File("x.wav"), DataPath(kClip),
                              DataPath("made/mpeg1_l3_crc_48k.mp3")});
