@@ -15,7 +15,6 @@
 #include <QTimer>
 #include <QUrl>
 #include <QWindow>
-#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <vector>
@@ -25,7 +24,6 @@
 #include "control/transport.h"
 #include "engine/decoder.h"
 #include "engine/decoder_thread.h"
-#include "engine/stream_reader.h"
 #include "output/output_system.h"
 #include "platform/desktop_hooks.h"
 #include "platform/limits.h"
@@ -65,12 +63,6 @@ int CommandOf(PushControl control) {
         default:
             return 0;
     }
-}
-
-void ShowError(Window* owner, const char* format, const char* name) {
-    char text[kPathField + 64];
-    std::snprintf(text, sizeof text, format, name);
-    ShowMessageBox(owner, text, "Error...", MB_OK);
 }
 
 void BuildCurveFromSettings() {
@@ -232,11 +224,6 @@ intptr_t MainWindow::HandleMessage(uint32_t message, uintptr_t wparam, intptr_t 
     }
 }
 
-void MainWindow::AddNameOrComplain(const char* name) {
-    bool added = IsUrl(name) ? AppendEntry(name) : AddFileByName(name);
-    if (!added) ShowError(&bridge_, "Error Processing File: %s", name);
-}
-
 intptr_t MainWindow::ReceiveCopyData(const CopyData& record) {
     SetEditorRefreshEnabled(true);
     char name[kPathField] = {};
@@ -245,7 +232,7 @@ intptr_t MainWindow::ReceiveCopyData(const CopyData& record) {
         if (record.size >= kPathField) {
             // Too long for a path field: refused rather than cut.
             std::string shown(record.data, record.size);
-            ShowError(&bridge_, "Error Processing File: %s", shown.c_str());
+            ComplainAboutName(shown.c_str());
             return 1;
         }
         if (record.size > 0) std::memcpy(name, record.data, record.size);
@@ -303,7 +290,7 @@ void MainWindow::RunCommand(int id) {
             if (OpenUrlDialog(this, url, sizeof url) != 1 || std::strlen(url) < 4) break;
             Halt();
             ClearPlaylist();
-            if (!AppendEntry(url)) ShowError(&bridge_, "Error Processing File: %s", url);
+            if (!AppendEntry(url)) ComplainAboutName(url);
             SetEditorRefreshEnabled(true);
             RefreshPlaylistEditor();
             PlayCurrentEntry();

@@ -90,7 +90,6 @@ class MainWindow : public QWidget {
     void SetVolumeFrom(QPoint point);
     void SetEqualiserFrom(QPoint point);
     intptr_t ReceiveCopyData(const CopyData& record);
-    void AddNameOrComplain(const char* name);
     void PlayDropped(const std::vector<QByteArray>& names);
 
     Window bridge_;

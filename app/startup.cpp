@@ -17,12 +17,12 @@
 #include "app/main_window.h"
 #include "app/qt_desktop.h"
 #include "engine/decoder_thread.h"
-#include "engine/stream_reader.h"
 #include "output/outputs.h"
 #include "platform/desktop_hooks.h"
 #include "platform/limits.h"
 #include "platform/single_instance.h"
 #include "platform/thread_queue.h"
+#include "platform/url_name.h"
 #include "playlist/playlist.h"
 #include "settings/settings.h"
 
@@ -132,14 +132,7 @@ int RunPlayer(int argc, char** argv) {
 
     // Names from the command line; those that begin with '-' are not names.
     for (int i = 1; i < argc; ++i) {
-        const char* name = argv[i];
-        if (name[0] == '-') continue;
-        bool added = IsUrl(name) ? AppendEntry(name) : AddFileByName(name);
-        if (!added) {
-            char text[kPathField + 64];
-            std::snprintf(text, sizeof text, "Error Processing File: %s", name);
-            ShowMessageBox(nullptr, text, "Error...", MB_OK);
-        }
+        if (argv[i][0] != '-') AddNameOrComplain(argv[i]);
     }
 
     auto* window = new MainWindow;

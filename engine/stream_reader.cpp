@@ -12,6 +12,7 @@
 #include "net/url_stream.h"
 #include "platform/desktop_hooks.h"
 #include "platform/limits.h"
+#include "platform/url_name.h"
 
 namespace vek {
 namespace {
@@ -340,12 +341,6 @@ const FrameHeader& ArithmeticHeader(const FrameHeader& given) {
 }
 
 }  // namespace
-
-bool IsUrl(const char* path) {
-    if (!path) return false;
-    const char* found = std::strstr(path, "://");
-    return found && found[3] != '\0';
-}
 
 int OpenInput(const char* path) {
     Reader& r = g_reader;

@@ -10,10 +10,8 @@
 
 namespace vek {
 
-// A text with "://" followed by at least one character is a URL.
-bool IsUrl(const char* path);
-
-// 1 opened, 0 failed (nothing shown here). A leading ID3v2 tag is skipped
+// 1 opened, 0 failed (nothing shown here). A URL (IsUrl) is fetched over the
+// network, anything else opened as a file. A leading ID3v2 tag is skipped
 // before the first header is looked for.
 int OpenInput(const char* path);
 void CloseInput();

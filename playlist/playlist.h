@@ -34,6 +34,15 @@ bool AppendEntry(const char* path);
 // nothing. False only when a name could not be stored.
 bool AddFileByName(const char* name);
 
+// A name handed to the player (command line, drop, hand-over, vekplay): a URL
+// is appended as it stands, any other name goes by AddFileByName. A name that
+// cannot be stored is refused with ComplainAboutName; false then.
+bool AddNameOrComplain(const char* name);
+
+// The box for a refused name: "Error Processing File: NAME", caption
+// "Error...", owned by the main window.
+void ComplainAboutName(const char* name);
+
 // Append the entries of the file, reading nested playlists where they are
 // named. False when a .pls has no usable entry count, when a .m3u cannot be
 // opened, or when the file is already being read further up the nesting; the

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/desktop_hooks.h"
+#include "platform/url_name.h"
 #include "playlist/name_ending.h"
 #include "playlist/playlist.h"
 #include "playlist/playlist_paths.h"
@@ -52,7 +53,7 @@ void ShowError(const char* prefix, const char* name) {
 // cannot be stored the reader says so itself, since its caller only knows the
 // playlist's name.
 void AddPlaylistEntry(const std::string& name) {
-    if (!AddFileByName(name.c_str())) ShowError("Error Processing File: ", name.c_str());
+    if (!AddFileByName(name.c_str())) ComplainAboutName(name.c_str());
 }
 
 // The numbers i in 1..count for which the "File<i>" key exists, in increasing
@@ -99,6 +100,16 @@ size_t ReadPiece(FILE* file, char* buffer, size_t capacity) {
 }
 
 }  // namespace
+
+bool AddNameOrComplain(const char* name) {
+    bool added = IsUrl(name) ? AppendEntry(name) : AddFileByName(name);
+    if (!added) ComplainAboutName(name);
+    return added;
+}
+
+void ComplainAboutName(const char* name) {
+    ShowError("Error Processing File: ", name);
+}
 
 bool AddFileByName(const char* name) {
     NameKind kind = ClassifyName(name);

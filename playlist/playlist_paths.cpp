@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/url_name.h"
+
 namespace vek {
 namespace {
 
@@ -26,7 +28,7 @@ std::string PlaylistFolder(const char* playlist_name) {
 
 std::string ResolvePlaylistEntry(std::string_view folder, std::string_view text) {
     // A stream URL resolved against the folder would name a file that cannot exist.
-    if (text.starts_with('/') || text.find("://") != std::string_view::npos)
+    if (text.starts_with('/') || IsUrl(text))
         return std::string(text);
     std::string resolved(folder);
     if (resolved.empty() || resolved.back() != '/') resolved += '/';

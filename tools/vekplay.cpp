@@ -22,7 +22,6 @@
 #include "control/transport.h"
 #include "engine/decoder.h"
 #include "engine/decoder_thread.h"
-#include "engine/stream_reader.h"
 #include "output/output_system.h"
 #include "output/outputs.h"
 #include "platform/desktop_hooks.h"
@@ -375,14 +374,8 @@ std::string BundledClip() {
 
 void AddName(const std::string& name) {
     int before = PlaylistCount();
-    bool ok = IsUrl(name.c_str()) ? AppendEntry(name.c_str()) : AddFileByName(name.c_str());
-    if (!ok) {
-        char text[kPathField + 64];
-        std::snprintf(text, sizeof text, "Error Processing File: %s", name.c_str());
-        ShowMessageBox(nullptr, text, "Error...", MB_OK);
-    } else if (PlaylistCount() == before) {
+    if (AddNameOrComplain(name.c_str()) && PlaylistCount() == before)
         std::fprintf(stderr, "vekplay: nothing to play in %s\n", name.c_str());
-    }
 }
 
 int Run(int argc, char** argv) {

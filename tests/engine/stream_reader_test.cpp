@@ -105,17 +105,6 @@ std::vector<uint8_t> Id3Tag(uint32_t size, bool footer, uint8_t fill) {
     return tag;
 }
 
-TEST(UrlRuleTest, NeedsACharacterAfterTheSeparator) {
-    EXPECT_TRUE(IsUrl("http://example.org/a.mp3"));
-    EXPECT_TRUE(IsUrl("://x"));
-    EXPECT_TRUE(IsUrl("a://b"));
-    EXPECT_FALSE(IsUrl("name://"));
-    EXPECT_FALSE(IsUrl("/music/song.mp3"));
-    EXPECT_FALSE(IsUrl("c:/x"));
-    EXPECT_FALSE(IsUrl(""));
-    EXPECT_FALSE(IsUrl(nullptr));
-}
-
 TEST_F(StreamReaderTest, MissingFilesAndFoldersDoNotOpen) {
     EXPECT_EQ(OpenInput(dir_.File("none.mp3").c_str()), 0);
     EXPECT_EQ(OpenInput(dir_.path().c_str()), 0);

@@ -9,6 +9,7 @@
 
 #include "platform/desktop_hooks.h"
 #include "platform/priority.h"
+#include "platform/url_name.h"
 #include "platform/user_dirs.h"
 #include "tests/support/test_support.h"
 
@@ -68,6 +69,22 @@ TEST(DesktopHooks, HeadlessAnswersAreConfigurable) {
     EXPECT_FALSE(ChooseSaveFile(nullptr, "Waveform Audio", "*.wav", "t", "WAV", name, 4))
         << "a name that does not fit is never cut";
     SetHeadlessSaveName(nullptr);
+}
+
+TEST(UrlRuleTest, NeedsACharacterAfterTheSeparator) {
+    EXPECT_TRUE(IsUrl("http://example.org/a.mp3"));
+    EXPECT_TRUE(IsUrl("://x"));
+    EXPECT_TRUE(IsUrl("a://b"));
+    EXPECT_FALSE(IsUrl("name://"));
+    EXPECT_FALSE(IsUrl("/music/song.mp3"));
+    EXPECT_FALSE(IsUrl("c:/x"));
+    EXPECT_FALSE(IsUrl(""));
+    EXPECT_FALSE(IsUrl(nullptr));
+}
+
+TEST(UrlRuleTest, LooksOnlyAtTheTextItIsGiven) {
+    EXPECT_TRUE(IsUrl(std::string_view("http://x")));
+    EXPECT_FALSE(IsUrl(std::string_view("http://x").substr(0, 7)));
 }
 
 }  // namespace

@@ -56,6 +56,16 @@ TEST_F(PlaylistFiles, AddByNameRefusesANameThatDoesNotFit) {
     EXPECT_TRUE(desktop_.Boxes().empty());
 }
 
+TEST_F(PlaylistFiles, AHandedNameIsAUrlOrGoesByItsEnding) {
+    EXPECT_TRUE(AddNameOrComplain("http://radio.example/live"));
+    EXPECT_TRUE(AddNameOrComplain("/m/notes.txt"));
+    EXPECT_TRUE(AddNameOrComplain("/m/a.mp3"));
+    EXPECT_EQ(Paths(), (Strings{"http://radio.example/live", "/m/a.mp3"}));
+    std::string long_name = "/" + std::string(kPathField, 'a') + ".mp3";
+    EXPECT_FALSE(AddNameOrComplain(long_name.c_str()));
+    EXPECT_EQ(BoxTexts(), (Strings{"Error Processing File: " + long_name}));
+}
+
 TEST_F(PlaylistFiles, PlsWithAMissingEntry) {
     std::string pls = Write("x.pls",
                             "[playlist]\r\nNumberOfEntries=3\r\nFile1=a.mp3\r\n"

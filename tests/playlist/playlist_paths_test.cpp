@@ -46,6 +46,8 @@ TEST(PlaylistPaths, AbsolutePathsAndUrlsStandAsWritten) {
               "http://radio.example/live.mp3");
     EXPECT_EQ(ResolvePlaylistEntry("/lists", "https://h/a\\b.mp3"), "https://h/a\\b.mp3");
     EXPECT_EQ(ResolvePlaylistEntry("/lists", "http:/h/a.mp3"), "/lists/http:/h/a.mp3");
+    EXPECT_EQ(ResolvePlaylistEntry("/lists", "notes://"), "/lists/notes://")
+        << "nothing after the separator: a file name, as everywhere else";
 }
 
 }  // namespace
