@@ -216,9 +216,6 @@ intptr_t MainWindow::HandleMessage(uint32_t message, uintptr_t wparam, intptr_t 
         case WM_COMMAND:
             RunCommand(static_cast<int>(wparam & 0xFFFF));
             return 0;
-        case kRunOnGuiThread:
-            (*reinterpret_cast<std::function<void()>*>(lparam))();
-            return 0;
         default:
             return 0;
     }

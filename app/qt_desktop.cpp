@@ -16,9 +16,18 @@
 namespace vek::app {
 namespace {
 
+// The one message of the runner window: lparam points to the function to run.
+constexpr uint32_t kRunFunction = 0xA100;
+
 QObject* g_pump_target = nullptr;  // lives on the GUI thread
 std::atomic<bool> g_pump_scheduled{false};
 QPointer<QWidget> g_main_widget;
+Window g_runner;  // never shown: it only takes RunOnGuiThread's requests
+
+intptr_t RunnerProc(Window*, uint32_t message, uintptr_t, intptr_t lparam) {
+    if (message == kRunFunction) (*reinterpret_cast<const std::function<void()>*>(lparam))();
+    return 0;
+}
 
 // Handles everything queued for the GUI thread: sends are answered, window
 // messages dispatched; its quit message ends the event loop.
@@ -89,8 +98,15 @@ bool QtChooseSaveFile(Window* owner, const char* filter_name, const char* patter
 void InstallQtDesktop() {
     g_pump_target = new QObject(QCoreApplication::instance());
     CreateThreadQueue();
+    InitWindow(&g_runner, RunnerProc, nullptr);
     SetThreadQueueWake(Wake, nullptr);
     SetDesktopHooks(DesktopHooks{QtMessageBox, QtChooseSaveFile});
+}
+
+void RemoveQtDesktop() {
+    SetDesktopHooks(HeadlessDesktopHooks());
+    ForgetWindow(&g_runner);
+    SetThreadQueueWake(nullptr, nullptr);  // its target goes with the application
 }
 
 void SetMainWidget(QWidget* widget) {
@@ -100,12 +116,9 @@ void SetMainWidget(QWidget* widget) {
 void RunOnGuiThread(const std::function<void()>& fn) {
     if (OnGuiThread()) {
         fn();
-    } else if (Window* main = MainWindow()) {
-        SendWindowMessage(main, kRunOnGuiThread, 0,
-                          reinterpret_cast<intptr_t>(const_cast<std::function<void()>*>(&fn)));
-    } else {
-        QMetaObject::invokeMethod(g_pump_target, fn, Qt::BlockingQueuedConnection);
+        return;
     }
+    SendWindowMessage(&g_runner, kRunFunction, 0, reinterpret_cast<intptr_t>(&fn));
 }
 
 }  // namespace vek::app

@@ -13,15 +13,17 @@ namespace vek::app {
 // Call on the GUI thread once the QApplication exists.
 void InstallQtDesktop();
 
+// Call on the GUI thread before the QApplication goes: nothing is pumped or run
+// on the GUI thread afterwards.
+void RemoveQtDesktop();
+
 // The widget that owns boxes shown for the main window.
 void SetMainWidget(QWidget* widget);
 
-// Runs fn on the GUI thread and waits for it; directly when already there.
-// The main window answers these through the core's send mechanism, so a GUI
-// thread that waits for a worker still serves them.
+// Runs fn on the GUI thread and waits for it; directly when already there. The
+// request travels as a send to a hidden window of this layer's own, so a GUI
+// thread that waits for a worker (answering sends meanwhile) still serves it,
+// whether or not the main window exists.
 void RunOnGuiThread(const std::function<void()>& fn);
-
-// The window message the main window handles for RunOnGuiThread.
-inline constexpr unsigned kRunOnGuiThread = 0xA100;
 
 }  // namespace vek::app

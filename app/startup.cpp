@@ -153,7 +153,7 @@ int RunPlayer(int argc, char** argv) {
     }
     delete window;
     ShutdownSoundDevice();
-    SetThreadQueueWake(nullptr, nullptr);  // its target goes with the application
+    RemoveQtDesktop();
     return code;
 }
 

@@ -13,5 +13,7 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     vek::app::InstallQtDesktop();
-    return RUN_ALL_TESTS();
+    int result = RUN_ALL_TESTS();
+    vek::app::RemoveQtDesktop();
+    return result;
 }
