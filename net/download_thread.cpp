@@ -26,11 +26,6 @@ using Clock = std::chrono::steady_clock;
 // comes with a wake-up, so this only bounds a wait nobody interrupts.
 constexpr int kNetworkWaitMs = 1000;
 
-// A server that sends nothing for this long has failed: before its answer the
-// open fails, after it the stream ends as if the data had ended. Time spent
-// waiting for room in the pipe (playback paused) does not count.
-constexpr auto kStallLimit = std::chrono::seconds(30);
-
 constexpr char kSaveFailedText[] = "URL Save file could NOT be created,\nData will NOT be saved...";
 constexpr char kSaveFailedCaption[] = "ERROR!";
 
@@ -150,7 +145,7 @@ CURLcode Transfer(UrlStream* stream) {
     stream->last_heard = Clock::now();
     // Header lines trickling in keep a request alive but never answer it; the
     // answer has the same limit, counted from the request.
-    const auto answer_due = stream->last_heard + kStallLimit;
+    const auto answer_due = stream->last_heard + stream->stall_limit;
     int running = 1;
     while (multi_rc == CURLM_OK && running && !stream->stop) {
         multi_rc = curl_multi_perform(stream->client, &running);
@@ -161,7 +156,7 @@ CURLcode Transfer(UrlStream* stream) {
         }
         auto now = Clock::now();
         auto silent = now - stream->last_heard;
-        if (silent >= kStallLimit) {
+        if (silent >= stream->stall_limit) {
             std::snprintf(stream->error_text, sizeof stream->error_text,
                           "%s: nothing received for %lld seconds",
                           curl_easy_strerror(CURLE_OPERATION_TIMEDOUT),
@@ -175,7 +170,7 @@ CURLcode Transfer(UrlStream* stream) {
                           static_cast<long long>(kStallLimit.count()));
             return CURLE_OPERATION_TIMEDOUT;
         }
-        auto next_limit = kStallLimit - silent;
+        auto next_limit = stream->stall_limit - silent;
         if (!stream->body_wanted && answer_due - now < next_limit) next_limit = answer_due - now;
         auto until_stall = std::chrono::ceil<std::chrono::milliseconds>(next_limit);
         int wait_ms = static_cast<int>(std::min<long long>(kNetworkWaitMs, until_stall.count()));

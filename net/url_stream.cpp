@@ -4,6 +4,9 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
+#include <cmath>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -20,13 +23,20 @@ namespace {
 
 constexpr int kPipeBytes = 65536;
 constexpr size_t kDownloadStackBytes = 16384;
-constexpr int kStopWaitMs = 2000;
+constexpr std::chrono::milliseconds kStopWait{2000};
 constexpr char kErrorCaption[] = "VEK Internet Error Message...";
 
 struct ActiveStream {
     std::shared_ptr<UrlStream> record;
     WorkerThread thread;
+    int stop_wait_ms = 0;
 };
+
+std::atomic<double> g_time_scale{1.0};
+
+std::chrono::milliseconds Scaled(std::chrono::milliseconds limit) {
+    return std::chrono::milliseconds(std::llround(static_cast<double>(limit.count()) * g_time_scale.load()));
+}
 
 std::mutex g_active_mutex;
 ActiveStream g_active;  // guarded by g_active_mutex
@@ -74,7 +84,7 @@ void StopDownload(ActiveStream active) {
     PostThreadMessage(active.thread.id, WM_QUIT, 0, 0);
     // The thread may be waiting on a silent server; make it look at its queue.
     curl_multi_wakeup(active.record->client);
-    JoinWorkerThread(&active.thread, kStopWaitMs, nullptr);
+    JoinWorkerThread(&active.thread, active.stop_wait_ms, nullptr);
 }
 
 }  // namespace
@@ -92,6 +102,8 @@ int OpenUrlStream(const char* url) {
     }
     auto stream = std::make_shared<UrlStream>();
     stream->url = url ? url : "";
+    stream->stall_limit = Scaled(kStallLimit);
+    int stop_wait_ms = static_cast<int>(Scaled(kStopWait).count());
     stream->write_fd = fds[1];
 
     std::string error_text;
@@ -118,7 +130,7 @@ int OpenUrlStream(const char* url) {
     if (!stream->answer_ok) {
         close(fds[0]);
         std::string text = stream->failure_text;
-        JoinWorkerThread(&thread, kStopWaitMs, nullptr);  // it is ending already
+        JoinWorkerThread(&thread, stop_wait_ms, nullptr);  // it is ending already
         stream.reset();
         ShowInternetError(text);
         return -1;
@@ -127,11 +139,16 @@ int OpenUrlStream(const char* url) {
     std::lock_guard<std::mutex> lock(g_active_mutex);
     g_active.record = std::move(stream);
     g_active.thread = std::move(thread);
+    g_active.stop_wait_ms = stop_wait_ms;
     return fds[0];
 }
 
 void CloseUrlStream() {
     StopDownload(TakeActiveStream());
+}
+
+void SetUrlStreamTimeScale(double factor) {
+    g_time_scale.store(factor > 0.0 ? factor : 1.0);
 }
 
 }  // namespace vek

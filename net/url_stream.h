@@ -12,7 +12,13 @@ namespace vek {
 int OpenUrlStream(const char* url);
 
 // Decoder thread, after the reader has closed the read end: stops the download
-// thread (bounded wait) and releases everything.
+// thread (bounded wait, 2000 ms) and releases everything.
 void CloseUrlStream();
+
+// For tests, which cannot sit out the real limits: the 30 s stall and answer
+// limits and the 2000 ms stop wait of streams opened from now on are multiplied
+// by factor (1: as they are; the player never changes it). Messages still name
+// the limits as they are.
+void SetUrlStreamTimeScale(double factor);
 
 }  // namespace vek

@@ -14,6 +14,12 @@
 
 namespace vek {
 
+// A server that sends nothing for this long has failed: before its answer the
+// open fails, after it the stream ends as if the data had ended. Time spent
+// waiting for room in the pipe (playback paused) does not count. The answer
+// itself is due within the same time, counted from the request.
+inline constexpr std::chrono::seconds kStallLimit{30};
+
 struct UrlStream {
     UrlStream() = default;
     UrlStream(const UrlStream&) = delete;
@@ -23,6 +29,8 @@ struct UrlStream {
     ~UrlStream();
 
     std::string url;  // our own copy, so the caller's text may change
+    // kStallLimit as this stream applies it (tests run it faster).
+    std::chrono::milliseconds stall_limit = kStallLimit;
 
     // Internet handles: made by the opener, driven only by the download thread.
     // The closing thread may wake `client` while the download thread waits in it.

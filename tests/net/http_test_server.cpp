@@ -235,7 +235,9 @@ void HttpTestServer::HandleConnection(int fd) {
             size_t piece = reply.piece_bytes ? reply.piece_bytes : reply.body.size();
             for (size_t done = 0; open && done < limit;) {
                 if (reply.piece_delay_ms > 0) open = Pause(reply.piece_delay_ms);
+                if (open && done == reply.pause_at) open = Pause(reply.pause_ms);
                 size_t size = std::min(piece, limit - done);
+                if (done < reply.pause_at) size = std::min(size, reply.pause_at - done);
                 open = open && SendAll(fd, reply.body.data() + done, size);
                 if (open) body_bytes_sent_.fetch_add(size);
                 done += size;

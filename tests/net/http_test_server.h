@@ -30,6 +30,8 @@ struct HttpReply {
     bool silent_at_limit = false;        // at the limit: false closes the connection,
                                          // true keeps it open without a word
     bool silent_before_headers = false;  // answer nothing at all, keep the connection
+    size_t pause_at = kWholeBody;        // body bytes sent before a pause
+    int pause_ms = 0;                    // length of that pause; then the rest follows
 
     static HttpReply Bytes(std::string body);
     static HttpReply Status(int status, std::string reason);

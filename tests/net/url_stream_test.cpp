@@ -440,52 +440,88 @@ TEST_F(UrlStreamTest, StopWhileTheServerIsSilentEndsPromptly) {
     EXPECT_TRUE(FileText(save_dir.File("quiet.mp3")) == body.substr(0, 10000));
 }
 
-// Takes half a minute, so it runs only when asked for
-// (--gtest_also_run_disabled_tests).
-TEST_F(UrlStreamTest, DISABLED_StalledServerEndsTheStream) {
+// The stream's limits run twenty times faster here: 1.5 s of silence stands
+// for the 30 s stall and answer limits, 100 ms for the 2000 ms stop wait.
+constexpr double kFast = 0.05;
+constexpr std::chrono::milliseconds kFastStall{1500};
+
+class UrlStreamLimitTest : public UrlStreamTest {
+  protected:
+    void SetUp() override {
+        UrlStreamTest::SetUp();
+        SetUrlStreamTimeScale(kFast);
+    }
+    void TearDown() override {
+        SetUrlStreamTimeScale(1.0);
+        UrlStreamTest::TearDown();
+    }
+
+    // Serves the body with a pause of pause_ms after its first 10000 bytes and
+    // reads the stream to its end; returns what arrived and how long it took.
+    std::string ReadWithPause(const std::string& body, int pause_ms,
+                              std::chrono::milliseconds* took) {
+        HttpReply reply = HttpReply::Bytes(body);
+        reply.pause_at = 10000;
+        reply.pause_ms = pause_ms;
+        server.Serve("/paused.mp3", reply);
+        int fd = OpenUrlStream(server.Url("/paused.mp3").c_str());
+        EXPECT_GE(fd, 0);
+        if (fd < 0) return std::string();
+        auto start = Clock::now();
+        std::string got = ReadToEnd(fd);
+        *took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
+        CloseStream(fd);
+        return got;
+    }
+};
+
+// 15 s at the real pace: half the limit, and more than any limit so short
+// that it would cut a server pausing for breath.
+TEST_F(UrlStreamLimitTest, APauseShorterThanTheStallLimitLosesNoByte) {
     std::string body = Body(100000, 16);
-    HttpReply reply = HttpReply::Bytes(body);
-    reply.send_limit = 10000;
-    reply.silent_at_limit = true;
-    server.Serve("/stalled.mp3", reply);
-    int fd = OpenUrlStream(server.Url("/stalled.mp3").c_str());
-    ASSERT_GE(fd, 0);
-    auto start = Clock::now();
-    std::string got = ReadToEnd(fd);
-    auto waited = std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - start);
-    CloseStream(fd);
-    std::printf("[ figure ] a silent server ended the stream after %lld s\n",
-                static_cast<long long>(waited.count()));
-    EXPECT_TRUE(got == body.substr(0, 10000));
-    EXPECT_GE(waited.count(), 29);
-    EXPECT_LE(waited.count(), 33);
+    std::chrono::milliseconds took{};
+    std::string got = ReadWithPause(body, kFastStall.count() / 2, &took);
+    EXPECT_EQ(got.size(), body.size());
+    EXPECT_TRUE(got == body);
     EXPECT_TRUE(desktop.Boxes().empty());
 }
 
-// Half a minute as well.
-TEST_F(UrlStreamTest, DISABLED_ServerThatNeverAnswersFailsTheOpen) {
+// 80 s at the real pace: the stream ends once the limit has passed, as if the
+// data had ended, with what arrived before the pause.
+TEST_F(UrlStreamLimitTest, APauseLongerThanTheStallLimitEndsTheStream) {
+    std::string body = Body(100000, 17);
+    std::chrono::milliseconds took{};
+    std::string got = ReadWithPause(body, 4000, &took);
+    std::printf("[ figure ] the stream ended after %lld ms of silence\n",
+                static_cast<long long>(took.count()));
+    EXPECT_TRUE(got == body.substr(0, 10000)) << got.size();
+    EXPECT_GE(took.count(), kFastStall.count() * 9 / 10);
+    EXPECT_TRUE(desktop.Boxes().empty());
+}
+
+TEST_F(UrlStreamLimitTest, AServerThatNeverAnswersFailsTheOpen) {
     HttpReply reply;
     reply.silent_before_headers = true;
     server.Serve("/mute.mp3", reply);
     auto start = Clock::now();
     test::Box box = OpenMustFail(server.Url("/mute.mp3"));
-    auto waited = std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - start);
-    EXPECT_GE(waited.count(), 29);
-    EXPECT_LE(waited.count(), 33);
+    auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
+    EXPECT_GE(waited.count(), kFastStall.count() * 9 / 10);
+    EXPECT_LT(waited.count(), kFastStall.count() * 3);
     EXPECT_NE(box.text.find("30 seconds"), std::string::npos) << box.text;
 }
 
-// A pause longer than the stall limit leaves the download blocked on the full
-// pipe; that is not a silent server. Takes 35 seconds.
-TEST_F(UrlStreamTest, DISABLED_LongPauseIsNotAStall) {
-    std::string body = Body(1 << 20, 17);
-    server.Serve("/paused.mp3", HttpReply::Bytes(body));
-    int fd = OpenUrlStream(server.Url("/paused.mp3").c_str());
+// A pause of playback longer than the limit (35 s at the real pace) leaves the
+// download blocked on the full pipe; that is not a silent server.
+TEST_F(UrlStreamLimitTest, APlaybackPauseLongerThanTheLimitIsNotAStall) {
+    std::string body = Body(1 << 20, 18);
+    server.Serve("/big.mp3", HttpReply::Bytes(body));
+    int fd = OpenUrlStream(server.Url("/big.mp3").c_str());
     ASSERT_GE(fd, 0);
-    std::this_thread::sleep_for(std::chrono::seconds(35));
+    std::this_thread::sleep_for(kFastStall * 7 / 6);
     std::string got = ReadToEnd(fd);
     CloseStream(fd);
-    EXPECT_TRUE(got == body);
+    EXPECT_TRUE(got == body) << got.size();
 }
 
 TEST_F(UrlStreamTest, StopBeforeReadingKeepsWhatArrivedInTheSaveFile) {
@@ -520,7 +556,7 @@ int BoxThatWaitsForAnAnswer(Window*, const char*, const char*, unsigned) {
     return IDOK;
 }
 
-TEST_F(UrlStreamTest, ThreadGivenUpOnReleasesEverythingWhenItEnds) {
+TEST_F(UrlStreamLimitTest, ThreadGivenUpOnReleasesEverythingWhenItEnds) {
     server.Serve("/warm.mp3", HttpReply::Bytes("x"));
     int warm = OpenUrlStream(server.Url("/warm.mp3").c_str());
     ASSERT_GE(warm, 0);
@@ -543,8 +579,8 @@ TEST_F(UrlStreamTest, ThreadGivenUpOnReleasesEverythingWhenItEnds) {
             g_box_changed.wait_for(lock, std::chrono::seconds(5), [] { return g_box_shown; }));
     }
     auto took = CloseStream(fd);
-    EXPECT_GE(took.count(), 1900);  // waited the whole bound, then gave up
-    EXPECT_LT(took.count(), 3000);
+    EXPECT_GE(took.count(), 95);  // waited the whole bound (2000 ms at the real pace), then gave up
+    EXPECT_LT(took.count(), 1000);
     EXPECT_EQ(server.OpenConnections(), 1);  // the abandoned thread still holds it
 
     {
