@@ -349,7 +349,7 @@ void MainWindow::RunCommand(int id) {
 void MainWindow::ToggleExpanded() {
     setFixedSize(kWindowWidth, expanded_ ? kCollapsedHeight : kExpandedHeight);
     expanded_ = !expanded_;
-    RepaintRegion(QRegion(Box(0, 93, kWindowWidth, 100)));
+    RepaintRegion(QRegion(ToQRect(kFoldStrip)));
 }
 
 void MainWindow::RepaintRegion(const QRegion& region) {
@@ -377,14 +377,15 @@ void MainWindow::DrawControl(QPainter& painter, PushControl control) {
 }
 
 void MainWindow::DrawVolume(QPainter& painter) {
-    painter.drawPixmap(QPoint(37, 99), skin_.face, QRect(37, 99, 9, 79));
+    const QRect face = ToQRect(kVolumeFace);
+    painter.drawPixmap(face.topLeft(), skin_.face, face);
     QRegion lit;
     int top = gSettings.EqVolume;
     if (top > 15) top = 15;
     for (int k = 0; k <= top; ++k) lit += skin_.volume_cells[k];
     painter.save();
     painter.setClipRegion(lit, Qt::IntersectClip);
-    painter.drawPixmap(QPoint(37, 99), skin_.strips, QRect(0, 0, 9, 79));
+    painter.drawPixmap(face.topLeft(), skin_.strips, QRect(ToQPoint(kVolumeStrip), face.size()));
     painter.restore();
 }
 
@@ -393,13 +394,14 @@ void MainWindow::DrawEqualiser(QPainter& painter) {
     // it keeps its colour.
     painter.save();
     painter.setClipRegion(skin_.equaliser, Qt::IntersectClip);
-    painter.drawPixmap(QPoint(67, 99), skin_.face, QRect(67, 99, 235, 79));
+    const QRect face = ToQRect(kEqualiserFace);
+    painter.drawPixmap(face.topLeft(), skin_.face, face);
     painter.restore();
     for (int c = 0; c < 12; ++c) {
         painter.save();
         painter.setClipRect(skin_.equaliser_cells[c][EqualiserRowOfGain(gSettings.EqBand[c])],
                             Qt::IntersectClip);
-        painter.drawPixmap(QPoint(67 + 14 * c, 99), skin_.strips, QRect(9, 0, 9, 74));
+        painter.drawPixmap(ToQPoint(KnobStripAt(c)), skin_.strips, ToQRect(kKnobStrip));
         painter.restore();
     }
 }
@@ -410,9 +412,9 @@ void MainWindow::paintEvent(QPaintEvent* event) {
     // The background: the skin, with a closed lower edge when collapsed. The
     // display field is drawn by its own painter.
     painter.drawPixmap(0, 0, skin_.face);
-    if (!expanded_) painter.drawPixmap(QPoint(0, 93), skin_.face, QRect(0, 185, 259, 6));
+    if (!expanded_) painter.drawPixmap(ToQPoint(kBottomEdgeAt), skin_.face, ToQRect(kBottomEdge));
     // The field was painted over with the skin: its own painter draws it again.
-    if (update.intersects(QRect(29, 29, 146, 36))) RequestTimeRedraw();
+    if (update.intersects(ToQRect(kDisplayField))) RequestTimeRedraw();
 
     if (update.intersects(skin_.lamp))
         painter.fillRect(skin_.lamp.boundingRect(),

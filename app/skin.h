@@ -8,30 +8,12 @@
 #include <QRegion>
 #include <QSize>
 
+#include "app/skin_geometry.h"
+
 namespace vek::app {
 
-inline constexpr int kWindowWidth = 258;
-inline constexpr int kExpandedHeight = 191;
-inline constexpr int kCollapsedHeight = 99;
-inline constexpr int kTabY = 64;
-
-// The push controls, in the order a press tests them.
-enum PushControl {
-    kClose,
-    kExpandTab,
-    kMinimise,
-    kOpen,
-    kPlay,
-    kPause,
-    kStop,
-    kPrevious,
-    kNext,
-    kRepeat,
-    kShuffle,
-    kPushControlCount
-};
-
-enum class SkinBitmap { Frame, Transport };
+// The layout's names (window size, controls, cells) are the window's too.
+using namespace vek::geometry;
 
 // Where a push control's looks come from and where they go.
 struct ControlLook {
@@ -55,7 +37,7 @@ struct Skin {
     QRegion title_strip;
     QRegion lamp;
     QRegion ring;  // the ellipse the seek click tests first
-    QRegion sectors[360];
+    QRegion sectors[kRingSectors];
     QRegion volume_column;
     QRect volume_cells[16];  // 0 at the bottom
     QRegion equaliser;
@@ -67,15 +49,11 @@ inline QRect Box(int left, int top, int right, int bottom) {
     return QRect(left, top, right - left, bottom - top);
 }
 
-// Builds every region and the sector table.
+// Builds every region and the sector table from the layout.
 void BuildSkinRegions(Skin* skin);
 
 // Loads the four bitmaps of the window; false when any is missing.
 bool LoadSkinBitmaps(Skin* skin);
-
-// The window's outline for a client area of width x height, with the expand
-// tab's outline added at tab_y (-1: without it).
-QRegion WindowShape(int width, int height, int tab_y);
 
 // The first sector containing the point, or -1.
 int SectorAt(const Skin& skin, QPoint point);
