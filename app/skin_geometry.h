@@ -103,6 +103,7 @@ inline constexpr int kRingInnerRadius = 14;
 inline constexpr int kRingOuterRadius = 22;
 inline constexpr int kRingSectors = 360;
 inline constexpr Point kLitRingAt{192, 31};
+inline constexpr Rect kRingPaintArea{192, 31, 246, 85};  // the ring's own painter stays inside
 
 // Volume column: 16 cells, 0 at the bottom; lit from bitmap 128's strip at x 0.
 inline constexpr Rect kVolumeColumn{37, 98, 46, 179};

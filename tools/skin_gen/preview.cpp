@@ -3,9 +3,7 @@
 #include <QDir>
 #include <QImage>
 #include <QPainter>
-#include <QPolygon>
 #include <QRegion>
-#include <cmath>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -16,8 +14,6 @@
 namespace skin {
 
 namespace {
-
-constexpr double kPi = 3.14159265358979323846;
 
 struct Bitmaps {
     QImage skin, frame, transport, strips, digits, signs, ring;
@@ -39,51 +35,23 @@ struct View {
     int percent = 0;
 };
 
-QRegion closeRegion() {
-    return QRegion(4, 4, 25, 13) + QRegion(4, 4, 13, 25);
-}
-QRegion tabRegion() {
-    return QRegion(251, 64, 7, 15);
-}
-QRegion transportRegion(int i) {
-    return QRegion(32 + 20 * i, 72, 18, 18);
-}
-QRegion repeatRegion() {
-    return QRegion(172, 72, 18, 9);
-}
-QRegion shuffleRegion() {
-    return QRegion(172, 82, 18, 8);
+QRegion areaOf(geo::PushControl control) {
+    const geo::ControlPlace& place = geo::kControls[control];
+    return QRegion(geo::ToQRect(place.area)) + QRegion(geo::ToQRect(place.more_area));
 }
 QRegion lampRegion() {
-    return QRegion(245, 158, 5, 7);
-}
-QRegion volumeRegion() {
-    return QRegion(37, 98, 9, 81);
+    return QRegion(geo::ToQRect(geo::kLamp));
 }
 QRegion volumeCell(int k) {
-    return QRegion(37, 174 - 5 * k, 9, 5);
-}
-QRegion eqRegion() {
-    return QRegion(67, 98, 168, 76);
+    return QRegion(geo::ToQRect(geo::VolumeCell(k)));
 }
 QRegion eqCell(int c, int r) {
-    return QRegion(67 + 14 * c, 169 - 5 * r, 10, 5);
-}
-
-QRegion sector(int i) {
-    const double t = i * kPi / 180.0, u = (i - 1) * kPi / 180.0;
-    auto pt = [](double r, double a) {
-        return QPoint(static_cast<int>(216 + r * std::sin(a)),
-                      static_cast<int>(56 - r * std::cos(a)));
-    };
-    QPolygon poly;
-    poly << pt(14, t) << pt(22, t) << pt(22, u) << pt(14, u);
-    return QRegion(poly, Qt::OddEvenFill);
+    return QRegion(geo::ToQRect(geo::EqualiserCell(c, r)));
 }
 
 QRegion litSectors(int angle) {
     QRegion r;
-    for (int i = 0; i < angle && i < 360; ++i) r += sector(i);
+    for (int i = 0; i < angle && i < geo::kRingSectors; ++i) r += geo::RingSector(i);
     return r;
 }
 
@@ -95,7 +63,7 @@ int restAngle(int percent) {
 
 // The time display's redraw: field background, play-state sign, digits.
 QImage timeField(const Bitmaps& b, const View& v) {
-    QImage field = b.skin.copy(29, 29, 146, 36);
+    QImage field = b.skin.copy(geo::ToQRect(geo::kDisplayField));
     QPainter p(&field);
     const int sx = v.sign == 0 ? 20 : v.sign == 2 ? 36 : 28;
     p.drawImage(QPoint(60, 22), b.signs, QRect(sx, v.signBright ? 0 : 10, 8, 11));
@@ -114,58 +82,73 @@ void paint(QImage& target, const Bitmaps& b, const View& v, const QRegion& updat
     QPainter p(&target);
     p.setCompositionMode(QPainter::CompositionMode_Source);
     p.setClipRegion(update);
-    const bool full = update.contains(QRect(0, 0, 258, 191));
+    const bool full = update.contains(QRect(0, 0, geo::kWindowWidth, geo::kExpandedHeight));
     if (full) {
         p.drawImage(0, 0, b.skin);
-        if (!v.expanded) p.drawImage(QPoint(0, 93), b.skin, QRect(0, 185, 258, 6));
-        p.drawImage(29, 29, timeField(b, v));
+        if (!v.expanded)
+            p.drawImage(geo::ToQPoint(geo::kBottomEdgeAt), b.skin, geo::ToQRect(geo::kBottomEdge));
+        p.drawImage(geo::ToQRect(geo::kDisplayField).topLeft(), timeField(b, v));
     }
     auto clipped = [&](const QRegion& clip, QPoint at, const QImage& src, QRect from) {
         p.setClipRegion(update & clip);
         p.drawImage(at, src, from);
         p.setClipRegion(update);
     };
+    auto control = [&](geo::PushControl which, bool pressed, bool on) {
+        const geo::ControlPlace& place = geo::kControls[which];
+        const QImage& src = place.bitmap == geo::SkinBitmap::Frame ? b.frame : b.transport;
+        const geo::Point from = pressed ? (on ? place.on_pressed : place.pressed)
+                                        : (on ? place.on_normal : place.normal);
+        const QPoint at = geo::ToQPoint(pressed ? place.drawn_at_pressed : place.drawn_at);
+        const QRect source(from.x, from.y, place.size.x, place.size.y);
+        if (place.clip_to_area)
+            clipped(areaOf(which), at, src, source);
+        else
+            p.drawImage(at, src, source);
+    };
     // 1. lamp
     if (v.expanded) {
         p.setClipRegion(update & lampRegion());
-        p.fillRect(245, 158, 5, 7, v.eqEnabled ? QColor(255, 0, 0) : QColor(0, 255, 0));
+        p.fillRect(geo::ToQRect(geo::kLamp), v.eqEnabled ? QColor(255, 0, 0) : QColor(0, 255, 0));
         p.setClipRegion(update);
     }
     // 2. frame buttons
-    p.drawImage(QPoint(4, 33), b.frame, QRect(0, v.minimisePressed ? 16 : 0, 14, 14));
-    clipped(closeRegion(), {4, 4}, b.frame, QRect(30, v.closePressed ? 30 : 0, 28, 28));
-    clipped(tabRegion(), {251, v.tabPressed ? 62 : 63}, b.frame,
-            QRect(58, v.tabPressed ? 30 : 0, 8, 18));
+    control(geo::kMinimise, v.minimisePressed, false);
+    control(geo::kClose, v.closePressed, false);
+    control(geo::kExpandTab, v.tabPressed, false);
     // 3. transport and labels
     for (int i = 0; i < 6; ++i)
-        p.drawImage(QPoint(kTransportX[i], 72), b.transport,
-                    QRect(1 + 20 * i, v.transportPressed == i ? 20 : 0, 18, 18));
-    const int ry = (v.repeatOn ? 40 : 0) + (v.repeatPressed ? 20 : 0);
-    const int sy = (v.shuffleOn ? 50 : 10) + (v.shufflePressed ? 20 : 0);
-    p.drawImage(QPoint(170, 72), b.transport, QRect(141, ry, 18, 9));
-    p.drawImage(QPoint(170, 82), b.transport, QRect(141, sy, 18, 9));
+        control(static_cast<geo::PushControl>(geo::kOpen + i), v.transportPressed == i, false);
+    control(geo::kRepeat, v.repeatPressed, v.repeatOn);
+    control(geo::kShuffle, v.shufflePressed, v.shuffleOn);
     if (v.expanded) {
         // 4. volume column
-        p.drawImage(QPoint(37, 99), b.skin, QRect(37, 99, 9, 79));
+        const QRect volume = geo::ToQRect(geo::kVolumeFace);
+        p.drawImage(volume.topLeft(), b.skin, volume);
         QRegion lit;
         for (int k = 0; k <= v.volume; ++k) lit += volumeCell(k);
-        clipped(lit, {37, 99}, b.strips, QRect(0, 0, 9, 79));
+        clipped(lit, volume.topLeft(), b.strips,
+                QRect(geo::ToQPoint(geo::kVolumeStrip), volume.size()));
         // 5. equaliser (skin restored inside its own area)
-        clipped(eqRegion(), {67, 99}, b.skin, QRect(67, 99, 235, 79));
+        const QRect face = geo::ToQRect(geo::kEqualiserFace);
+        clipped(QRegion(geo::ToQRect(geo::kEqualiser)), face.topLeft(), b.skin, face);
         for (int c = 0; c < 12; ++c)
-            clipped(eqCell(c, v.knobRows[c]), {67 + 14 * c, 99}, b.strips, QRect(9, 0, 9, 74));
+            clipped(eqCell(c, v.knobRows[c]), geo::ToQPoint(geo::KnobStripAt(c)), b.strips,
+                    geo::ToQRect(geo::kKnobStrip));
     }
     // The ring thread's rest drawing.
-    if (update.intersects(QRect(191, 31, 49, 50))) {
-        p.drawImage(QPoint(192, 31), b.skin, QRect(192, 31, 54, 54));
-        clipped(litSectors(restAngle(v.percent)), {192, 31}, b.ring, QRect(0, 0, 64, 64));
+    if (update.intersects(geo::ToQRect(geo::kRingBox))) {
+        const QRect area = geo::ToQRect(geo::kRingPaintArea);
+        p.drawImage(area.topLeft(), b.skin, area);
+        clipped(litSectors(restAngle(v.percent)), geo::ToQPoint(geo::kLitRingAt), b.ring,
+                QRect(0, 0, 64, 64));
     }
 }
 
 // Cuts the window outline out of a finished picture (the shape is made once
 // for the full height, as the window does).
 QImage shaped(const QImage& img) {
-    const Mask m = windowShape(258, 191, 64);
+    const Mask m = windowMask();
     QImage out = img.convertToFormat(QImage::Format_ARGB32);
     for (int y = 0; y < out.height(); ++y)
         for (int x = 0; x < out.width(); ++x)
@@ -219,12 +202,13 @@ int checkRing(const Bitmaps& b) {
         QImage img = b.skin.copy();
         QPainter p(&img);
         p.setClipRegion(litSectors(angle));
-        p.drawImage(QPoint(192, 31), b.ring, QRect(0, 0, 64, 64));
+        const QPoint at = geo::ToQPoint(geo::kLitRingAt);
+        p.drawImage(at, b.ring, QRect(0, 0, 64, 64));
         p.end();
         std::vector<int> total(24, 0), shown(24, 0);
-        for (int y = 31; y < 78; ++y)
-            for (int x = 192; x < 240; ++x) {
-                if (b.ring.pixel(x - 192, y - 31) == b.skin.pixel(x, y)) continue;
+        for (int y = at.y(); y < at.y() + b.ring.height(); ++y)
+            for (int x = at.x(); x < at.x() + b.ring.width(); ++x) {
+                if (b.ring.pixel(x - at.x(), y - at.y()) == b.skin.pixel(x, y)) continue;
                 const BarHit hit = ringBarAt(x, y);
                 if (hit.bar < 0) {
                     std::printf("ring: lit pixel (%d,%d) outside every bar\n", x, y);
@@ -256,9 +240,9 @@ int checkIdle(const Bitmaps& b) {
     painted.fill(Qt::black);
     paint(painted, b, idle, QRegion(0, 0, 258, 191));
     // The lamp and the display field differ from the skin by design.
-    const QRegion skip = lampRegion() + QRegion(29, 29, 146, 36);
+    const QRegion skip = lampRegion() + QRegion(geo::ToQRect(geo::kDisplayField));
     int problems = 0;
-    const Mask m = windowShape(258, 191, 64);
+    const Mask m = windowMask();
     for (int y = 0; y < 191; ++y)
         for (int x = 0; x < 258; ++x) {
             if (!m.at(x, y) || skip.contains(QPoint(x, y))) continue;
@@ -319,7 +303,7 @@ int writePreviews(const QString& skinDir, const QString& outDir) {
     View pressed = v;
     pressed.transportPressed = 1;
     pressed.signBright = false;
-    paint(img, b, pressed, transportRegion(1));
+    paint(img, b, pressed, areaOf(geo::kPlay));
     ok &= save(shaped(img), outDir, "play_pressed");
     ok &= saveDetail(shaped(img), QRect(28, 68, 66, 26), 10, outDir, "play_pressed");
 
@@ -335,14 +319,15 @@ int writePreviews(const QString& skinDir, const QString& outDir) {
     others.sign = 2;
     img.fill(Qt::black);
     paint(img, b, v, QRegion(0, 0, 258, 191));
-    for (const QRegion& r : {closeRegion(), QRegion(4, 33, 17, 14), tabRegion(), shuffleRegion(),
-                             lampRegion(), volumeRegion()})
+    for (const QRegion& r :
+         {areaOf(geo::kClose), areaOf(geo::kMinimise), areaOf(geo::kExpandTab),
+          areaOf(geo::kShuffle), lampRegion(), QRegion(geo::ToQRect(geo::kVolumeColumn))})
         paint(img, b, others, r);
     {
         QPainter p(&img);
         p.drawImage(29, 29, timeField(b, others));
         p.setClipRegion(litSectors(360));
-        p.drawImage(QPoint(192, 31), b.ring, QRect(0, 0, 64, 64));
+        p.drawImage(geo::ToQPoint(geo::kLitRingAt), b.ring, QRect(0, 0, 64, 64));
     }
     ok &= save(shaped(img), outDir, "others_pressed");
     ok &= saveDetail(shaped(img), QRect(0, 0, 40, 50), 10, outDir, "pressed_frame");
@@ -362,7 +347,9 @@ int writePreviews(const QString& skinDir, const QString& outDir) {
         pv.transportPressed = i;
         pv.repeatPressed = i == 2;
         pv.repeatOn = i != 3;
-        if (i >= 0) paint(w, b, pv, transportRegion(i) + repeatRegion());
+        if (i >= 0)
+            paint(w, b, pv, areaOf(static_cast<geo::PushControl>(geo::kOpen + i)) +
+                                areaOf(geo::kRepeat));
         QPainter p(&sheet);
         p.drawImage(QPoint(0, 30 * (i + 1)), w, QRect(0, 66, 258, 30));
     }

@@ -99,16 +99,19 @@ void Mask::rect(int x0, int y0, int x1, int y1, bool on) {
         for (int x = x0; x < x1; ++x) put(x, y, on);
 }
 
-EdgeInfo edgeOf(const Mask& m, int x, int y, int maxRing) {
+namespace {
+
+// The nearest ring around (x, y) holding pixels whose membership of m is
+// `wanted`, and the sign of the summed directions towards them.
+EdgeInfo nearestRing(const Mask& m, int x, int y, int maxRing, bool wanted) {
     EdgeInfo e;
-    if (!m.at(x, y)) return e;
     for (int ring = 1; ring <= maxRing; ++ring) {
         int sum = 0;
         bool any = false;
         for (int dy = -ring; dy <= ring; ++dy)
             for (int dx = -ring; dx <= ring; ++dx) {
                 if (std::max(std::abs(dx), std::abs(dy)) != ring) continue;
-                if (m.at(x + dx, y + dy)) continue;
+                if (m.at(x + dx, y + dy) != wanted) continue;
                 any = true;
                 sum += (dx > 0 ? 1 : dx < 0 ? -1 : 0) + (dy > 0 ? 1 : dy < 0 ? -1 : 0);
             }
@@ -119,6 +122,18 @@ EdgeInfo edgeOf(const Mask& m, int x, int y, int maxRing) {
         }
     }
     return e;
+}
+
+}  // namespace
+
+EdgeInfo edgeOf(const Mask& m, int x, int y, int maxRing) {
+    if (!m.at(x, y)) return EdgeInfo{};
+    return nearestRing(m, x, y, maxRing, false);
+}
+
+EdgeInfo rimOf(const Mask& m, int x, int y, int maxRing) {
+    if (m.at(x, y)) return EdgeInfo{};
+    return nearestRing(m, x, y, maxRing, true);
 }
 
 }  // namespace skin

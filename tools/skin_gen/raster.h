@@ -88,4 +88,8 @@ struct EdgeInfo {
 };
 EdgeInfo edgeOf(const Mask& m, int x, int y, int maxRing);
 
+// The same seen from outside: for a pixel not in the mask, the nearest ring
+// holding mask pixels (facing +1: the mask lies down or right of it).
+EdgeInfo rimOf(const Mask& m, int x, int y, int maxRing);
+
 }  // namespace skin

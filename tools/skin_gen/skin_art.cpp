@@ -1,6 +1,5 @@
 #include "tools/skin_gen/skin_art.h"
 
-#include <QPolygon>
 #include <QRegion>
 #include <algorithm>
 #include <array>
@@ -106,34 +105,35 @@ void drawRaised(Canvas& c, const Mask& part, const Mask& window, int lift, bool 
 void drawSunkenRim(Canvas& c, const Mask& floor, int width, const Mask& window) {
     for (int y = 0; y < floor.height(); ++y)
         for (int x = 0; x < floor.width(); ++x) {
-            if (floor.at(x, y) || !window.at(x, y)) continue;
-            for (int ring = 1; ring <= width; ++ring) {
-                int sum = 0;
-                bool any = false;
-                for (int dy = -ring; dy <= ring; ++dy)
-                    for (int dx = -ring; dx <= ring; ++dx) {
-                        if (std::max(std::abs(dx), std::abs(dy)) != ring) continue;
-                        if (!floor.at(x + dx, y + dy)) continue;
-                        any = true;
-                        sum += (dx > 0) - (dx < 0) + (dy > 0) - (dy < 0);
-                    }
-                if (!any) continue;
-                const Rgb m = metalAt(x, y);
-                Rgb col;
-                if (ring == 1)
-                    col = sum > 0 ? Rgb{14, 15, 17} : sum < 0 ? shade(m, 44) : shade(m, -18);
-                else
-                    col = sum > 0 ? shade(m, -26) : sum < 0 ? shade(m, 14) : shade(m, -6);
-                c.set(x, y, col);
-                break;
-            }
+            if (!window.at(x, y)) continue;
+            const EdgeInfo e = rimOf(floor, x, y, width);
+            if (e.ring == 0) continue;
+            const Rgb m = metalAt(x, y);
+            Rgb col;
+            if (e.ring == 1)
+                col = e.facing > 0   ? Rgb{14, 15, 17}
+                      : e.facing < 0 ? shade(m, 44)
+                                     : shade(m, -18);
+            else
+                col = e.facing > 0 ? shade(m, -26) : e.facing < 0 ? shade(m, 14) : shade(m, -6);
+            c.set(x, y, col);
         }
 }
 
 Mask rectMask(int x0, int y0, int x1, int y1) {
-    Mask m(kWinW, kWinH);
+    Mask m(geo::kWindowWidth, geo::kExpandedHeight);
     m.rect(x0, y0, x1, y1, true);
     return m;
+}
+
+Mask rectMask(const geo::Rect& r) {
+    return rectMask(r.left, r.top, r.right, r.bottom);
+}
+
+// Where a control's look is copied to, as a mask.
+Mask drawnMask(const geo::ControlPlace& place) {
+    return rectMask(place.drawn_at.x, place.drawn_at.y, place.drawn_at.x + place.size.x,
+                    place.drawn_at.y + place.size.y);
 }
 
 // ---------------------------------------------------------------------------
@@ -223,8 +223,8 @@ void drawSprite(Canvas& c, const Sprite& s, int x, int y, bool mirror, Rgb ink, 
 // Parts of the face
 
 void drawBase(Canvas& c, const Mask& win) {
-    for (int y = 0; y < kWinH; ++y)
-        for (int x = 0; x < kWinW; ++x) {
+    for (int y = 0; y < geo::kExpandedHeight; ++y)
+        for (int x = 0; x < geo::kWindowWidth; ++x) {
             if (!win.at(x, y)) {
                 c.set(x, y, kBlack);
                 continue;
@@ -278,16 +278,16 @@ void drawTitleStrip(Canvas& c) {
 
 void drawFrameButtons(Canvas& c, const Mask& win, const Scene& s) {
     // Close corner: an L-shaped plate with a yellow cross in its corner square.
-    Mask close(kWinW, kWinH);
-    close.rect(4, 4, 29, 17, true);
-    close.rect(4, 4, 17, 29, true);
+    Mask close(geo::kWindowWidth, geo::kExpandedHeight);
+    for (const geo::Rect& r : {geo::kControls[geo::kClose].area, geo::kControls[geo::kClose].more_area})
+        close.rect(r.left, r.top, r.right, r.bottom, true);
     drawRaised(c, close, win, 8, s.closePressed, true);
     {
         const int o = s.closePressed ? 1 : 0;
         const Rgb ink = s.closePressed ? kYellowPressed : kYellow;
         const int cx = 10 + o, cy = 10 + o;
         // A bold cross: two diagonals, each two pixels wide.
-        Mask cross(kWinW, kWinH);
+        Mask cross(geo::kWindowWidth, geo::kExpandedHeight);
         for (int d = -3; d <= 3; ++d) {
             cross.put(cx + d, cy + d, true);
             cross.put(cx + d + 1, cy + d, true);
@@ -316,11 +316,11 @@ void drawFrameButtons(Canvas& c, const Mask& win, const Scene& s) {
         }
     }
     // Minimise: a yellow triangle pointing down.
-    drawRaised(c, rectMask(4, 33, 18, 47), win, 8, s.minimisePressed, true);
+    drawRaised(c, drawnMask(geo::kControls[geo::kMinimise]), win, 8, s.minimisePressed, true);
     {
         const int o = s.minimisePressed ? 1 : 0;
         const Rgb ink = s.minimisePressed ? kYellowPressed : kYellow;
-        Mask tri(kWinW, kWinH);
+        Mask tri(geo::kWindowWidth, geo::kExpandedHeight);
         for (int row = 0; row < 4; ++row)
             tri.rect(7 + row + o, 38 + row + o, 15 - row + o, 39 + row + o, true);
         for (int y = 37; y < 45; ++y)
@@ -336,19 +336,20 @@ void drawFrameButtons(Canvas& c, const Mask& win, const Scene& s) {
 }
 
 void drawDisplayField(Canvas& c, const Mask& win) {
-    Mask floor = rectMask(kFieldX, kFieldY, kFieldX + kFieldW, kFieldY + kFieldH);
+    constexpr geo::Rect field = geo::kDisplayField;
+    Mask floor = rectMask(field.left, field.top, field.left + field.width(), field.top + field.height());
     drawSunkenRim(c, floor, 2, win);
-    for (int fy = 0; fy < kFieldH; ++fy)
-        for (int fx = 0; fx < kFieldW; ++fx)
-            c.set(kFieldX + fx, kFieldY + fy, fieldGridPixel(fx, fy));
+    for (int fy = 0; fy < field.height(); ++fy)
+        for (int fx = 0; fx < field.width(); ++fx)
+            c.set(field.left + fx, field.top + fy, fieldGridPixel(fx, fy));
     // A faint reflection on the glass, fading out above the digits' rows
     // (the time display redraws those from bitmaps 118 and 135, which carry
     // the plain grid).
     for (int fy = 0; fy < 16; ++fy)
-        for (int fx = 0; fx < kFieldW; ++fx) {
-            const double t = (1.0 - fy / 16.0) * (1.0 - fx / (2.0 * kFieldW));
+        for (int fx = 0; fx < field.width(); ++fx) {
+            const double t = (1.0 - fy / 16.0) * (1.0 - fx / (2.0 * field.width()));
             const Rgb base = fieldGridPixel(fx, fy);
-            c.set(kFieldX + fx, kFieldY + fy,
+            c.set(field.left + fx, field.top + fy,
                   shade(base, static_cast<int>(std::lround(t * t * 14))));
         }
 }
@@ -356,8 +357,8 @@ void drawDisplayField(Canvas& c, const Mask& win) {
 void drawRing(Canvas& c, const Mask& win, bool lit) {
     const double cx = kRingMidX, cy = kRingMidY;
     constexpr int kSub = 4;
-    for (int y = kRingCy - 30; y < kRingCy + 30; ++y)
-        for (int x = kRingCx - 30; x < kRingCx + 30; ++x) {
+    for (int y = geo::kRingCentre.y - 30; y < geo::kRingCentre.y + 30; ++y)
+        for (int x = geo::kRingCentre.x - 30; x < geo::kRingCentre.x + 30; ++x) {
             if (!win.at(x, y)) continue;
             // Coverage of the well (radius 24.5) and of the rim (to 26.5).
             double well = 0, rim = 0, hub = 0, hubEdge = 0;
@@ -431,7 +432,7 @@ void drawTransport(Canvas& c, const Mask& win, const Scene& s) {
     static const Sprite* kSmall[6] = {&kOpenSmall, &kPlaySmall, &kPauseSmall,
                                       &kStopSmall, &kPrevSmall, &kPrevSmall};
     for (int i = 0; i < 6; ++i) {
-        const int fx = 32 + 20 * i, fy = kTransportY;
+        const int fx = TransportPlace(i).area.left, fy = TransportPlace(i).area.top;
         const bool pressed = s.transportPressed == i;
         drawRaised(c, rectMask(fx, fy, fx + 16, fy + 18), win, 2, pressed, false);
         const Sprite& sp = pressed ? *kSmall[i] : *kSprites[i];
@@ -453,35 +454,39 @@ void drawLabels(Canvas& c, const Mask& win, const Scene& s) {
     c.fill(170, 71, 190, 91, kWell);
     // Fine divider between the two labels.
     for (int x = 172; x < 188; ++x) c.set(x, 81, Rgb{26, 27, 30});
-    auto label = [&](int y0, int y1, std::string_view text, bool on, bool pressed) {
-        // The visible part of a label is x 172..187 (its clickable area
-        // starts two pixels right of where it is drawn).
-        if (pressed) c.fill(172, y0, 188, y1, Rgb{24, 25, 28});
+    auto label = [&](const geo::ControlPlace& place, std::string_view text, bool on,
+                     bool pressed) {
+        // Only the part of a label inside both its clickable area and its
+        // drawing ever changes: the area starts two pixels right of where the
+        // label is drawn.
+        const int x0 = place.area.left, x1 = place.drawn_at.x + place.size.x;
+        if (pressed) c.fill(x0, place.area.top, x1, place.area.bottom, Rgb{24, 25, 28});
         const Rgb ink =
             on ? (pressed ? kLabelOnPressed : kYellow) : (pressed ? kLabelOffPressed : kLabelOff);
         const int w = smallTextWidth(text);
-        drawSmallText(c, 172 + (16 - w + 1) / 2, y0 + 2, text, ink);
+        drawSmallText(c, x0 + (x1 - x0 - w + 1) / 2, place.area.top + 2, text, ink);
     };
-    label(72, 81, "REP", s.repeatOn, s.repeatPressed);
-    label(82, 90, "SHUF", s.shuffleOn, s.shufflePressed);
+    label(geo::kControls[geo::kRepeat], "REP", s.repeatOn, s.repeatPressed);
+    label(geo::kControls[geo::kShuffle], "SHUF", s.shuffleOn, s.shufflePressed);
 }
 
 void drawTab(Canvas& c, const Mask& win, const Scene& s) {
-    Mask tab(kWinW, kWinH);
-    for (int y = kTabY; y < kTabY + 15; ++y)
-        for (int x = 251; x < kWinW; ++x) tab.put(x, y, win.at(x, y));
+    const geo::Rect area = geo::kControls[geo::kExpandTab].area;
+    Mask tab(geo::kWindowWidth, geo::kExpandedHeight);
+    for (int y = area.top; y < area.bottom; ++y)
+        for (int x = area.left; x < area.right; ++x) tab.put(x, y, win.at(x, y));
     // Slit around it on the face (outside its clickable area, so it stays put).
-    for (int y = kTabY - 1; y <= kTabY + 15; ++y) c.set(250, y, kGap);
-    for (int x = 250; x < 255; ++x) {
-        c.set(x, kTabY - 1, kGap);
-        c.set(x, kTabY + 15, kGap);
+    for (int y = area.top - 1; y <= area.bottom; ++y) c.set(area.left - 1, y, kGap);
+    for (int x = area.left - 1; x < area.left + 4; ++x) {
+        c.set(x, area.top - 1, kGap);
+        c.set(x, area.bottom, kGap);
     }
     drawRaised(c, tab, win, 10, s.tabPressed, false);
     // Three grip ridges; the pressed tab is drawn one pixel higher.
     const int o = s.tabPressed ? -1 : 0;
     for (int i = 0; i < 3; ++i) {
-        const int y = kTabY + 4 + 3 * i + o;
-        for (int x = 252; x < 256; ++x) {
+        const int y = area.top + 4 + 3 * i + o;
+        for (int x = area.left + 1; x < area.left + 5; ++x) {
             if (!tab.at(x, y) || !tab.at(x, y + 1)) continue;
             c.set(x, y, s.tabPressed ? Rgb{150, 112, 24} : kYellow);
             c.set(x, y + 1, shade(c.get(x, y + 1), -30));
@@ -553,7 +558,8 @@ void drawLowerSection(Canvas& c, const Mask& win, const Scene& s) {
     c.fill(35, 98, 48, 181, kWell);
     for (int k = 0; k < 16; ++k) {
         const Rgb lit = volumeColour(k);
-        drawBar(c, 37, 174 - 5 * k, s.volumeLit ? lit : dimOf(lit), s.volumeLit);
+        const geo::Rect cell = geo::VolumeCell(k);
+        drawBar(c, cell.left, cell.top, s.volumeLit ? lit : dimOf(lit), s.volumeLit);
     }
 
     // Equaliser: twelve columns of fifteen bars, three guide lines.
@@ -569,7 +575,8 @@ void drawLowerSection(Canvas& c, const Mask& win, const Scene& s) {
     for (int col = 0; col < 12; ++col)
         for (int r = 0; r < 15; ++r) {
             const bool knob = s.knobsInFirstColumn && col == 0;
-            drawBar(c, 67 + 14 * col, 169 - 5 * r, knob ? knobLit : Rgb{40, 41, 45}, knob);
+            const geo::Rect cell = geo::EqualiserCell(col, r);
+            drawBar(c, cell.left, cell.top, knob ? knobLit : Rgb{40, 41, 45}, knob);
         }
 
     drawScrew(c, 22, 98);
@@ -579,11 +586,12 @@ void drawLowerSection(Canvas& c, const Mask& win, const Scene& s) {
 
     // Equaliser lamp socket and its legend.
     drawLegend(c, 244, 150, "EQ");
-    Mask lamp = rectMask(245, 158, 250, 165);
-    drawSunkenRim(c, lamp, 1, win);
-    for (int y = 158; y < 165; ++y)
-        for (int x = 245; x < 250; ++x)
-            c.set(x, y, (y == 158 || x == 245) ? Rgb{24, 34, 26} : Rgb{34, 48, 36});
+    constexpr geo::Rect socket = geo::kLamp;
+    drawSunkenRim(c, rectMask(socket), 1, win);
+    for (int y = socket.top; y < socket.bottom; ++y)
+        for (int x = socket.left; x < socket.right; ++x)
+            c.set(x, y,
+                  (y == socket.top || x == socket.left) ? Rgb{24, 34, 26} : Rgb{34, 48, 36});
 }
 
 void drawBottomEdge(Canvas& c) {
@@ -596,32 +604,12 @@ void drawBottomEdge(Canvas& c) {
 
 }  // namespace
 
-Mask windowShape(int w, int h, int tabY) {
-    Mask m(w, h);
-    m.rect(0, 0, w, h, true);
-    auto cut = [&](int l, int t, int r, int b) { m.rect(l, t, r, b, false); };
-    cut(0, 71, 18, h);
-    cut(0, 0, 3, 1);
-    cut(0, 0, 1, 3);
-    cut(0, 69, 2, 70);
-    cut(0, 70, 17, 71);
-    cut(32, 0, 34, 1);
-    cut(33, 0, 34, 3);
-    cut(34, 0, 98, 6);
-    cut(35, 0, 97, 7);
-    cut(98, 0, 99, 2);
-    cut(98, 0, 101, 1);
-    cut(34, 14, 98, 17);
-    cut(35, 13, 97, 18);
-    cut(w - 7, 0, w, 1);
-    cut(w - 5, 0, w, 3);
-    cut(w - 4, 0, w, 22);
-    cut(w - 3, 0, w, h);
-    if (tabY != -1) {
-        m.rect(w - 3, tabY, w - 2, tabY + 15, true);
-        m.rect(w - 2, tabY, w - 1, tabY + 12, true);
-        m.rect(w - 1, tabY + 2, w, tabY + 5, true);
-    }
+Mask windowMask() {
+    const QRegion shape =
+        geo::WindowShape(geo::kWindowWidth, geo::kExpandedHeight, geo::kTabY);
+    Mask m(geo::kWindowWidth, geo::kExpandedHeight);
+    for (int y = 0; y < m.height(); ++y)
+        for (int x = 0; x < m.width(); ++x) m.put(x, y, shape.contains(QPoint(x, y)));
     return m;
 }
 
@@ -666,7 +654,7 @@ BarHit ringBarAt(int x, int y) {
     // as the window rasterises them.
     static const std::array<QRegion, 24> kBarSectors = [] {
         std::array<QRegion, 24> r;
-        for (int i = 0; i < 360; ++i) r[i / 15] += ringSector(i);
+        for (int i = 0; i < geo::kRingSectors; ++i) r[i / 15] += geo::RingSector(i);
         return r;
     }();
     if (!kBarSectors[bar].contains(QPoint(x, y))) return hit;
@@ -675,20 +663,9 @@ BarHit ringBarAt(int x, int y) {
     return hit;
 }
 
-QRegion ringSector(int i) {
-    const double t = i * kPi / 180.0, u = (i - 1) * kPi / 180.0;
-    auto corner = [](double r, double a) {
-        return QPoint(static_cast<int>(kRingCx + r * std::sin(a)),
-                      static_cast<int>(kRingCy - r * std::cos(a)));
-    };
-    QPolygon poly;
-    poly << corner(14, t) << corner(22, t) << corner(22, u) << corner(14, u);
-    return QRegion(poly, Qt::OddEvenFill);
-}
-
 Canvas renderWindow(const Scene& s) {
-    const Mask win = windowShape(kWinW, kWinH, kTabY);
-    Canvas c(kWinW, kWinH);
+    const Mask win = windowMask();
+    Canvas c(geo::kWindowWidth, geo::kExpandedHeight);
     drawBase(c, win);
     drawTitleStrip(c);
     drawFrameButtons(c, win, s);
@@ -700,8 +677,8 @@ Canvas renderWindow(const Scene& s) {
     drawLowerSection(c, win, s);
     drawBottomEdge(c);
     // Whatever the outline cuts away stays black.
-    for (int y = 0; y < kWinH; ++y)
-        for (int x = 0; x < kWinW; ++x)
+    for (int y = 0; y < geo::kExpandedHeight; ++y)
+        for (int x = 0; x < geo::kWindowWidth; ++x)
             if (!win.at(x, y)) c.set(x, y, kBlack);
     return c;
 }

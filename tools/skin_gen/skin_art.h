@@ -6,34 +6,29 @@
 
 #include <QRegion>
 
+#include "app/skin_geometry.h"
 #include "tools/skin_gen/raster.h"
 
 namespace skin {
 
-constexpr int kWinW = 258;
-constexpr int kWinH = 191;
-constexpr int kCollapsedH = 99;
-constexpr int kTabY = 64;
+// Where everything lies is the window's layout; the art follows it.
+namespace geo = vek::geometry;
 
-// The display field (window coordinates) and the ring's centre and radii.
-constexpr int kFieldX = 29, kFieldY = 29, kFieldW = 146, kFieldH = 36;
-constexpr int kRingCx = 216, kRingCy = 56;
-constexpr int kRingInner = 14, kRingOuter = 22;
-constexpr int kRingBoxX = 192, kRingBoxY = 31;  // where the lit ring is copied to
 // The ring art is centred where the sector table's truncated corners put the
 // ring, and its bars keep clear of the sectors' edges.
 constexpr double kRingMidX = 215.5, kRingMidY = 55.5;
 constexpr double kBarInner = 14.8, kBarOuter = 21.0, kBarHalfGap = 1.05, kBarOffsetDeg = 1.0;
 
-// Where each transport button is drawn: Open, Play, Pause, Stop, Previous, Next.
-constexpr int kTransportX[6] = {32, 50, 70, 90, 110, 130};
-constexpr int kTransportY = 72;
+// The six transport buttons, Open to Next, follow each other in the layout.
+inline const geo::ControlPlace& TransportPlace(int i) {
+    return geo::kControls[geo::kOpen + i];
+}
 
 struct Scene {
     bool closePressed = false;
     bool minimisePressed = false;
     bool tabPressed = false;
-    int transportPressed = -1;  // index into kTransportX, -1 for none
+    int transportPressed = -1;  // TransportPlace index, -1 for none
     bool repeatOn = false, repeatPressed = false;
     bool shuffleOn = false, shufflePressed = false;
     bool volumeLit = false;           // all sixteen volume bars lit
@@ -41,8 +36,8 @@ struct Scene {
     bool ringLit = false;             // all 24 ring bars lit
 };
 
-// The window outline as the window cuts it (w x h client area, tab at tabY or -1).
-Mask windowShape(int w, int h, int tabY);
+// The window outline as the window cuts it, as a mask of the expanded window.
+Mask windowMask();
 
 Canvas renderWindow(const Scene& scene);
 
@@ -62,9 +57,5 @@ struct BarHit {
     double coverage = 0.0;
 };
 BarHit ringBarAt(int x, int y);
-
-// Ring sector i (0..359) as the window builds it: the piece of ring from
-// i - 1 to i degrees, corners cut toward zero, odd-even rule.
-QRegion ringSector(int i);
 
 }  // namespace skin

@@ -37,19 +37,28 @@ bool write(const QImage& img, const QString& dir, const QString& name) {
     return true;
 }
 
+namespace geo = vek::geometry;
+
+// Cuts a control's normal look out of idle and its pressed look out of down,
+// from where the window draws them, into the places the window copies them
+// from.
+void pasteLooks(Canvas& bitmap, const geo::ControlPlace& place, const Canvas& idle,
+                const Canvas& down) {
+    bitmap.paste(idle.crop(place.drawn_at.x, place.drawn_at.y, place.size.x, place.size.y),
+                 place.normal.x, place.normal.y);
+    bitmap.paste(down.crop(place.drawn_at_pressed.x, place.drawn_at_pressed.y, place.size.x,
+                           place.size.y),
+                 place.pressed.x, place.pressed.y);
+}
+
 // Frame buttons: minimise, close corner, expand tab, normal and pressed.
 Canvas frameBitmap(const Canvas& idle) {
     Scene pressed;
     pressed.minimisePressed = pressed.closePressed = pressed.tabPressed = true;
     const Canvas down = skin::renderWindow(pressed);
     Canvas c(100, 60);
-    c.paste(idle.crop(4, 33, 14, 14), 0, 0);
-    c.paste(down.crop(4, 33, 14, 14), 0, 16);
-    c.paste(idle.crop(4, 4, 28, 28), 30, 0);
-    c.paste(down.crop(4, 4, 28, 28), 30, 30);
-    // The pressed tab is drawn one pixel higher than the normal one.
-    c.paste(idle.crop(251, 63, 8, 18), 58, 0);
-    c.paste(down.crop(251, 62, 8, 18), 58, 30);
+    for (geo::PushControl control : {geo::kMinimise, geo::kClose, geo::kExpandTab})
+        pasteLooks(c, geo::kControls[control], idle, down);
     return c;
 }
 
@@ -60,37 +69,44 @@ Canvas transportBitmap(const Canvas& idle) {
     for (int i = 0; i < 6; ++i) {
         Scene s;
         s.transportPressed = i;
-        const Canvas down = skin::renderWindow(s);
-        c.paste(idle.crop(skin::kTransportX[i], skin::kTransportY, 18, 18), 1 + 20 * i, 0);
-        c.paste(down.crop(skin::kTransportX[i], skin::kTransportY, 18, 18), 1 + 20 * i, 20);
+        pasteLooks(c, skin::TransportPlace(i), idle, skin::renderWindow(s));
     }
     for (int look = 0; look < 4; ++look) {
         Scene s;
         s.repeatOn = s.shuffleOn = look >= 2;
         s.repeatPressed = s.shufflePressed = look % 2 == 1;
         const Canvas w = skin::renderWindow(s);
-        c.paste(w.crop(170, 72, 18, 9), 141, 20 * look);
-        c.paste(w.crop(170, 82, 18, 9), 141, 20 * look + 10);
+        for (geo::PushControl control : {geo::kRepeat, geo::kShuffle}) {
+            const geo::ControlPlace& place = geo::kControls[control];
+            const geo::Point sources[4] = {place.normal, place.pressed, place.on_normal,
+                                           place.on_pressed};
+            c.paste(w.crop(place.drawn_at.x, place.drawn_at.y, place.size.x, place.size.y),
+                    sources[look].x, sources[look].y);
+        }
     }
     return c;
 }
 
-// Lit volume column (x 0) and the equaliser knob strip (x 9).
+// Lit volume column and the equaliser knob strip, where the window takes them.
 Canvas stripBitmap() {
     Scene s;
     s.volumeLit = true;
     s.knobsInFirstColumn = true;
     const Canvas w = skin::renderWindow(s);
     Canvas c(18, 79);
-    c.paste(w.crop(37, 99, 9, 79), 0, 0);
-    c.paste(w.crop(67, 99, 9, 74), 9, 0);
+    const geo::Rect volume = geo::kVolumeFace;
+    c.paste(w.crop(volume.left, volume.top, volume.width(), volume.height()), geo::kVolumeStrip.x,
+            geo::kVolumeStrip.y);
+    const geo::Point knobs = geo::KnobStripAt(0);
+    c.paste(w.crop(knobs.x, knobs.y, geo::kKnobStrip.width(), geo::kKnobStrip.height()),
+            geo::kKnobStrip.left, geo::kKnobStrip.top);
     return c;
 }
 
 Canvas ringBitmap() {
     Scene s;
     s.ringLit = true;
-    return skin::renderWindow(s).crop(skin::kRingBoxX, skin::kRingBoxY, 48, 47);
+    return skin::renderWindow(s).crop(geo::kLitRingAt.x, geo::kLitRingAt.y, 48, 47);
 }
 
 int generate(const QString& dir) {
