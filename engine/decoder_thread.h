@@ -14,7 +14,8 @@ namespace vek {
 int StartDecoderThread(Window* main_window);
 
 // Main thread. WM_QUIT, then up to 3000 ms for the thread to end while answering
-// its sends; a thread that misses the bound is given up (detached). Returns 1.
+// its sends; a thread that misses the bound is given up (detached, see
+// DecoderThreadGivenUp). Cannot fail: returns 1.
 int StopDecoderThread(int thread_id);
 
 // The same with another bound (negative: none). A headless player uses it after

@@ -6,7 +6,7 @@
 namespace vek {
 
 // Thread body. arg is a `new std::shared_ptr<UrlStream>` that the thread takes
-// over. Returns 1.
+// over. How the transfer ended is told through the record; always returns 1.
 int DownloadThread(void* arg);
 
 }  // namespace vek

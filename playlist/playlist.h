@@ -51,7 +51,7 @@ void ComplainAboutName(const char* name);
 bool LoadPlsPlaylist(const char* name);
 bool LoadM3uPlaylist(const char* name);
 
-// Frees every entry, then asks the editor to refresh.
+// Frees every entry, then asks the editor to refresh. Cannot fail: returns true.
 bool ClearPlaylist();
 
 bool GetCurrentPath(char* buffer, size_t buffer_size);
