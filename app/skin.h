@@ -44,11 +44,6 @@ struct Skin {
     QRect equaliser_cells[12][15];  // [band][row], row 0 at the bottom
 };
 
-// A rectangle given by its corners, right and bottom excluded.
-inline QRect Box(int left, int top, int right, int bottom) {
-    return QRect(left, top, right - left, bottom - top);
-}
-
 // Builds every region and the sector table from the layout.
 void BuildSkinRegions(Skin* skin);
 

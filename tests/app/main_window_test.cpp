@@ -211,32 +211,40 @@ TEST_F(MainWindowTest, ClosingWhilePausedDoesNotWaitForTheDecoder) {
     EXPECT_FALSE(DecoderThreadGivenUp());
 }
 
-TEST_F(MainWindowTest, Screenshots) {
-    // Pictures of the window as a user sees it, for a person to look at.
+// A press repaints its control alone: each pressed look shows where the
+// layout draws it (clipped to the control where it clips) and nothing else on
+// the window changes. The pictures are kept in the build folder for a person.
+TEST_F(MainWindowTest, APressChangesOnlyItsControlsPixels) {
     QDir().mkpath(VEK_SCREENSHOT_DIR);
     gSettings.RepeatPlay = 1;
     gSettings.EqVolume = 9;
-    const float bands[12] = {1.4f, 1.2f, 1.0f, 0.9f, 0.8f, 1.0f,
-                             1.1f, 1.3f, 1.5f, 1.6f, 1.7f, 1.8f};
-    for (int i = 0; i < 12; ++i) gSettings.EqBand[i] = bands[i];
     MainWindow* w = Open();
-    auto save = [&](const char* name) {
-        QImage image = w->grab().toImage().convertToFormat(QImage::Format_ARGB32);
-        // Outside the outline the desktop shows through.
-        QRegion outside = QRegion(image.rect()) - w->mask();
-        for (const QRect& r : outside)
-            for (int y = r.top(); y <= r.bottom(); ++y)
-                for (int x = r.left(); x <= r.right(); ++x)
-                    image.setPixelColor(x, y, Qt::transparent);
-        std::string path = std::string(VEK_SCREENSHOT_DIR) + "/" + name;
-        EXPECT_TRUE(image.save(QString::fromStdString(path))) << path;
-    };
-    save("expanded.png");
-    Press(w, QPoint(60, 80));
-    save("play_pressed.png");
-    Release(w, QPoint(0, 150));
+    const QImage idle = Grab(w);
+    for (int i = 0; i < kPushControlCount; ++i) {
+        auto control = static_cast<PushControl>(i);
+        const ControlPlace& place = kControls[control];
+        QRegion drawn(QRect(ToQPoint(place.drawn_at_pressed), QSize(place.size.x, place.size.y)));
+        if (place.clip_to_area) drawn &= w->skin().controls[control].region;
+        Press(w, ToQRect(place.area).center());
+        ASSERT_TRUE(w->pressed(control)) << control;
+        const QImage pressed = Grab(w);
+        if (control == kPlay) pressed.save(QStringLiteral(VEK_SCREENSHOT_DIR "/play_pressed.png"));
+        int changed = 0, stray = 0;
+        for (int y = 0; y < idle.height(); ++y)
+            for (int x = 0; x < idle.width(); ++x) {
+                if (idle.pixel(x, y) == pressed.pixel(x, y)) continue;
+                ++changed;
+                stray += !drawn.contains(QPoint(x, y));
+            }
+        EXPECT_GT(changed, 0) << "control " << control << " shows no pressed look";
+        EXPECT_EQ(stray, 0) << "control " << control << " changed pixels beyond its look";
+        test::MoveTo(w, QPoint(120, 140));  // off every control: the release does nothing
+        Release(w, QPoint(120, 140));
+        EXPECT_TRUE(Grab(w) == idle) << "control " << control << " released";
+    }
+    idle.save(QStringLiteral(VEK_SCREENSHOT_DIR "/expanded.png"));
     w->RunCommand(kCmdExpand);
-    save("collapsed.png");
+    Grab(w).save(QStringLiteral(VEK_SCREENSHOT_DIR "/collapsed.png"));
 }
 
 }  // namespace

@@ -38,42 +38,43 @@ TEST_F(SkinTest, TheCloseCornerIsAnL) {
     EXPECT_FALSE(close.contains(QPoint(20, 20)));
 }
 
-TEST_F(SkinTest, ControlsSitWhereTheyAreDrawn) {
+// The press test of each push control at the corners of its rectangle and
+// one pixel beyond them.
+TEST_F(SkinTest, EachControlAnswersInsideItsRectangleOnly) {
     struct Case {
         PushControl control;
-        QRect region;
-        QPoint drawn_at;
+        QPoint first_inside, last_inside, left_of, below;
     } cases[] = {
-        {kMinimise, Box(4, 33, 21, 47), {4, 33}},
-        {kOpen, Box(32, 72, 50, 90), {32, 72}},
-        {kPlay, Box(52, 72, 70, 90), {50, 72}},
-        {kPause, Box(72, 72, 90, 90), {70, 72}},
-        {kStop, Box(92, 72, 110, 90), {90, 72}},
-        {kPrevious, Box(112, 72, 130, 90), {110, 72}},
-        {kNext, Box(132, 72, 150, 90), {130, 72}},
-        {kRepeat, Box(172, 72, 190, 81), {170, 72}},
-        {kShuffle, Box(172, 82, 190, 90), {170, 82}},
-        {kExpandTab, Box(251, 64, 258, 79), {251, 63}},
+        {kMinimise, {4, 33}, {20, 46}, {3, 40}, {10, 47}},
+        {kExpandTab, {251, 64}, {257, 78}, {250, 70}, {254, 79}},
+        {kOpen, {32, 72}, {49, 89}, {31, 80}, {40, 90}},
+        {kPlay, {52, 72}, {69, 89}, {51, 80}, {60, 90}},
+        {kPause, {72, 72}, {89, 89}, {71, 80}, {80, 90}},
+        {kStop, {92, 72}, {109, 89}, {91, 80}, {100, 90}},
+        {kPrevious, {112, 72}, {129, 89}, {111, 80}, {120, 90}},
+        {kNext, {132, 72}, {149, 89}, {131, 80}, {140, 90}},
+        {kRepeat, {172, 72}, {189, 80}, {171, 75}, {180, 81}},
+        {kShuffle, {172, 82}, {189, 89}, {171, 85}, {180, 90}},
+    };
+    auto hit = [&](QPoint p) {
+        int found = -1;
+        for (int i = 0; i < kPushControlCount; ++i) {
+            if (!skin_.controls[i].region.contains(p)) continue;
+            EXPECT_EQ(found, -1) << "two controls under " << p.x() << "," << p.y();
+            found = i;
+        }
+        return found;
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(skin_.controls[c.control].region, QRegion(c.region)) << c.control;
-        EXPECT_EQ(skin_.controls[c.control].drawn_at, c.drawn_at) << c.control;
+        EXPECT_EQ(hit(c.first_inside), c.control);
+        EXPECT_EQ(hit(c.last_inside), c.control);
+        EXPECT_EQ(hit(c.left_of), -1) << c.control;
+        EXPECT_EQ(hit(c.below), -1) << c.control;
     }
-    EXPECT_EQ(skin_.controls[kExpandTab].drawn_at_pressed, QPoint(251, 62));
-    // No two push controls overlap, so one press hits at most one.
-    for (int a = 0; a < kPushControlCount; ++a)
-        for (int b = a + 1; b < kPushControlCount; ++b)
-            EXPECT_FALSE(skin_.controls[a].region.intersects(skin_.controls[b].region))
-                << a << " " << b;
 }
 
 TEST_F(SkinTest, SectorsRunClockwiseFromTwelve) {
     // Sector 0 is the sliver just left of 12 o'clock.
-    QRect zero = skin_.sectors[0].boundingRect();
-    EXPECT_GE(zero.left(), 215);
-    EXPECT_LE(zero.right(), 216);
-    EXPECT_GE(zero.top(), 34);
-    EXPECT_LE(zero.bottom(), 42);
     EXPECT_EQ(SectorAt(skin_, QPoint(215, 38)), 0);
     EXPECT_EQ(SectorAt(skin_, QPoint(216, 38)) * 100 / 360, 0) << "just right of 12 o'clock";
     EXPECT_EQ(SectorAt(skin_, QPoint(234, 55)), 90) << "3 o'clock";
@@ -92,13 +93,27 @@ TEST_F(SkinTest, SectorsRunClockwiseFromTwelve) {
     EXPECT_LE(unclaimed, 4);
 }
 
-TEST_F(SkinTest, VolumeAndEqualiserCells) {
-    EXPECT_EQ(skin_.volume_cells[0], Box(37, 174, 46, 179));
-    EXPECT_EQ(skin_.volume_cells[15], Box(37, 99, 46, 104));
-    EXPECT_EQ(VolumeCellAt(skin_, QPoint(40, 100)), 15);
-    EXPECT_EQ(skin_.equaliser_cells[0][0], Box(67, 169, 77, 174));
-    EXPECT_EQ(skin_.equaliser_cells[11][14], Box(221, 99, 231, 104));
+TEST_F(SkinTest, VolumeCellsClimbFiveRowsEach) {
+    EXPECT_EQ(VolumeCellAt(skin_, QPoint(37, 174)), 0);
+    EXPECT_EQ(VolumeCellAt(skin_, QPoint(45, 178)), 0);
+    EXPECT_EQ(VolumeCellAt(skin_, QPoint(40, 173)), 1);
+    EXPECT_EQ(VolumeCellAt(skin_, QPoint(40, 99)), 15);
+    EXPECT_EQ(VolumeCellAt(skin_, QPoint(40, 98)), -1) << "the column's top row is no cell";
+    EXPECT_EQ(VolumeCellAt(skin_, QPoint(40, 179)), -1);
+    EXPECT_EQ(VolumeCellAt(skin_, QPoint(46, 150)), -1);
+}
+
+TEST_F(SkinTest, EqualiserCellsSitInTheirBandsColumn) {
+    EXPECT_EQ(EqualiserRowAt(skin_, 0, QPoint(67, 173)), 0);
+    EXPECT_EQ(EqualiserRowAt(skin_, 0, QPoint(76, 169)), 0);
+    EXPECT_EQ(EqualiserRowAt(skin_, 0, QPoint(77, 169)), -1) << "between two columns";
+    EXPECT_EQ(EqualiserRowAt(skin_, 1, QPoint(76, 169)), -1);
     EXPECT_EQ(EqualiserRowAt(skin_, 3, QPoint(67 + 42 + 2, 136)), 7);
+    EXPECT_EQ(EqualiserRowAt(skin_, 11, QPoint(230, 99)), 14);
+    EXPECT_EQ(EqualiserRowAt(skin_, 11, QPoint(230, 98)), -1);
+}
+
+TEST_F(SkinTest, AGainShowsInTheRowOfSevenTimesIt) {
     EXPECT_EQ(EqualiserRowOfGain(1.0f), 7);
     EXPECT_EQ(EqualiserRowOfGain(2.0f), 14);
     EXPECT_EQ(EqualiserRowOfGain(3 * 0.14285715f), 3) << "a stored row shows in that row again";
