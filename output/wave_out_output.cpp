@@ -76,8 +76,10 @@ struct WaveOutDevice {
     int lengths[kBufferCount] = {};
     std::atomic<int> head_offset{0};  // bytes of the oldest queued buffer already played
 
-    // Consumed buffers on their way to the completion thread: the callback
-    // produces, the completion thread consumes.
+    // The lengths of consumed buffers on their way to the completion thread:
+    // the callback produces, the completion thread consumes. Lengths, not
+    // indices: after a Reset, Write may refill a buffer before the completion
+    // thread has counted its last use.
     IndexRing returned;
 
     // Completion state.
@@ -122,12 +124,12 @@ void WaitOnSemaphore(sem_t* semaphore, int ms) {
     sem_clockwait(semaphore, CLOCK_MONOTONIC, &deadline);
 }
 
-// The completion handler for one returned buffer. Runs in the SDL callback or
-// on the completion thread, never on both during one open.
-void CountReturnedBuffer(int index) {
+// The completion handler for one returned buffer of length bytes. Runs in the
+// SDL callback or on the completion thread, never on both during one open.
+void CountReturnedBuffer(int length) {
     uint32_t per_second = g_out.format.avg_bytes_per_sec;
     uint32_t bytes = g_out.byte_accumulator.load(std::memory_order_relaxed) +
-                     static_cast<uint32_t>(g_out.lengths[index]);
+                     static_cast<uint32_t>(length);
     // Every whole second the buffer completes counts, so slow formats (a
     // 16384-byte buffer is 1.49 s of 11025 Hz 8-bit mono) do not fall behind.
     uint32_t whole_seconds = bytes / per_second;
@@ -139,11 +141,12 @@ void CountReturnedBuffer(int index) {
 
 // SDL callback: every byte of a buffer has gone to the device.
 void BufferConsumed(int index) {
+    int length = g_out.lengths[index];
     if (g_out.completion_mode == kCompleteOnThread) {
-        PushIndex(&g_out.returned, index);  // at most ten in flight: never full
+        PushIndex(&g_out.returned, length);  // at most ten in flight: never full
         sem_post(&g_out.buffer_returned);
     } else {
-        CountReturnedBuffer(index);
+        CountReturnedBuffer(length);
     }
 }
 
@@ -174,10 +177,10 @@ int CompletionThreadMain(void*) {
     SetPriorityLevel(5);
     for (;;) {
         sem_wait(&g_out.buffer_returned);
-        int index;
-        while (PeekIndex(&g_out.returned, &index)) {
+        int length;
+        while (PeekIndex(&g_out.returned, &length)) {
             PopIndex(&g_out.returned);
-            CountReturnedBuffer(index);
+            CountReturnedBuffer(length);
         }
         Message message;
         while (PeekMessage(&message)) {
