@@ -2,6 +2,7 @@
 // SDL's disk driver, or .wav files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <string>
@@ -122,6 +123,36 @@ TEST_F(VekplayTest, PlaysThroughTheSoundDeviceAtRealTimePace) {
     for (size_t i = 0; i + 1 < received.size(); i += 2)
         loud += std::abs(static_cast<int16_t>(received[i] | received[i + 1] << 8)) > 1000;
     EXPECT_GT(loud, 1000u) << "the device received sound, not silence";
+}
+
+TEST_F(VekplayTest, APauseResumesAfterItsLength) {
+    std::string disk = dir_.File("device.raw");
+    RunResult run = Vekplay({"--quiet", "--pause", "1.5@0.5", DataPath(kClip)},
+                            {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + disk}, 15000);
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_GT(run.seconds, 4.0) << "three seconds of audio and a pause of one and a half";
+    // A paused device plays silence: one stretch of it, as long as the pause.
+    auto samples = [](const std::vector<uint8_t>& bytes) {
+        std::vector<int16_t> out(bytes.size() / 2);
+        for (size_t i = 0; i < out.size(); ++i)
+            out[i] = static_cast<int16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8);
+        return out;
+    };
+    std::vector<int16_t> received = samples(test::ReadFileBytes(disk));
+    size_t longest = 0, run_length = 0, sounding = 0;
+    for (int16_t v : received) {
+        run_length = v == 0 ? run_length + 1 : 0;
+        longest = std::max(longest, run_length);
+        sounding += v != 0;
+    }
+    double silent_seconds = static_cast<double>(longest) / (2 * 44100);
+    EXPECT_GT(silent_seconds, 1.0);
+    EXPECT_LT(silent_seconds, 3.0);
+    // After it the rest of the track: as much sound as the whole clip holds.
+    size_t reference = 0;
+    for (int16_t v : samples(test::ReadFileBytes(DataPath("made/mpeg1_l3_cbr128_44k.pcm"))))
+        reference += v != 0;
+    EXPECT_GT(sounding, reference * 9 / 10);
 }
 
 TEST_F(VekplayTest, AStopPlaysNothingMoreOfTheTrack) {

@@ -1,0 +1,130 @@
+// The transport commands at their own level: the real decoder thread plays
+// into .wav files, the test holds it on a track's first frame, gives a command
+// there as the window would, and reads what came out.
+#include "control/transport.h"
+
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <cstdio>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/messages.h"
+#include "playlist/playlist.h"
+#include "settings/settings.h"
+#include "tests/playback/playback_harness.h"
+#include "tests/support/test_support.h"
+
+namespace vek {
+namespace {
+
+using test::PlaybackHarness;
+
+const char* const kClip = "made/mpeg1_l3_cbr128_44k.mp3";
+const char* const kClipPcm = "made/mpeg1_l3_cbr128_44k.pcm";
+
+// The .wav writer asks for its file name once a track's first frame has been
+// read; this chooser keeps the decoder thread there until the test lets go.
+struct FirstFrameGate {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool reached = false;  // guarded by mutex
+    bool open = false;     // guarded by mutex
+    std::vector<std::string> names;
+    size_t handed = 0;
+};
+FirstFrameGate* g_gate = nullptr;
+
+bool HoldingChooser(Window*, const char*, const char*, const char*, const char*, char* out,
+                    size_t size) {
+    std::unique_lock<std::mutex> lock(g_gate->mutex);
+    g_gate->reached = true;
+    g_gate->changed.notify_all();
+    g_gate->changed.wait(lock, [] { return g_gate->open; });
+    if (g_gate->handed >= g_gate->names.size()) return false;
+    std::snprintf(out, size, "%s", g_gate->names[g_gate->handed++].c_str());
+    return true;
+}
+
+class TransportTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ResetSettingsToDefaults();
+        gSettings.AudioOutputSystem = 1;
+        SetPlayState(PlayState::Stopped);
+        ClearPlaylist();
+        ASSERT_TRUE(AddFileByName(test::DataPath(kClip).c_str()));
+        ASSERT_TRUE(SelectEntry(0));
+        gate_.names = {Out(1), Out(2)};
+        g_gate = &gate_;
+        SetDesktopHooks(DesktopHooks{HeadlessDesktopHooks().message_box, HoldingChooser});
+        // The player window's part: a track that opens is playing.
+        player_.on_report = [](uint32_t message, intptr_t) {
+            if (message == UIM_PLAY_STARTED) HandlePlayStarted();
+            return false;
+        };
+    }
+    void TearDown() override {
+        LetGo();
+        player_.Stop();
+        SetDesktopHooks(HeadlessDesktopHooks());
+        g_gate = nullptr;
+        ClearPlaylist();
+        SetPlayState(PlayState::Stopped);
+    }
+
+    std::string Out(int n) const { return dir_.File("out" + std::to_string(n) + ".wav"); }
+
+    // Starts the current entry and waits until the decoder holds on its first frame.
+    void PlayToTheFirstFrame() {
+        ASSERT_TRUE(PlayCurrentEntry());
+        ASSERT_TRUE(player_.PumpUntil(
+            [this] {
+                std::lock_guard<std::mutex> lock(gate_.mutex);
+                return gate_.reached;
+            },
+            5000));
+        ASSERT_EQ(GetPlayState(), PlayState::Playing);
+    }
+    void LetGo() {
+        std::lock_guard<std::mutex> lock(gate_.mutex);
+        gate_.open = true;
+        gate_.changed.notify_all();
+    }
+    std::vector<uint8_t> Samples(int n) {
+        test::WavFile wav;
+        EXPECT_TRUE(test::ReadWav(Out(n), &wav)) << Out(n);
+        return wav.data;
+    }
+
+    test::ScopedConfigDir config_;
+    test::TempDir dir_;
+    FirstFrameGate gate_;
+    PlaybackHarness player_;
+};
+
+TEST_F(TransportTest, PlayWhilePlayingRestartsTheTrackFromItsStart) {
+    PlayToTheFirstFrame();
+    CommandPlay();
+    LetGo();
+    ASSERT_TRUE(player_.PlayToEnd(20000));
+    EXPECT_EQ(player_.Count(UIM_PLAY_STARTED), 2) << "the track was not started again";
+    EXPECT_TRUE(Samples(2) == test::ReferencePcm({kClipPcm})) << "the second start plays it whole";
+}
+
+TEST_F(TransportTest, PlayWhilePausedResumesWithoutRestarting) {
+    PlayToTheFirstFrame();
+    CommandPause();
+    EXPECT_EQ(GetPlayState(), PlayState::Paused);
+    CommandPlay();
+    EXPECT_EQ(GetPlayState(), PlayState::Playing);
+    LetGo();
+    ASSERT_TRUE(player_.PlayToEnd(20000));
+    EXPECT_EQ(player_.Count(UIM_PLAY_STARTED), 1);
+    EXPECT_TRUE(Samples(1) == test::ReferencePcm({kClipPcm})) << "the track played once, whole";
+}
+
+}  // namespace
+}  // namespace vek
