@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -15,6 +16,12 @@ std::vector<uint8_t> ReadFileBytes(const std::string& path);
 bool WriteFileBytes(const std::string& path, const void* data, size_t size);
 bool WriteFileText(const std::string& path, const std::string& text);
 bool FileExists(const std::string& path);
+
+// Runs fn in a child process, killed when it takes longer than timeout_ms, and
+// gives its result, or -1 when it was killed or died. For code that may block
+// or spin for good (opening a FIFO, reading a device), so that a fault fails
+// the test instead of hanging it.
+int RunInChild(const std::function<int()>& fn, int timeout_ms);
 
 // A fresh directory, removed with everything in it at the end of the scope.
 class TempDir {
