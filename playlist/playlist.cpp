@@ -37,6 +37,7 @@ bool AppendEntry(const char* path) {
         gPlaylist.last->next = entry;
     }
     gPlaylist.last = entry;
+    ++gPlaylist.count;
     return true;
 }
 
@@ -87,11 +88,7 @@ bool SelectPrevious() {
     return true;
 }
 
-int PlaylistCount() {
-    int count = 0;
-    for (PlaylistEntry* entry = gPlaylist.first; entry; entry = entry->next) ++count;
-    return count;
-}
+int PlaylistCount() { return gPlaylist.count; }
 
 int CurrentPosition() {
     if (!gPlaylist.current) return -1;

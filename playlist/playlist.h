@@ -22,6 +22,7 @@ struct Playlist {
     PlaylistEntry* first = nullptr;
     PlaylistEntry* current = nullptr;
     PlaylistEntry* last = nullptr;  // kept so that appends need no walk
+    int count = 0;                  // kept so that counting needs no walk
 };
 
 extern Playlist gPlaylist;
@@ -44,12 +45,27 @@ bool AddNameOrComplain(const char* name);
 void ComplainAboutName(const char* name);
 
 // Append the entries of the file, reading nested playlists where they are
-// named. False when a .pls has no usable entry count, when a .m3u cannot be
-// opened, or when the file is already being read further up the nesting; the
-// caller shows "Error Loading Playlist: %s". An entry that does not fit a path
-// field is skipped with an "Error Processing File: %s" box.
+// named. False when the file is not a regular file that can be read (a .pls
+// also when it is over 16 MB or has no usable entry count), or when it is
+// already being read further up the nesting; the caller shows "Error Loading
+// Playlist: %s". An entry that does not fit a path field is skipped with an
+// "Error Processing File: %s" box.
 bool LoadPlsPlaylist(const char* name);
 bool LoadM3uPlaylist(const char* name);
+
+// Bounds of one load, that is of everything one name given to AddFileByName
+// brings in through its playlists: a few small files naming each other could
+// otherwise ask for billions of entries. Past either bound the load stops,
+// keeps what it added, and "Error Loading Playlist: %s" is shown once with the
+// name. Tests may lower them; zero restores the defaults.
+inline constexpr int kMaxEntriesPerLoad = 1000000;
+inline constexpr int kMaxPlaylistDepth = 16;  // playlists being read at once
+void SetPlaylistLoadBounds(int max_entries, int max_depth);
+
+// While set, a load in progress stops at its next entry and later ones read
+// nothing, without a box: the player is being closed. Safe in a signal
+// handler and from any thread.
+void SetPlaylistLoadingStopped(bool stopped);
 
 // Frees every entry, then asks the editor to refresh. Cannot fail: returns true.
 bool ClearPlaylist();
@@ -60,7 +76,8 @@ bool SelectNext();
 bool SelectPrevious();
 bool ShufflePlaylist();
 
-// Number of entries and the current entry's position (-1 when empty).
+// Number of entries (without a walk) and the current entry's position (-1 when
+// empty).
 int PlaylistCount();
 int CurrentPosition();
 

@@ -1,8 +1,11 @@
 // Adding names by their ending, and the .pls and .m3u readers, which may name
-// each other to any depth.
+// each other within the bounds of one load.
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -10,6 +13,7 @@
 #include <vector>
 
 #include "platform/desktop_hooks.h"
+#include "platform/regular_file.h"
 #include "platform/url_name.h"
 #include "playlist/name_ending.h"
 #include "playlist/playlist.h"
@@ -26,22 +30,41 @@ struct FileIdentity {
     ino_t inode;
 };
 
-// The playlists being read right now, outermost first. A playlist that names
-// itself, directly or through others, would otherwise be read until the stack
-// runs out. Files are compared by identity, not by name: "../dir/a.m3u" or a
-// linked folder name the same file with an ever longer name.
-std::vector<FileIdentity> g_reading;
+// The load under way: everything one name given to AddFileByName brings in.
+struct Load {
+    // The playlists being read right now, outermost first. A playlist that names
+    // itself, directly or through others, would otherwise be read until the
+    // stack runs out. Files are compared by identity, not by name: "../dir/a.m3u"
+    // or a linked folder name the same file with an ever longer name.
+    std::vector<FileIdentity> reading;
+    int added = 0;      // entries appended by the playlists of this load
+    bool over = false;  // a bound was passed: every reading stops
+};
+Load g_load;
+
+std::atomic<int> g_max_entries{kMaxEntriesPerLoad};
+std::atomic<int> g_max_depth{kMaxPlaylistDepth};
+std::atomic<bool> g_stopped{false};
+
+// Readers stop at their next entry once a bound was passed or the player closes.
+bool LoadMustStop() {
+    return g_load.over || g_stopped.load(std::memory_order_relaxed);
+}
 
 bool BeginReading(const struct stat& file) {
-    for (const FileIdentity& open : g_reading) {
+    for (const FileIdentity& open : g_load.reading) {
         if (open.device == file.st_dev && open.inode == file.st_ino) return false;
     }
-    g_reading.push_back(FileIdentity{file.st_dev, file.st_ino});
+    if (static_cast<int>(g_load.reading.size()) >= g_max_depth.load()) {
+        g_load.over = true;
+        return false;
+    }
+    g_load.reading.push_back(FileIdentity{file.st_dev, file.st_ino});
     return true;
 }
 
 void EndReading() {
-    g_reading.pop_back();
+    g_load.reading.pop_back();
 }
 
 void ShowError(const char* prefix, const char* name) {
@@ -111,32 +134,59 @@ void ComplainAboutName(const char* name) {
     ShowError("Error Processing File: ", name);
 }
 
+void SetPlaylistLoadBounds(int max_entries, int max_depth) {
+    g_max_entries = max_entries > 0 ? max_entries : kMaxEntriesPerLoad;
+    g_max_depth = max_depth > 0 ? max_depth : kMaxPlaylistDepth;
+}
+
+void SetPlaylistLoadingStopped(bool stopped) {
+    g_stopped.store(stopped, std::memory_order_relaxed);
+}
+
 bool AddFileByName(const char* name) {
     NameKind kind = ClassifyName(name);
+    bool top = g_load.reading.empty();
     switch (kind) {
         case NameKind::kOther:
             return true;
         case NameKind::kAudio:
-            return AppendEntry(name);
+            if (top) return AppendEntry(name);
+            if (g_load.added >= g_max_entries.load()) {
+                g_load.over = true;
+                return true;
+            }
+            if (!AppendEntry(name)) return false;
+            ++g_load.added;
+            return true;
         case NameKind::kPls:
-        case NameKind::kM3u:
+        case NameKind::kM3u: {
             // Same rule as for entries: a name that does not fit is refused, not cut.
             if (std::strlen(name) >= kPathField) return false;
-            if (!(kind == NameKind::kPls ? LoadPlsPlaylist(name) : LoadM3uPlaylist(name)))
+            if (top) g_load = Load{};
+            if (LoadMustStop()) return true;
+            bool read = kind == NameKind::kPls ? LoadPlsPlaylist(name) : LoadM3uPlaylist(name);
+            bool over = g_load.over;
+            if (top) g_load = Load{};
+            if (g_stopped.load(std::memory_order_relaxed)) return true;
+            // A bound passed deep inside is told once, with the name the user gave.
+            if (top ? !read || over : !read && !over)
                 ShowError("Error Loading Playlist: ", name);
             return true;
+        }
     }
     return true;
 }
 
 bool LoadPlsPlaylist(const char* name) {
+    std::string text;
     struct stat file;
-    if (stat(name, &file) != 0 || S_ISDIR(file.st_mode)) return false;
+    if (ReadRegularFile(name, kIniMaxBytes, &text, &file) != ReadOutcome::kRead) return false;
     if (!BeginReading(file)) return false;
 
     std::string folder = PlaylistFolder(name);
     IniFile ini;
-    IniLoad(&ini, name);
+    IniParse(&ini, text);
+    text = std::string();  // the parsed lines hold it now
     int32_t count = IniGetInt(ini, "playlist", "NumberOfEntries", -1);
     if (count == -1) {
         EndReading();
@@ -144,19 +194,25 @@ bool LoadPlsPlaylist(const char* name) {
     }
     // A missing or empty key adds nothing and does not end the list.
     for (uint32_t number : PresentFileNumbers(ini, count)) {
+        if (LoadMustStop()) break;
         std::string key = "File" + std::to_string(number);
-        std::string text = IniGetString(ini, "playlist", key, "");
-        AddPlaylistEntry(ResolvePlaylistEntry(folder, text));
+        std::string entry = IniGetString(ini, "playlist", key, "");
+        AddPlaylistEntry(ResolvePlaylistEntry(folder, entry));
     }
     EndReading();
     return true;
 }
 
 bool LoadM3uPlaylist(const char* name) {
-    FILE* file = std::fopen(name, "rb");
-    if (!file) return false;
     struct stat info;
-    if (fstat(fileno(file), &info) != 0 || S_ISDIR(info.st_mode) || !BeginReading(info)) {
+    int fd = OpenRegularFile(name, O_RDONLY, 0, &info);
+    if (fd < 0) return false;
+    FILE* file = fdopen(fd, "rb");
+    if (!file) {
+        close(fd);
+        return false;
+    }
+    if (!BeginReading(info)) {
         std::fclose(file);
         return false;
     }
@@ -168,7 +224,7 @@ bool LoadM3uPlaylist(const char* name) {
     bool in_comment = false;
     size_t length;
     // A line longer than a path field is taken in pieces, each handled as a line.
-    while ((length = ReadPiece(file, piece.get(), kPathField)) > 0) {
+    while (!LoadMustStop() && (length = ReadPiece(file, piece.get(), kPathField)) > 0) {
         // "#EXTM3U" and "#EXTINF:..." lines are comments, all their pieces too:
         // a title ending in ".mp3" must not become an entry.
         if (at_line_start) in_comment = piece[0] == '#';

@@ -65,6 +65,7 @@ struct Player {
 };
 
 Player g_player;
+std::atomic<bool> g_interrupted{false};  // SIGINT or SIGTERM came
 
 // Save-chooser answers for --wav: PATH, then PATH-2, PATH-3... before the extension.
 std::mutex g_wav_mutex;
@@ -241,7 +242,11 @@ class SignalWatch {
                 int sig = 0;
                 if (sigwait(&set, &sig) != 0) continue;
                 if (done_.load()) return;
-                if (sig != SIGUSR1) PostWindowMessage(&g_player.window, VP_INTERRUPT, 0, 0);
+                if (sig == SIGUSR1) continue;
+                // A playlist still loading stops at its next entry.
+                g_interrupted = true;
+                SetPlaylistLoadingStopped(true);
+                PostWindowMessage(&g_player.window, VP_INTERRUPT, 0, 0);
             }
         });
     }
@@ -374,7 +379,8 @@ std::string BundledClip() {
 
 void AddName(const std::string& name) {
     int before = PlaylistCount();
-    if (AddNameOrComplain(name.c_str()) && PlaylistCount() == before)
+    if (AddNameOrComplain(name.c_str()) && PlaylistCount() == before &&
+        !g_interrupted)
         std::fprintf(stderr, "vekplay: nothing to play in %s\n", name.c_str());
 }
 
@@ -404,7 +410,10 @@ int Run(int argc, char** argv) {
     SetMainWindow(&g_player.window);
 
     ClearPlaylist();
-    for (const std::string& name : o.names) AddName(name);
+    for (const std::string& name : o.names) {
+        if (g_interrupted) break;
+        AddName(name);
+    }
 
     SelectOutputSystem(gSettings.AudioOutputSystem);
     float bands[12];
@@ -421,7 +430,9 @@ int Run(int argc, char** argv) {
     ActionClock clock;
     int code = 0;
     bool had_entries = SelectEntry(0);
-    if (had_entries) {
+    if (g_interrupted) {
+        code = 130;
+    } else if (had_entries) {
         if (gSettings.ShufflePlay != 0) ShufflePlaylist();
         PlayCurrentEntry();
         clock.Start(o.actions);

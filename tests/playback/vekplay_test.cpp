@@ -22,13 +22,22 @@ using test::WavFile;
 
 using RunResult = test::ProgramRun;
 
+// vekplay blocks SIGINT in every thread but the one that waits for it: from
+// then on it takes the signal itself.
+bool BlocksSigint(pid_t pid) {
+    std::string text = test::ReadFileText("/proc/" + std::to_string(pid) + "/status");
+    size_t at = text.find("SigBlk:");
+    return at != std::string::npos && (std::stoull(text.substr(at + 7), nullptr, 16) & 2) != 0;
+}
+
 class VekplayTest : public ::testing::Test {
   protected:
     RunResult Vekplay(std::vector<std::string> args, std::vector<std::string> env = {},
-                      int timeout_ms = 30000) {
+                      int timeout_ms = 30000,
+                      const std::function<bool(pid_t)>& interrupt_when = {}) {
         args.insert(args.begin(), VEKPLAY_PATH);
         env.push_back("VEK_CONFIG_DIR=" + config_.path());
-        RunResult run = test::RunProgram(args, env, timeout_ms);
+        RunResult run = test::RunProgram(args, env, timeout_ms, interrupt_when);
         if (run.timed_out) ADD_FAILURE() << "vekplay did not finish in time";
         return run;
     }
@@ -184,6 +193,24 @@ TEST_F(VekplayTest, WithoutASoundDeviceTheDevicesErrorIsFollowedByTheWavHint) {
                   std::string::npos)
             << run.err;
     }
+}
+
+TEST_F(VekplayTest, SigintEndsAPlaylistLoadAtOnce) {
+    // Three small lists asking for a billion entries: the load is still under
+    // way when the signal comes.
+    auto repeat = [&](const std::string& name, const std::string& line) {
+        std::string text;
+        for (int i = 0; i < 1000; ++i) text += line + "\n";
+        ASSERT_TRUE(test::WriteFileText(dir_.File(name), text));
+    };
+    repeat("a.m3u", "b.m3u");
+    repeat("b.m3u", "c.m3u");
+    repeat("c.m3u", DataPath(kClip));
+    RunResult run =
+        Vekplay({"--quiet", "--wav", dir_.File("o.wav"), dir_.File("a.m3u")}, {}, 5000, BlocksSigint);
+    EXPECT_EQ(run.status, 130) << run.err;
+    EXPECT_LT(run.after_interrupt, 1.0);
+    EXPECT_EQ(run.err, "") << "no box for a load the user stopped";
 }
 
 TEST_F(VekplayTest, ShowsTheSyncMessageForAFileThatIsNotAudio) {

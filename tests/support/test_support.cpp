@@ -96,7 +96,7 @@ EnvRestorer::~EnvRestorer() {
 }
 
 ProgramRun RunProgram(const std::vector<std::string>& args, const std::vector<std::string>& env,
-                      int timeout_ms) {
+                      int timeout_ms, const std::function<bool(pid_t)>& interrupt_when) {
     auto edited = [&](const char* entry) {
         for (const std::string& e : env) {
             std::string name = e[0] == '-' ? e.substr(1) + "=" : e.substr(0, e.find('=') + 1);
@@ -132,8 +132,13 @@ ProgramRun RunProgram(const std::vector<std::string>& args, const std::vector<st
         return run;
     }
     auto start = std::chrono::steady_clock::now();
+    auto interrupted = start;
     int status = 0;
     while (waitpid(pid, &status, WNOHANG) != pid) {
+        if (interrupt_when && interrupted == start && interrupt_when(pid)) {
+            interrupted = std::chrono::steady_clock::now();
+            kill(pid, SIGINT);
+        }
         if (std::chrono::steady_clock::now() - start > std::chrono::milliseconds(timeout_ms)) {
             kill(pid, SIGKILL);
             waitpid(pid, &status, 0);
@@ -143,6 +148,8 @@ ProgramRun RunProgram(const std::vector<std::string>& args, const std::vector<st
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    run.after_interrupt =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - interrupted).count();
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     auto text = [](const std::string& path) {
         std::vector<uint8_t> bytes = ReadFileBytes(path);

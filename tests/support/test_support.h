@@ -1,6 +1,8 @@
 // Helpers shared by the test programs.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -69,14 +71,18 @@ class ScopedConfigDir {
 // ended by a signal or had to be stopped after timeout_ms), what it printed and
 // how long it took. env edits this process's environment for it: "NAME=VALUE"
 // sets a variable, "-NAME" removes it.
+// With interrupt_when, SIGINT is sent once it answers true for the running
+// program's id.
 struct ProgramRun {
     int status = -1;
     bool timed_out = false;
     std::string out, err;
     double seconds = 0;
+    double after_interrupt = 0;  // from the SIGINT to the end
 };
 ProgramRun RunProgram(const std::vector<std::string>& args,
-                      const std::vector<std::string>& env = {}, int timeout_ms = 30000);
+                      const std::vector<std::string>& env = {}, int timeout_ms = 30000,
+                      const std::function<bool(pid_t)>& interrupt_when = {});
 
 struct Box {
     std::string caption;
