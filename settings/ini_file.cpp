@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/regular_file.h"
+
 namespace vek {
 namespace {
 
@@ -71,6 +73,25 @@ void Reindex(IniFile* ini) {
     }
 }
 
+bool EndsWithCr(const std::string& line) { return !line.empty() && line.back() == '\r'; }
+
+// The file a chain of symbolic links ends at, whether it exists or not; path
+// itself when it is no link.
+std::string FollowLinks(std::string path) {
+    for (int hops = 0; hops < 40; ++hops) {
+        char buffer[PATH_MAX];
+        ssize_t n = readlink(path.c_str(), buffer, sizeof buffer);
+        if (n <= 0 || static_cast<size_t>(n) >= sizeof buffer) break;
+        std::string next(buffer, static_cast<size_t>(n));
+        if (next.front() != '/') {
+            size_t slash = path.rfind('/');
+            if (slash != std::string::npos) next = path.substr(0, slash + 1) + next;
+        }
+        path = std::move(next);
+    }
+    return path;
+}
+
 bool WriteAll(int fd, const std::string& data) {
     size_t done = 0;
     while (done < data.size()) {
@@ -98,31 +119,24 @@ bool MakeDirectories(const std::string& dir) {
 
 void IniParse(IniFile* ini, std::string_view text) {
     ini->lines.clear();
+    ini->final_newline = true;
     while (!text.empty()) {
         size_t nl = text.find('\n');
-        std::string_view line = text.substr(0, nl);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        ini->lines.emplace_back(line);
-        if (nl == std::string_view::npos) break;
+        ini->lines.emplace_back(text.substr(0, nl));
+        if (nl == std::string_view::npos) {
+            ini->final_newline = false;
+            break;
+        }
         text.remove_prefix(nl + 1);
     }
     Reindex(ini);
 }
 
 bool IniLoad(IniFile* ini, const char* path) {
-    ini->lines.clear();
-    ini->keys.clear();
-    ini->section_ends.clear();
-    FILE* file = std::fopen(path, "rb");
-    if (!file) return false;
     std::string text;
-    char buffer[65536];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, n);
-    bool ok = !std::ferror(file);
-    std::fclose(file);
+    bool read = ReadRegularFile(path, kIniMaxBytes, &text) == ReadOutcome::kRead;
     IniParse(ini, text);
-    return ok;
+    return read;
 }
 
 const char* IniFind(const IniFile& ini, std::string_view section, std::string_view key,
@@ -167,54 +181,99 @@ int32_t IniGetInt(const IniFile& ini, std::string_view section, std::string_view
 
 void IniSetString(IniFile* ini, std::string_view section, std::string_view key,
                   std::string_view value) {
+    IniSetStrings(ini, section, IniValues{{std::string(key), std::string(value)}});
+}
+
+void IniSetStrings(IniFile* ini, std::string_view section, const IniValues& values) {
     section = Trim(section);
-    key = Trim(key);
-    std::string line = std::string(key) + '=' + std::string(value);
-    auto found = ini->keys.find(KeyId(section, key));
-    if (found != ini->keys.end()) {
-        ini->lines[found->second] = line;
-        return;
-    }
     std::string section_id = Lower(section);
-    auto end = ini->section_ends.find(section_id);
-    if (end == ini->section_ends.end()) {
-        if (!ini->lines.empty() && !Trim(ini->lines.back()).empty()) ini->lines.emplace_back();
-        ini->lines.push_back('[' + std::string(section) + ']');
-        ini->lines.push_back(line);
-    } else {
-        ini->lines.insert(ini->lines.begin() + static_cast<long>(end->second) + 1, line);
+    std::vector<std::string> added;
+    std::unordered_map<std::string, size_t> added_ids;  // a key given twice is added once
+    for (const auto& [name, value] : values) {
+        std::string_view key = Trim(name);
+        std::string line = std::string(key) + '=' + value;
+        std::string id = section_id + '\n' + Lower(key);
+        auto found = ini->keys.find(id);
+        if (found != ini->keys.end()) {
+            std::string& old = ini->lines[found->second];
+            if (EndsWithCr(old)) line += '\r';
+            old = std::move(line);
+        } else if (auto again = added_ids.find(id); again != added_ids.end()) {
+            added[again->second] = std::move(line);
+        } else {
+            added_ids.emplace(std::move(id), added.size());
+            added.push_back(std::move(line));
+        }
     }
+    if (added.empty()) return;
+
+    auto end = ini->section_ends.find(section_id);
+    std::vector<std::string> block;
+    size_t at = ini->lines.size();
+    // New lines end the way the line before them does.
+    bool cr = !ini->lines.empty() && EndsWithCr(ini->lines.back());
+    if (end == ini->section_ends.end()) {
+        if (!ini->lines.empty() && !Trim(ini->lines.back()).empty()) block.emplace_back();
+        block.push_back('[' + std::string(section) + ']');
+    } else {
+        at = end->second + 1;
+        cr = EndsWithCr(ini->lines[end->second]);
+    }
+    for (std::string& line : added) block.push_back(std::move(line));
+    if (cr) {
+        for (std::string& line : block) line += '\r';
+    }
+    if (at == ini->lines.size()) ini->final_newline = true;
+    ini->lines.insert(ini->lines.begin() + static_cast<long>(at),
+                      std::make_move_iterator(block.begin()), std::make_move_iterator(block.end()));
     Reindex(ini);
 }
 
-bool IniSave(const IniFile& ini, const char* path) {
-    // Follow a symbolic link so that a linked settings file stays linked.
-    std::string target = path;
-    char resolved[PATH_MAX];
-    if (realpath(path, resolved)) target = resolved;
+std::string IniText(const IniFile& ini) {
+    size_t size = 0;
+    for (const std::string& line : ini.lines) size += line.size() + 1;
+    std::string text;
+    text.reserve(size);
+    for (size_t i = 0; i < ini.lines.size(); ++i) {
+        text += ini.lines[i];
+        if (i + 1 < ini.lines.size() || ini.final_newline) text += '\n';
+    }
+    return text;
+}
 
+bool IniWriteText(const char* path, const std::string& text) {
+    std::string target = FollowLinks(path);
     size_t slash = target.rfind('/');
     std::string dir = slash == std::string::npos ? std::string(".") : target.substr(0, slash);
     if (slash == 0) dir = "/";
     if (!MakeDirectories(dir)) return false;
 
-    std::string data;
-    for (const std::string& line : ini.lines) {
-        data += line;
-        data += '\n';
-    }
+    struct stat old;
+    bool exists = stat(target.c_str(), &old) == 0;
+    // Only a plain file is replaced, and only one we could have written in place.
+    if (exists && (!S_ISREG(old.st_mode) || access(target.c_str(), W_OK) != 0)) return false;
 
     std::string temp = target + ".XXXXXX";
     int fd = mkstemp(temp.data());
     if (fd < 0) return false;
-    struct stat old;
-    mode_t mode = 0600;
-    if (stat(target.c_str(), &old) == 0) mode = old.st_mode & 07777;
-    bool ok = fchmod(fd, mode) == 0 && WriteAll(fd, data) && fsync(fd) == 0;
+    bool ok = true;
+    if (exists) {
+        // A run as root must not hand the user's file to root.
+        struct stat made;
+        ok = fstat(fd, &made) == 0 &&
+             ((made.st_uid == old.st_uid && made.st_gid == old.st_gid) ||
+              fchown(fd, old.st_uid, old.st_gid) == 0);
+    }
+    ok = ok && fchmod(fd, exists ? old.st_mode & 07777 : 0600) == 0 && WriteAll(fd, text) &&
+         fsync(fd) == 0;
     ok = close(fd) == 0 && ok;
     if (ok) ok = rename(temp.c_str(), target.c_str()) == 0;
     if (!ok) unlink(temp.c_str());
     return ok;
+}
+
+bool IniSave(const IniFile& ini, const char* path) {
+    return IniWriteText(path, IniText(ini));
 }
 
 }  // namespace vek

@@ -6,24 +6,34 @@
 // stays as it was.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace vek {
 
+// Files longer than this are not read at all: a settings file or a playlist
+// of more is not one, and reading it whole would only cost memory.
+inline constexpr size_t kIniMaxBytes = 16u << 20;
+
 struct IniFile {
-    std::vector<std::string> lines;  // without line ends
+    // Without their '\n'; a '\r' before it stays with the line, so that a file
+    // with CR LF line ends is written back with them.
+    std::vector<std::string> lines;
+    bool final_newline = true;  // whether the last line ends in '\n'
     // "section\nkey" in lower case -> line index of the key's first occurrence
     std::unordered_map<std::string, size_t> keys;
     // section name in lower case -> index of its last line (header or key line)
     std::unordered_map<std::string, size_t> section_ends;
 };
 
-// Reads the file. A file that cannot be read leaves the document empty and
-// returns false; lookups then give their defaults.
+// Reads the file (a regular file of at most kIniMaxBytes). A file that cannot
+// be read leaves the document empty and returns false; lookups then give their
+// defaults.
 bool IniLoad(IniFile* ini, const char* path);
 
 // Parses text already in memory (the same rules as IniLoad).
@@ -48,10 +58,23 @@ int32_t ParseIniInt(std::string_view text);
 void IniSetString(IniFile* ini, std::string_view section, std::string_view key,
                   std::string_view value);
 
-// Writes the document to a temporary file beside path, flushes it to disk and
-// renames it over path, so that a crash or a full disk never leaves a truncated
-// file. Creates the directory when it is missing. False when anything failed
-// (the old file is then untouched).
+// Sets several keys of one section at a time, in time linear in the document's
+// size however many keys are new; the new ones follow the section's last key in
+// the order given.
+using IniValues = std::vector<std::pair<std::string, std::string>>;
+void IniSetStrings(IniFile* ini, std::string_view section, const IniValues& values);
+
+// The document's text, byte for byte as it was parsed where nothing changed.
+std::string IniText(const IniFile& ini);
+
+// Writes text to a temporary file beside path, flushes it to disk and renames it
+// over path, so that a crash or a full disk never leaves a truncated file. A
+// symbolic link is followed, so the link stays and its target gets the text; the
+// new file keeps the old one's owner, group and mode. A file we may not write,
+// or whose owner we cannot keep, is left alone. Creates the directory when it
+// is missing. False when anything failed (the old file is then untouched).
+bool IniWriteText(const char* path, const std::string& text);
+
 bool IniSave(const IniFile& ini, const char* path);
 
 }  // namespace vek

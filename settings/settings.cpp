@@ -1,10 +1,13 @@
 #include "settings/settings.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <strings.h>
 
+#include "platform/regular_file.h"
 #include "platform/user_dirs.h"
 #include "settings/ini_file.h"
 
@@ -16,7 +19,11 @@ namespace {
 
 constexpr const char* kSection = "vek";
 
-enum class Kind { Int, Unsigned, BufTime, Band, Path };
+// Int: a number, limited to [min, max]. Choice: one of the values min..max;
+// anything else means the default. Flag: 0 or 1, any other number meaning 1.
+// Unsigned: an Int written as unsigned. A hand-edited file may hold any number,
+// and the players' tables and arithmetic may only ever see values in range.
+enum class Kind { Int, Choice, Flag, Unsigned, BufTime, Band, Path };
 
 // One key of vek.ini and the field it fills; the table's order is the file's.
 struct Key {
@@ -27,68 +34,98 @@ struct Key {
     SharedPath* path = nullptr;
     int32_t int_default = 0;
     const char* text_default = nullptr;
+    double min = 0;
+    double max = 0;
 };
+
+constexpr int32_t kInt32Max = 2147483647;
+// Screen positions: the window system's coordinates are 16-bit.
+constexpr int32_t kCoordinateMin = -32768;
+constexpr int32_t kCoordinateMax = 32767;
 
 // Calls visit(key) for every key in file order.
 template <typename Visit>
 void ForEachKey(Settings& s, Visit&& visit) {
-    auto integer = [&](const char* name, Relaxed<int32_t>& field, int32_t def) {
-        visit(Key{name, Kind::Int, &field, nullptr, nullptr, def, nullptr});
+    auto number = [&](Kind kind, const char* name, Relaxed<int32_t>& field, int32_t def,
+                      int32_t min, int32_t max) {
+        visit(Key{name, kind, &field, nullptr, nullptr, def, nullptr, double(min), double(max)});
     };
-    visit(Key{"AudioBufTime", Kind::BufTime, nullptr, &s.AudioBufTime, nullptr, 0, "02.50"});
-    integer("AudioOutputSystem", s.AudioOutputSystem, 0);
-    integer("AudioOutput8Bit", s.AudioOutput8Bit, 0);
-    integer("AudioBypassACM", s.AudioBypassACM, 0);
-    integer("AudioAllowSyncDev", s.AudioAllowSyncDev, 0);
-    integer("WinMMCallback", s.WinMMCallback, 0);
-    visit(Key{"WinMMOutputDev", Kind::Unsigned, &s.WinMMOutputDev, nullptr, nullptr, -1, nullptr});
-    integer("EqEnabled", s.EqEnabled, 0);
-    integer("EqLoudness", s.EqLoudness, 0);
-    integer("EqVolume", s.EqVolume, 7);
+    auto flag = [&](const char* name, Relaxed<int32_t>& field, int32_t def) {
+        number(Kind::Flag, name, field, def, 0, 1);
+    };
+    auto coordinate = [&](const char* name, Relaxed<int32_t>& field, int32_t def) {
+        number(Kind::Int, name, field, def, kCoordinateMin, kCoordinateMax);
+    };
+    visit(Key{"AudioBufTime", Kind::BufTime, nullptr, &s.AudioBufTime, nullptr, 0, "02.50", 0.0,
+              60.0});
+    number(Kind::Choice, "AudioOutputSystem", s.AudioOutputSystem, 0, 0, 2);
+    flag("AudioOutput8Bit", s.AudioOutput8Bit, 0);
+    flag("AudioBypassACM", s.AudioBypassACM, 0);
+    flag("AudioAllowSyncDev", s.AudioAllowSyncDev, 0);
+    number(Kind::Choice, "WinMMCallback", s.WinMMCallback, 0, 0, 1);
+    number(Kind::Unsigned, "WinMMOutputDev", s.WinMMOutputDev, -1, -1, kInt32Max);
+    flag("EqEnabled", s.EqEnabled, 0);
+    number(Kind::Int, "EqLoudness", s.EqLoudness, 0, -kInt32Max - 1, kInt32Max);
+    number(Kind::Int, "EqVolume", s.EqVolume, 7, 0, 15);
     static const char* const kBands[12] = {"EqBand00", "EqBand01", "EqBand02", "EqBand03",
                                            "EqBand04", "EqBand05", "EqBand06", "EqBand07",
                                            "EqBand08", "EqBand09", "EqBand10", "EqBand11"};
     for (int i = 0; i < 12; ++i)
-        visit(Key{kBands[i], Kind::Band, nullptr, &s.EqBand[i], nullptr, 0, "01.00"});
-    integer("DownSample", s.DownSample, 0);
-    integer("Channels", s.Channels, -1);
-    integer("DecoderPriority", s.DecoderPriority, 3);
-    integer("ShufflePlay", s.ShufflePlay, 0);
-    integer("RepeatPlay", s.RepeatPlay, 0);
-    integer("AutoPlayOnOpen", s.AutoPlayOnOpen, 1);
-    integer("MultipleInstances", s.MultipleInstances, 0);
-    integer("DownloadOption", s.DownloadOption, 0);
-    visit(Key{"InternetDLDir", Kind::Path, nullptr, nullptr, &s.InternetDLDir, 0, nullptr});
-    integer("DownloadPlayAfterSave", s.DownloadPlayAfterSave, 0);
-    visit(Key{"PreviousDir", Kind::Path, nullptr, nullptr, &s.PreviousDir, 0, nullptr});
-    integer("ShowSplashScreen", s.ShowSplashScreen, 1);
-    integer("MinimizeLocation", s.MinimizeLocation, 0);
-    integer("StartupExpanded", s.StartupExpanded, 0);
-    integer("WinShade", s.WinShade, 0);
-    integer("AlwaysOnTop", s.AlwaysOnTop, 0);
-    integer("EasyMove", s.EasyMove, 0);
-    integer("PlaylistX", s.PlaylistX, -1);
-    integer("PlaylistY", s.PlaylistY, -1);
-    integer("WindowX", s.WindowX, 100);
-    integer("WindowY", s.WindowY, 100);
+        visit(Key{kBands[i], Kind::Band, nullptr, &s.EqBand[i], nullptr, 0, "01.00", 0.0, 2.0});
+    number(Kind::Choice, "DownSample", s.DownSample, 0, 0, 2);
+    number(Kind::Choice, "Channels", s.Channels, -1, -1, 2);
+    number(Kind::Choice, "DecoderPriority", s.DecoderPriority, 3, 0, 5);
+    flag("ShufflePlay", s.ShufflePlay, 0);
+    flag("RepeatPlay", s.RepeatPlay, 0);
+    flag("AutoPlayOnOpen", s.AutoPlayOnOpen, 1);
+    flag("MultipleInstances", s.MultipleInstances, 0);
+    // 2 and other numbers play without saving, as 0 does.
+    number(Kind::Choice, "DownloadOption", s.DownloadOption, 0, 0, 1);
+    visit(Key{"InternetDLDir", Kind::Path, nullptr, nullptr, &s.InternetDLDir});
+    flag("DownloadPlayAfterSave", s.DownloadPlayAfterSave, 0);
+    visit(Key{"PreviousDir", Kind::Path, nullptr, nullptr, &s.PreviousDir});
+    flag("ShowSplashScreen", s.ShowSplashScreen, 1);
+    number(Kind::Choice, "MinimizeLocation", s.MinimizeLocation, 0, 0, 1);
+    flag("StartupExpanded", s.StartupExpanded, 0);
+    flag("WinShade", s.WinShade, 0);
+    flag("AlwaysOnTop", s.AlwaysOnTop, 0);
+    flag("EasyMove", s.EasyMove, 0);
+    coordinate("PlaylistX", s.PlaylistX, -1);
+    coordinate("PlaylistY", s.PlaylistY, -1);
+    coordinate("WindowX", s.WindowX, 100);
+    coordinate("WindowY", s.WindowY, 100);
 }
 
-// Converts a key's text as the loader does and stores it. A path that does not
-// fit its field is refused and the field keeps its value.
+// Converts a key's text as the loader does and stores it, within the key's
+// range. A path that does not fit its field is refused and the field keeps its
+// value.
 void Store(const Key& key, const char* text) {
     switch (key.kind) {
         case Kind::Int:
-        case Kind::Unsigned: {
+        case Kind::Unsigned:
+        case Kind::Choice:
+        case Kind::Flag: {
             int32_t value = ParseIniInt(text);
+            int32_t min = static_cast<int32_t>(key.min), max = static_cast<int32_t>(key.max);
             // The volume column has 16 cells; a larger step is pulled back to 14.
             if (std::strcmp(key.name, "EqVolume") == 0 && value > 15) value = 14;
+            if (key.kind == Kind::Flag)
+                value = value != 0;
+            else if (key.kind == Kind::Choice && (value < min || value > max))
+                value = key.int_default;
+            else
+                value = std::clamp(value, min, max);
             *key.integer = value;
             break;
         }
         case Kind::BufTime:
-        case Kind::Band:
-            *key.real = static_cast<float>(ParseLeadingDouble(text));
+        case Kind::Band: {
+            // Clamped before narrowing: 1e300 would become an infinite float.
+            double value = ParseLeadingDouble(text);
+            if (!std::isfinite(value)) value = ParseLeadingDouble(key.text_default);
+            *key.real = static_cast<float>(std::clamp(value, key.min, key.max));
             break;
+        }
         case Kind::Path:
             key.path->Set(text);
             break;
@@ -105,13 +142,18 @@ std::string FormatFixed(double value, int decimals) {
 std::string Format(const Key& key) {
     switch (key.kind) {
         case Kind::Int:
+        case Kind::Choice:
+        case Kind::Flag:
             return std::to_string(key.integer->load());
         case Kind::Unsigned:
             return std::to_string(static_cast<uint32_t>(key.integer->load()));
         case Kind::BufTime:
-            return FormatFixed(key.real->load(), 2);
-        case Kind::Band:
-            return FormatFixed(key.real->load(), 12);
+        case Kind::Band: {
+            // Whatever put it there, a number that is not finite never reaches the file.
+            double value = key.real->load();
+            if (!std::isfinite(value)) value = ParseLeadingDouble(key.text_default);
+            return FormatFixed(value, key.kind == Kind::Band ? 12 : 2);
+        }
         case Kind::Path:
             return key.path->Get();
     }
@@ -173,6 +215,8 @@ bool LoadSettings() {
         bool found = IniFind(ini, kSection, key.name, &value) != nullptr;
         switch (key.kind) {
             case Kind::Int:
+            case Kind::Choice:
+            case Kind::Flag:
             case Kind::Unsigned:
                 // An empty value counts as missing, as with the classic reader.
                 Store(key, found && !value.empty() ? value.c_str()
@@ -192,10 +236,21 @@ bool LoadSettings() {
 
 bool SaveSettings() {
     std::string path = SettingsFilePath();
+    std::string old;
+    ReadOutcome outcome = ReadRegularFile(path.c_str(), kIniMaxBytes, &old);
+    // A file that is there but could not be read may hold the user's other
+    // sections: writing ours over it would lose them.
+    if (outcome == ReadOutcome::kRefused) return true;
     IniFile ini;
-    IniLoad(&ini, path.c_str());
-    ForEachKey(gSettings, [&](const Key& key) { IniSetString(&ini, kSection, key.name, Format(key)); });
-    (void)IniSave(ini, path.c_str());
+    IniParse(&ini, old);
+    IniValues values;
+    values.reserve(kSettingsKeyCount);
+    ForEachKey(gSettings, [&](const Key& key) { values.emplace_back(key.name, Format(key)); });
+    IniSetStrings(&ini, kSection, values);
+    std::string text = IniText(ini);
+    // Unchanged settings cost neither a write nor a flush to disk.
+    if (outcome == ReadOutcome::kRead && text == old) return true;
+    (void)IniWriteText(path.c_str(), text);
     return true;
 }
 

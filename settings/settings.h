@@ -58,15 +58,19 @@ inline constexpr int kSettingsKeyCount = 43;
 std::string SettingsFilePath();
 
 // Fills every field from vek.ini; a missing file, section or key gives the
-// default. Always succeeds.
+// default, and a number outside its key's range is brought into it. A file that
+// cannot be read (no access, not a regular file, over 16 MB) gives the defaults
+// too. Always succeeds.
 bool LoadSettings();
 
-// Writes every key to vek.ini, keeping lines that are not ours. A failed write
-// changes nothing and is not reported. Always succeeds.
+// Writes every key to vek.ini, keeping lines that are not ours and the file's
+// line ends. Nothing is written when the bytes would not change, nor when the
+// file exists but could not be read. A failed write changes nothing and is not
+// reported. Always succeeds.
 bool SaveSettings();
 
-// Sets one field from text by its key name (any case), converted as the loader
-// converts the file's text. False for an unknown key.
+// Sets one field from text by its key name (any case), converted and limited
+// as the loader does with the file's text. False for an unknown key.
 bool SetSettingByKey(const char* key, const char* value);
 
 // The text a save would write for a key, or false for an unknown key.

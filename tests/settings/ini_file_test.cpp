@@ -44,5 +44,15 @@ TEST(IniFile, SetChangesInPlaceOrAppendsToItsSection) {
     EXPECT_EQ(text, "[a]\nX=9\nnew=3\n\n[b]\ny=2\n\n[c]\nz=4\n");
 }
 
+TEST(IniFile, TextComesBackByteForByteAndNewLinesEndLikeTheirNeighbours) {
+    const std::string text = "; mixed\r\n[a]\nx=1\r\n\n[b]\r\ny=2";  // no final line end
+    IniFile ini;
+    IniParse(&ini, text);
+    EXPECT_EQ(IniText(ini), text);
+    IniSetStrings(&ini, "a", {{"x", "5"}, {"new", "3"}, {"NEW", "4"}});
+    IniSetStrings(&ini, "b", {{"z", "6"}});
+    EXPECT_EQ(IniText(ini), "; mixed\r\n[a]\nx=5\r\nNEW=4\r\n\n[b]\r\ny=2\nz=6\n");
+}
+
 }  // namespace
 }  // namespace vek

@@ -68,7 +68,7 @@ TEST_F(SettingsTest, VolumeAboveFifteenLoadsAsFourteen) {
     struct Case {
         const char* text;
         int expected;
-    } cases[] = {{"20", 14}, {"15", 15}, {"16", 14}, {"0", 0}, {"-3", -3}};
+    } cases[] = {{"20", 14}, {"15", 15}, {"16", 14}, {"0", 0}, {"-3", 0}};
     for (const Case& c : cases) {
         WriteFileText(config_.IniPath(), std::string("[vek]\nEqVolume=") + c.text + "\n");
         LoadSettings();
@@ -90,12 +90,12 @@ TEST_F(SettingsTest, OutputDeviceIsSavedUnsignedAndLoadsBack) {
 
 TEST_F(SettingsTest, RealValuesParseAsLeadingNumbersAndSaveWithFixedDecimals) {
     WriteFileText(config_.IniPath(),
-                  "[vek]\nAudioBufTime=abc\nEqBand03=0.5\nEqBand04=1.25dB\nEqBand05=-2e-1x\n");
+                  "[vek]\nAudioBufTime=abc\nEqBand03=0.5\nEqBand04=1.25dB\nEqBand05=+2e-1x\n");
     LoadSettings();
     EXPECT_EQ(gSettings.AudioBufTime, 0.0f);
     EXPECT_EQ(gSettings.EqBand[3], 0.5f);
     EXPECT_EQ(gSettings.EqBand[4], 1.25f);
-    EXPECT_EQ(gSettings.EqBand[5], -0.2f);
+    EXPECT_EQ(gSettings.EqBand[5], 0.2f);
     gSettings.AudioBufTime = 2.5f;
     gSettings.EqBand[6] = 3.0f / 7.0f;
     SaveSettings();

@@ -1,0 +1,224 @@
+// vek.ini as users keep it and as it can go wrong: unreadable, a FIFO, huge, a
+// link, written by another editor with CR LF line ends, owned by the user while
+// the player runs as root, and hand-edited with numbers out of every range.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "settings/ini_file.h"
+#include "settings/settings.h"
+#include "tests/support/test_support.h"
+
+namespace vek {
+namespace {
+
+using test::ReadFileBytes;
+using test::WriteFileText;
+
+constexpr uid_t kNobody = 65534;
+
+std::string ReadText(const std::string& path) {
+    std::vector<uint8_t> bytes = ReadFileBytes(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+class SettingsFileSafety : public ::testing::Test {
+  protected:
+    void SetUp() override { ResetSettingsToDefaults(); }
+    std::string Ini() const { return config_.IniPath(); }
+    test::ScopedConfigDir config_;
+};
+
+// Loads, changes a value and saves, as a run of the player does.
+void LoadChangeAndSave() {
+    LoadSettings();
+    gSettings.EqVolume = 3;
+    SaveSettings();
+}
+
+TEST_F(SettingsFileSafety, AFileThatCannotBeReadIsNeverReplaced) {
+    const std::string mine = "[mine]\nkeep=all of it\n[vek]\nEqVolume=9\n";
+    ASSERT_TRUE(WriteFileText(Ini(), mine));
+    ASSERT_EQ(chmod(Ini().c_str(), 0200), 0);
+    int result;
+    if (geteuid() == 0) {
+        // Root reads any file: the run is made as a user the mode shuts out.
+        ASSERT_EQ(chown(config_.dir().path().c_str(), kNobody, kNobody), 0);
+        ASSERT_EQ(chown(Ini().c_str(), kNobody, kNobody), 0);
+        result = test::RunInChild(
+            [] {
+                if (setgid(kNobody) != 0 || setuid(kNobody) != 0) return 2;
+                LoadChangeAndSave();
+                return gSettings.EqVolume == 3 ? 0 : 3;
+            },
+            5000);
+    } else {
+        LoadChangeAndSave();
+        result = 0;
+    }
+    EXPECT_EQ(result, 0);
+    ASSERT_EQ(chmod(Ini().c_str(), 0600), 0);
+    EXPECT_EQ(ReadText(Ini()), mine);
+}
+
+TEST_F(SettingsFileSafety, AFifoNeitherBlocksTheStartNorIsReplaced) {
+    ASSERT_EQ(mkfifo(Ini().c_str(), 0600), 0);
+    int result = test::RunInChild(
+        [] {
+            LoadChangeAndSave();
+            return gSettings.EqVolume == 3 ? 0 : 1;
+        },
+        3000);
+    EXPECT_EQ(result, 0) << "the load may not wait for a writer";
+    struct stat st;
+    ASSERT_EQ(lstat(Ini().c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
+
+TEST_F(SettingsFileSafety, AFileOverSixteenMegabytesCountsAsUnreadable) {
+    ASSERT_TRUE(WriteFileText(Ini(), "[vek]\nEqVolume=9\n"));
+    ASSERT_EQ(truncate(Ini().c_str(), (16 << 20) + 1), 0);
+    struct stat before, after;
+    ASSERT_EQ(stat(Ini().c_str(), &before), 0);
+    LoadChangeAndSave();
+    EXPECT_EQ(gSettings.EqVolume, 3);
+    ASSERT_EQ(stat(Ini().c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino) << "not replaced";
+    EXPECT_EQ(after.st_size, before.st_size);
+    EXPECT_EQ(ReadText(Ini()).substr(0, 17), "[vek]\nEqVolume=9\n");
+}
+
+TEST_F(SettingsFileSafety, AReplacedFileKeepsItsOwnerGroupAndMode) {
+    ASSERT_TRUE(WriteFileText(Ini(), "[vek]\nEqVolume=9\n"));
+    uid_t owner = geteuid() == 0 ? kNobody : geteuid();
+    gid_t group = geteuid() == 0 ? kNobody : getegid();
+    ASSERT_EQ(chown(Ini().c_str(), owner, group), 0);
+    ASSERT_EQ(chmod(Ini().c_str(), 0640), 0);
+    LoadChangeAndSave();
+    struct stat st;
+    ASSERT_EQ(stat(Ini().c_str(), &st), 0);
+    EXPECT_NE(ReadText(Ini()).find("EqVolume=3\n"), std::string::npos);
+    EXPECT_EQ(st.st_uid, owner);
+    EXPECT_EQ(st.st_gid, group);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+}
+
+TEST_F(SettingsFileSafety, ALinkedFileStaysALinkAndItsTargetIsWritten) {
+    for (bool target_exists : {true, false}) {
+        std::string target = config_.dir().File(target_exists ? "real.ini" : "later.ini");
+        if (target_exists) {
+            ASSERT_TRUE(WriteFileText(target, "[vek]\nEqVolume=9\n"));
+        }
+        unlink(Ini().c_str());
+        // A relative link, as dotfile managers make them.
+        ASSERT_EQ(symlink(target_exists ? "real.ini" : "later.ini", Ini().c_str()), 0);
+        LoadChangeAndSave();
+        struct stat st;
+        ASSERT_EQ(lstat(Ini().c_str(), &st), 0);
+        EXPECT_TRUE(S_ISLNK(st.st_mode)) << target;
+        EXPECT_NE(ReadText(target).find("EqVolume=3\n"), std::string::npos) << target;
+    }
+}
+
+TEST_F(SettingsFileSafety, CrLfLineEndsAreKept) {
+    ASSERT_TRUE(WriteFileText(Ini(), "[mine]\r\nkeep=1\r\n[vek]\r\nEqVolume=9\r\n"));
+    LoadChangeAndSave();
+    std::string text = ReadText(Ini());
+    EXPECT_EQ(text.rfind("[mine]\r\nkeep=1\r\n[vek]\r\nEqVolume=3\r\nAudioBufTime=2.50\r\n", 0), 0u)
+        << text;
+    size_t lf = 0, crlf = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\n') continue;
+        ++lf;
+        crlf += i > 0 && text[i - 1] == '\r';
+    }
+    EXPECT_EQ(lf, 4u + 42u);
+    EXPECT_EQ(crlf, lf);
+}
+
+TEST_F(SettingsFileSafety, UnchangedSettingsAreNotWrittenAgain) {
+    LoadSettings();
+    SaveSettings();
+    struct stat first, second;
+    ASSERT_EQ(stat(Ini().c_str(), &first), 0);
+    LoadSettings();
+    SaveSettings();
+    ASSERT_EQ(stat(Ini().c_str(), &second), 0);
+    EXPECT_EQ(second.st_ino, first.st_ino) << "a rewrite makes a new file";
+    gSettings.EqVolume = 2;
+    SaveSettings();
+    ASSERT_EQ(stat(Ini().c_str(), &second), 0);
+    EXPECT_NE(second.st_ino, first.st_ino) << "a change is written";
+}
+
+TEST_F(SettingsFileSafety, SavingTakesTimeLinearInTheFileSize) {
+    // Many keys of another program and none of ours yet: each key of ours
+    // used to re-index the whole file.
+    std::string text = "[other]\n";
+    for (int i = 0; i < 200000; ++i) text += "key" + std::to_string(i) + "=value\n";
+    ASSERT_TRUE(WriteFileText(Ini(), text));
+    auto start = std::chrono::steady_clock::now();
+    IniFile parsed;
+    IniParse(&parsed, text);
+    auto parse = std::chrono::steady_clock::now() - start;
+    start = std::chrono::steady_clock::now();
+    SaveSettings();
+    auto save = std::chrono::steady_clock::now() - start;
+    std::printf("parse %.1f ms, save %.1f ms\n",
+                std::chrono::duration<double, std::milli>(parse).count(),
+                std::chrono::duration<double, std::milli>(save).count());
+    // A save reads, parses, indexes, renders and writes once: a few parses'
+    // worth, and a flush to disk.
+    EXPECT_LT(save, parse * 20);
+}
+
+TEST_F(SettingsFileSafety, NumbersOutOfRangeAreBroughtIntoIt) {
+    struct Case {
+        const char* key;
+        const char* text;
+        const char* loads_as;  // as the next save writes it
+    } cases[] = {
+        {"EqVolume", "-2147483648", "0"},
+        {"EqVolume", "16", "14"},
+        {"EqBand00", "1e300", "2.000000000000"},
+        {"EqBand01", "-3", "0.000000000000"},
+        {"AudioBufTime", "1e300", "60.00"},
+        {"AudioOutputSystem", "7", "0"},
+        {"DownSample", "-1", "0"},
+        {"Channels", "3", "-1"},
+        {"DecoderPriority", "6", "3"},
+        {"WinMMCallback", "2", "0"},
+        {"WinMMOutputDev", "4294967290", "4294967295"},
+        {"DownloadOption", "2", "0"},
+        {"MinimizeLocation", "5", "0"},
+        {"ShufflePlay", "-4", "1"},
+        {"WindowX", "-2147483648", "-32768"},
+        {"PlaylistY", "99999", "32767"},
+        {"EqLoudness", "-2147483648", "-2147483648"},
+    };
+    for (const Case& c : cases) {
+        ResetSettingsToDefaults();
+        ASSERT_TRUE(WriteFileText(Ini(), std::string("[vek]\n") + c.key + "=" + c.text + "\n"));
+        LoadSettings();
+        std::string text;
+        ASSERT_TRUE(FormatSettingByKey(c.key, &text));
+        EXPECT_EQ(text, c.loads_as) << c.key << "=" << c.text;
+    }
+}
+
+TEST_F(SettingsFileSafety, ANumberThatIsNotFiniteIsNeverWritten) {
+    gSettings.EqBand[3] = INFINITY;
+    gSettings.AudioBufTime = NAN;
+    SaveSettings();
+    std::string text = ReadText(Ini());
+    EXPECT_NE(text.find("EqBand03=1.000000000000\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("AudioBufTime=2.50\n"), std::string::npos) << text;
+}
+
+}  // namespace
+}  // namespace vek
