@@ -3,6 +3,7 @@
 #include <fcntl.h>
 
 #include "platform/limits.h"
+#include "platform/regular_file.h"
 
 namespace vek {
 
@@ -24,7 +25,8 @@ int CreateSaveFile(const std::string& path) {
     size_t slash = path.rfind('/');
     std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
     if (name.empty() || name[0] == '.') return -1;
-    return open(path.c_str(), O_CREAT | O_TRUNC | O_WRONLY | O_CLOEXEC | O_NOFOLLOW, 0644);
+    // Nor may a FIFO planted there stall the download, and with it playback.
+    return OpenRegularFile(path.c_str(), O_CREAT | O_TRUNC | O_WRONLY | O_NOFOLLOW, 0644);
 }
 
 }  // namespace vek

@@ -12,7 +12,8 @@ namespace vek {
 // field: such names are refused, never cut.
 bool BuildSavePath(const std::string& url, const std::string& dir, std::string* path);
 
-// Creates the file anew for writing (an existing one is replaced). -1 on failure.
+// Creates the file anew for writing (an existing one is replaced). -1 on
+// failure, and when the name is taken by anything but a regular file.
 int CreateSaveFile(const std::string& path);
 
 }  // namespace vek

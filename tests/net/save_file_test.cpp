@@ -1,6 +1,8 @@
 #include "net/save_file.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/limits.h"
@@ -76,6 +78,19 @@ TEST(SaveFile, ReplacesAnExistingFile) {
     close(fd);
     auto bytes = test::ReadFileBytes(path);
     EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "new");
+}
+
+TEST(SaveFile, AFifoAtTheNameIsRefusedWithoutWaiting) {
+    test::TempDir dir;
+    std::string path = dir.File("song.mp3");
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    // Without a reader the open would wait for one; with one the stream's bytes
+    // would go to whoever reads, and stall playback once the pipe is full.
+    EXPECT_EQ(test::RunInChild([&] { return CreateSaveFile(path) == -1 ? 0 : 1; }, 3000), 0);
+    int reader = open(path.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    EXPECT_EQ(CreateSaveFile(path), -1);
+    close(reader);
 }
 
 }  // namespace
