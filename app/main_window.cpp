@@ -36,6 +36,7 @@ namespace vek::app {
 namespace {
 
 constexpr int kDisplayTimerMs = 250;
+constexpr size_t kMaxHandOverFailures = 1000;
 
 // The command each push control sends when released over it.
 int CommandOf(PushControl control) {
@@ -211,8 +212,20 @@ intptr_t MainWindow::HandleMessage(uint32_t message, uintptr_t wparam, intptr_t 
             RequestRingRedraw();
             HandleTrackEnded();
             return 1;
-        case WM_COPYDATA:
-            return ReceiveCopyData(*reinterpret_cast<const CopyData*>(lparam));
+        case WM_COPYDATA: {
+            // The later start waits for each answer: a box now would hold it,
+            // and every start after it, until the user comes.
+            CollectMessageBoxes(&handover_failures_);
+            intptr_t result = ReceiveCopyData(*reinterpret_cast<const CopyData*>(lparam));
+            CollectMessageBoxes(nullptr);
+            // A start sending endless bad names may not fill the memory with them.
+            if (handover_failures_.size() > kMaxHandOverFailures)
+                handover_failures_.resize(kMaxHandOverFailures);
+            return result;
+        }
+        case UIM_HANDOVER_ENDED:
+            ShowHandOverFailures();
+            return 0;
         case WM_COMMAND:
             RunCommand(static_cast<int>(wparam & 0xFFFF));
             return 0;
@@ -263,6 +276,29 @@ intptr_t MainWindow::ReceiveCopyData(const CopyData& record) {
             break;
     }
     return 1;
+}
+
+// One box per caption, one line per failure; a flood of them is cut short.
+void MainWindow::ShowHandOverFailures() {
+    constexpr size_t kMaxLines = 20;
+    std::vector<KeptMessageBox> failures = std::move(handover_failures_);
+    handover_failures_.clear();
+    std::vector<bool> shown(failures.size(), false);
+    for (size_t i = 0; i < failures.size(); ++i) {
+        if (shown[i]) continue;
+        std::string text;
+        size_t lines = 0, more = 0;
+        for (size_t j = i; j < failures.size(); ++j) {
+            if (shown[j] || failures[j].caption != failures[i].caption) continue;
+            shown[j] = true;
+            if (lines++ < kMaxLines)
+                text += (text.empty() ? "" : "\n") + failures[j].text;
+            else
+                ++more;
+        }
+        if (more > 0) text += "\n... and " + std::to_string(more) + " more";
+        ShowMessageBox(&bridge_, text.c_str(), failures[i].caption.c_str(), failures[i].style);
+    }
 }
 
 void MainWindow::RunCommand(int id) {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/skin.h"
+#include "platform/desktop_hooks.h"
 #include "platform/single_instance.h"
 #include "platform/thread_queue.h"
 
@@ -90,6 +91,7 @@ class MainWindow : public QWidget {
     void SetVolumeFrom(QPoint point);
     void SetEqualiserFrom(QPoint point);
     intptr_t ReceiveCopyData(const CopyData& record);
+    void ShowHandOverFailures();
     void PlayDropped(const std::vector<QByteArray>& names);
 
     Window bridge_;
@@ -109,6 +111,8 @@ class MainWindow : public QWidget {
     bool setting_volume_ = false;
     bool volume_cancel_ = false;
     bool setting_equaliser_ = false;
+    // What failed during a hand-over, shown once it is over.
+    std::vector<KeptMessageBox> handover_failures_;
 };
 
 }  // namespace vek::app

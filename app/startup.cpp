@@ -32,6 +32,9 @@ namespace {
 int g_signal_pipe[2] = {-1, -1};
 
 void OnSignal(int) {
+    // A playlist being read on the GUI thread stops at its next entry, so the
+    // close below is not held up by it.
+    SetPlaylistLoadingStopped(true);
     char byte = 1;
     (void)!write(g_signal_pipe[1], &byte, 1);
 }
@@ -68,10 +71,11 @@ void CloseOnSignals(MainWindow* window) {
 }
 
 // Hands the names to the running player: clear, add each, play the first. The
-// player answers each record before the next is sent.
-void HandOver(int connection, int argc, char** argv) {
-    if (argc < 2) return;  // nothing to hand over: the running player stays as it is
-    SendHandOverRecord(connection, CDS_CLEAR, 0, nullptr);
+// player answers each record before the next is sent. False when it did not
+// answer in time or went away.
+bool HandOver(int connection, int argc, char** argv) {
+    if (argc < 2) return true;  // nothing to hand over: the running player stays as it is
+    if (!SendHandOverRecord(connection, CDS_CLEAR, 0, nullptr)) return false;
     // The running player has a working directory of its own: names relative to
     // ours go over with our directory in front.
     char cwd[kPathField];
@@ -81,9 +85,11 @@ void HandOver(int connection, int argc, char** argv) {
         std::string name = argv[i];
         if (name[0] != '/' && !IsUrl(name.c_str()) && have_cwd)
             name = std::string(cwd) + (cwd[std::strlen(cwd) - 1] == '/' ? "" : "/") + name;
-        SendHandOverRecord(connection, CDS_ADD, static_cast<uint32_t>(name.size()), name.c_str());
+        if (!SendHandOverRecord(connection, CDS_ADD, static_cast<uint32_t>(name.size()),
+                                name.c_str()))
+            return false;
     }
-    SendHandOverRecord(connection, CDS_PLAY_FIRST, 0, nullptr);
+    return SendHandOverRecord(connection, CDS_PLAY_FIRST, 0, nullptr);
 }
 
 // Picks Qt's platform for the display that can be opened: Qt ends the process
@@ -117,9 +123,11 @@ int RunPlayer(int argc, char** argv) {
 
     int running = ConnectToRunningPlayer();
     if (running >= 0 && gSettings.MultipleInstances == 0) {
-        HandOver(running, argc, argv);
+        bool handed = HandOver(running, argc, argv);
         CloseHandOverConnection(running);
-        return 0;
+        if (handed) return 0;
+        std::fprintf(stderr, "vek: the running player did not answer; not every name was handed over\n");
+        return 1;
     }
     CloseHandOverConnection(running);
 

@@ -34,6 +34,7 @@ const DesktopHooks kHeadless{HeadlessMessageBox, HeadlessChooseSaveFile};
 std::mutex g_hooks_mutex;
 DesktopHooks g_hooks = kHeadless;  // guarded by g_hooks_mutex
 std::atomic<Window*> g_main_window{nullptr};
+thread_local std::vector<KeptMessageBox>* t_kept_boxes = nullptr;
 
 DesktopHooks CurrentHooks() {
     std::lock_guard<std::mutex> lock(g_hooks_mutex);
@@ -50,6 +51,10 @@ void SetDesktopHooks(const DesktopHooks& hooks) {
 const DesktopHooks& HeadlessDesktopHooks() { return kHeadless; }
 
 int ShowMessageBox(Window* owner, const char* text, const char* caption, unsigned style) {
+    if (t_kept_boxes && (style & MB_TYPEMASK) == MB_OK) {
+        t_kept_boxes->push_back(KeptMessageBox{owner, text ? text : "", caption ? caption : "", style});
+        return IDOK;
+    }
     return CurrentHooks().message_box(owner, text, caption, style);
 }
 
@@ -59,6 +64,8 @@ bool ChooseSaveFile(Window* owner, const char* filter_name, const char* pattern,
     return CurrentHooks().choose_save_file(owner, filter_name, pattern, title, default_extension,
                                            out, out_size);
 }
+
+void CollectMessageBoxes(std::vector<KeptMessageBox>* into) { t_kept_boxes = into; }
 
 void SetHeadlessYesNoAnswer(int answer) { g_yes_no_answer.store(answer); }
 

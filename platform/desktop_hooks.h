@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
+#include <vector>
 
 #include "platform/thread_queue.h"
 
@@ -43,6 +45,20 @@ int ShowMessageBox(Window* owner, const char* text, const char* caption, unsigne
 bool ChooseSaveFile(Window* owner, const char* filter_name, const char* pattern,
                     const char* title, const char* default_extension, char* out,
                     size_t out_size);
+
+// A box kept back by CollectMessageBoxes.
+struct KeptMessageBox {
+    Window* owner;
+    std::string text;
+    std::string caption;
+    unsigned style;
+};
+
+// While a list is given, the boxes with only an OK button that this thread
+// asks for are kept in it instead of shown (the answer is IDOK); boxes that ask
+// a question are still shown. nullptr ends it. Lets a hand-over finish without
+// waiting for the user and report afterwards.
+void CollectMessageBoxes(std::vector<KeptMessageBox>* into);
 
 // Answers of the headless hooks: the Yes/No answer (IDYES or IDNO, default IDNO)
 // and the name the save chooser gives (none: it cancels).

@@ -3,9 +3,14 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <spawn.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <cstring>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -122,6 +127,53 @@ TEST_F(HandOverTest, WithMultipleInstancesASecondPlayerRunsOnItsOwn) {
     kill(pid, SIGTERM);  // closes its window the normal way
     EXPECT_TRUE(PumpUntil([&] { return waitpid(pid, &status, WNOHANG) == pid; }, 5000));
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
+TEST_F(HandOverTest, WhatFailsDuringAHandOverIsShownAfterItInOneBox) {
+    gSettings.AudioOutputSystem = 0;
+    Open();
+    const std::string too_long(5000, 'n');
+    const std::string missing = dir_.File("missing.m3u");
+    std::atomic<bool> done{false};
+    size_t boxes_meanwhile = 99;
+    std::thread second([&] {
+        int c = ConnectToRunningPlayer();
+        bool answered = c >= 0 && SendHandOverRecord(c, CDS_CLEAR, 0, nullptr) &&
+                        SendHandOverRecord(c, CDS_ADD, too_long.size(), too_long.data()) &&
+                        SendHandOverRecord(c, CDS_ADD, missing.size(), missing.data()) &&
+                        SendHandOverRecord(c, CDS_PLAY_FIRST, 0, nullptr);
+        // A box up now would still be holding the start at its second record.
+        if (answered) boxes_meanwhile = desktop_.Count("Error...");
+        CloseHandOverConnection(c);
+        done = true;
+    });
+    PumpUntil([&] { return done.load(); }, 5000);
+    second.join();
+    EXPECT_EQ(boxes_meanwhile, 0u);
+    ASSERT_TRUE(PumpUntil([&] { return desktop_.Count("Error...") > 0; }, 2000));
+    Pump(50);
+    ASSERT_EQ(desktop_.Count("Error..."), 1u);
+    std::string shown = desktop_.Boxes().back().text;
+    EXPECT_EQ(shown.substr(0, 27), "Error Processing File: nnnn");
+    EXPECT_NE(shown.find("\nError Loading Playlist: " + missing), std::string::npos);
+}
+
+TEST_F(HandOverTest, ASecondStartThatIsNotAnsweredSaysSoAndFails) {
+    // A player that takes the connection and goes away.
+    int gone = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strcpy(address.sun_path, HandOverSocketPath().c_str());
+    ASSERT_EQ(bind(gone, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(listen(gone, 4), 0);
+    std::thread hang_up([&] { close(accept(gone, nullptr, nullptr)); });
+    EXPECT_EQ(SecondStart({vek::test::DataPath(kFirst)}), 1);
+    hang_up.join();
+    close(gone);
+    unlink(address.sun_path);
+    std::vector<uint8_t> log = vek::test::ReadFileBytes(dir_.File("second.log"));
+    EXPECT_NE(std::string(log.begin(), log.end()).find("the running player did not answer"),
+              std::string::npos);
 }
 
 }  // namespace

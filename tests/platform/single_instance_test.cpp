@@ -4,6 +4,7 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -26,8 +27,14 @@ struct Received {
 };
 
 std::vector<Received>* g_received = nullptr;
+std::atomic<int> g_handovers_ended{0};
+size_t g_received_at_end = 0;  // records delivered when the last hand-over ended
 
 intptr_t RecordCopyData(Window*, uint32_t message, uintptr_t, intptr_t lparam) {
+    if (message == UIM_HANDOVER_ENDED) {
+        ++g_handovers_ended;
+        g_received_at_end = g_received->size();
+    }
     if (message != WM_COPYDATA) return 0;
     const auto* record = reinterpret_cast<const CopyData*>(lparam);
     g_received->push_back(Received{
@@ -41,11 +48,16 @@ class SingleInstanceTest : public ::testing::Test {
     void SetUp() override {
         if (const char* old = std::getenv("XDG_RUNTIME_DIR")) old_ = old, had_ = true;
         setenv("XDG_RUNTIME_DIR", dir_.path().c_str(), 1);
+        setenv("DISPLAY", ":7", 1);
+        unsetenv("WAYLAND_DISPLAY");
         g_received = &received_;
+        g_handovers_ended = 0;
         InitWindow(&window_, RecordCopyData, nullptr);
     }
     void TearDown() override {
         StopHandOverListener();
+        ForgetWindow(&window_);  // an end of hand-over may still be queued for it
+        SetHandOverDeadlines(0, 0);
         g_received = nullptr;
         if (had_)
             setenv("XDG_RUNTIME_DIR", old_.c_str(), 1);
@@ -54,14 +66,20 @@ class SingleInstanceTest : public ::testing::Test {
     }
     // Runs the window's loop until done is set.
     void PumpUntil(const std::atomic<bool>& done) {
+        PumpUntilTrue([&] { return done.load(); });
+    }
+    template <typename Pred>
+    void PumpUntilTrue(Pred pred) {
         auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        while (!done.load() && std::chrono::steady_clock::now() < deadline) {
+        while (!pred() && std::chrono::steady_clock::now() < deadline) {
             Message m;
             while (PeekMessage(&m)) DispatchMessage(m);
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
     }
 
+    test::EnvRestorer display_{"DISPLAY"};
+    test::EnvRestorer wayland_{"WAYLAND_DISPLAY"};
     test::TempDir dir_;
     std::string old_;
     bool had_ = false;
@@ -185,10 +203,189 @@ TEST_F(SingleInstanceTest, WithoutARuntimeDirectoryAPrivateTemporaryDirectoryIsU
     setenv("TMPDIR", tmp.path().c_str(), 1);
     std::string path = HandOverSocketPath();
     unsetenv("TMPDIR");
-    EXPECT_EQ(path, tmp.path() + "/vek-" + std::to_string(getuid()) + "/vek.sock");
+    EXPECT_EQ(path, tmp.path() + "/vek-" + std::to_string(getuid()) + "/vek-:7.sock");
     struct stat st;
     ASSERT_EQ(lstat((tmp.path() + "/vek-" + std::to_string(getuid())).c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u);
+}
+
+// Sends one whole record by hand, without waiting for the answer.
+bool SendHead(int connection, uint32_t kind) {
+    uint32_t head[3] = {kind, 0, 0};
+    return send(connection, head, sizeof head, MSG_NOSIGNAL) == sizeof head;
+}
+
+// A real later start: connects, sends PLAY_FIRST, and says how long until the
+// answer came (negative when none came).
+double AnsweredAfterSeconds() {
+    auto start = std::chrono::steady_clock::now();
+    int c = ConnectToRunningPlayer();
+    bool answered = c >= 0 && SendHandOverRecord(c, CDS_PLAY_FIRST, 0, nullptr);
+    CloseHandOverConnection(c);
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return answered ? seconds : -1;
+}
+
+TEST_F(SingleInstanceTest, IdleConnectionsDoNotDelayARealStart) {
+    ASSERT_TRUE(StartHandOverListener(&window_));
+    std::vector<int> idle;
+    for (int i = 0; i < 12; ++i) idle.push_back(ConnectToRunningPlayer());
+    std::atomic<bool> done{false};
+    double seconds = -1;
+    std::thread second([&] {
+        seconds = AnsweredAfterSeconds();
+        done = true;
+    });
+    PumpUntil(done);
+    second.join();
+    for (int c : idle) CloseHandOverConnection(c);
+    EXPECT_GE(seconds, 0);
+    EXPECT_LT(seconds, 1.0) << "each idle one would hold it for its deadline";
+}
+
+TEST_F(SingleInstanceTest, APeerThatDawdlesIsGivenUpAtItsRecordDeadline) {
+    SetHandOverDeadlines(400, 0);
+    ASSERT_TRUE(StartHandOverListener(&window_));
+    // It owns the hand-over with a whole first record, then sends the next one
+    // a byte at a time, each byte well within any per-read limit.
+    int slow = ConnectToRunningPlayer();
+    ASSERT_GE(slow, 0);
+    std::atomic<bool> done{false};
+    double seconds = -1;
+    std::thread peer([&] {
+        uint32_t answer;
+        SendHead(slow, CDS_CLEAR);
+        recv(slow, &answer, sizeof answer, MSG_WAITALL);
+        std::thread real([&] {
+            seconds = AnsweredAfterSeconds();
+            done = true;
+        });
+        const char byte = 0;
+        for (int i = 0; i < 30 && !done.load(); ++i) {
+            if (send(slow, &byte, 1, MSG_NOSIGNAL) != 1) break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        real.join();
+    });
+    PumpUntil(done);
+    peer.join();
+    CloseHandOverConnection(slow);
+    EXPECT_GE(seconds, 0);
+    EXPECT_LT(seconds, 1.5) << "delayed by at most one record deadline";
+    PumpUntilTrue([] { return g_handovers_ended.load() == 2; });
+    EXPECT_EQ(g_handovers_ended.load(), 2) << "the dawdler's and the real start's";
+}
+
+TEST_F(SingleInstanceTest, TheWindowIsToldWhenAHandOverIsOver) {
+    ASSERT_TRUE(StartHandOverListener(&window_));
+    std::atomic<bool> done{false};
+    std::thread second([&] {
+        int c = ConnectToRunningPlayer();
+        SendHandOverRecord(c, CDS_CLEAR, 0, nullptr);
+        SendHandOverRecord(c, CDS_PLAY_FIRST, 0, nullptr);
+        done = true;
+        CloseHandOverConnection(c);
+    });
+    PumpUntil(done);
+    second.join();
+    PumpUntilTrue([] { return g_handovers_ended.load() > 0; });
+    EXPECT_EQ(g_handovers_ended.load(), 1);
+    EXPECT_EQ(g_received_at_end, 2u) << "after its records, not before";
+}
+
+TEST_F(SingleInstanceTest, ALaterStartWaitsForAnAnswerOnlySoLong) {
+    SetHandOverDeadlines(0, 300);
+    // A "player" that takes connections and never answers.
+    int mute = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strcpy(address.sun_path, HandOverSocketPath().c_str());
+    ASSERT_EQ(bind(mute, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(listen(mute, 4), 0);
+    int c = ConnectToRunningPlayer();
+    ASSERT_GE(c, 0);
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(SendHandOverRecord(c, CDS_CLEAR, 0, nullptr));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    CloseHandOverConnection(c);
+    close(mute);
+    unlink(address.sun_path);
+}
+
+TEST_F(SingleInstanceTest, ARuntimeFolderOthersMayEnterIsNotUsed) {
+    test::TempDir tmp;
+    test::EnvRestorer tmpdir("TMPDIR");
+    setenv("TMPDIR", tmp.path().c_str(), 1);
+    std::string fallback = tmp.path() + "/vek-" + std::to_string(getuid()) + "/vek-:7.sock";
+    ASSERT_EQ(chmod(dir_.path().c_str(), 0777), 0);
+    EXPECT_EQ(HandOverSocketPath(), fallback) << "anyone could listen there";
+    ASSERT_EQ(chmod(dir_.path().c_str(), 0700), 0);
+    EXPECT_EQ(HandOverSocketPath(), dir_.path() + "/vek-:7.sock");
+    if (geteuid() == 0) {
+        ASSERT_EQ(chown(dir_.path().c_str(), 65534, 65534), 0);
+        EXPECT_EQ(HandOverSocketPath(), fallback) << "another user's folder";
+        ASSERT_EQ(chown(dir_.path().c_str(), 0, 0), 0);
+    }
+}
+
+TEST_F(SingleInstanceTest, APlayerOfAnotherUserIsNotHandedNames) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to listen as another user";
+    std::string path = HandOverSocketPath();
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    pid_t pid = fork();
+    if (pid == 0) {
+        // Bound in the user's folder, but listening as another user: the peer
+        // credentials are taken at listen().
+        int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strcpy(address.sun_path, path.c_str());
+        if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+            setuid(65534) != 0 || listen(fd, 4) != 0)
+            _exit(1);
+        (void)!write(ready[1], "x", 1);
+        pause();
+        _exit(0);
+    }
+    char byte;
+    ASSERT_EQ(read(ready[0], &byte, 1), 1);
+    EXPECT_EQ(ConnectToRunningPlayer(), -1);
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    close(ready[0]);
+    close(ready[1]);
+    unlink(path.c_str());
+}
+
+TEST_F(SingleInstanceTest, EachDisplayHasASocketOfItsOwn) {
+    struct Case {
+        const char* display;
+        const char* wayland;
+        const char* file;
+    } cases[] = {
+        {":0", nullptr, "vek-:0.sock"},
+        {":0.0", nullptr, "vek-:0.sock"},
+        {"host:10.1", "wayland-0", "vek-host:10.sock"},
+        {nullptr, "wayland-1", "vek-wayland-1.sock"},
+        {"", "/run/w 1", "vek-%2Frun%2Fw%201.sock"},
+        {nullptr, nullptr, "vek.sock"},
+        {nullptr, "/a/very/long/path/to/a/wayland/socket/of/some/compositor", "vek-afeb3365c64a3985.sock"},
+    };
+    for (const Case& c : cases) {
+        for (auto [name, value] : {std::pair{"DISPLAY", c.display}, {"WAYLAND_DISPLAY", c.wayland}}) {
+            if (value)
+                setenv(name, value, 1);
+            else
+                unsetenv(name);
+        }
+        EXPECT_EQ(HandOverSocketPath(), dir_.path() + "/" + c.file) << c.file;
+    }
+    // A player on :1 does not stop one from starting on :2.
+    setenv("DISPLAY", ":1", 1);
+    ASSERT_TRUE(StartHandOverListener(&window_));
+    setenv("DISPLAY", ":2", 1);
+    EXPECT_EQ(ConnectToRunningPlayer(), -1);
 }
 
 }  // namespace
