@@ -192,7 +192,7 @@ void IniSetStrings(IniFile* ini, std::string_view section, const IniValues& valu
     for (const auto& [name, value] : values) {
         std::string_view key = Trim(name);
         std::string line = std::string(key) + '=' + value;
-        std::string id = section_id + '\n' + Lower(key);
+        std::string id = KeyId(section, key);
         auto found = ini->keys.find(id);
         if (found != ini->keys.end()) {
             std::string& old = ini->lines[found->second];
@@ -270,10 +270,6 @@ bool IniWriteText(const char* path, const std::string& text) {
     if (ok) ok = rename(temp.c_str(), target.c_str()) == 0;
     if (!ok) unlink(temp.c_str());
     return ok;
-}
-
-bool IniSave(const IniFile& ini, const char* path) {
-    return IniWriteText(path, IniText(ini));
 }
 
 }  // namespace vek

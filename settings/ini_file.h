@@ -75,6 +75,4 @@ std::string IniText(const IniFile& ini);
 // is missing. False when anything failed (the old file is then untouched).
 bool IniWriteText(const char* path, const std::string& text);
 
-bool IniSave(const IniFile& ini, const char* path);
-
 }  // namespace vek

@@ -38,7 +38,6 @@ struct Key {
     double max = 0;
 };
 
-constexpr int32_t kInt32Max = 2147483647;
 // Screen positions: the window system's coordinates are 16-bit.
 constexpr int32_t kCoordinateMin = -32768;
 constexpr int32_t kCoordinateMax = 32767;
@@ -63,9 +62,9 @@ void ForEachKey(Settings& s, Visit&& visit) {
     flag("AudioBypassACM", s.AudioBypassACM, 0);
     flag("AudioAllowSyncDev", s.AudioAllowSyncDev, 0);
     number(Kind::Choice, "WinMMCallback", s.WinMMCallback, 0, 0, 1);
-    number(Kind::Unsigned, "WinMMOutputDev", s.WinMMOutputDev, -1, -1, kInt32Max);
+    number(Kind::Unsigned, "WinMMOutputDev", s.WinMMOutputDev, -1, -1, INT32_MAX);
     flag("EqEnabled", s.EqEnabled, 0);
-    number(Kind::Int, "EqLoudness", s.EqLoudness, 0, -kInt32Max - 1, kInt32Max);
+    number(Kind::Int, "EqLoudness", s.EqLoudness, 0, INT32_MIN, INT32_MAX);
     number(Kind::Int, "EqVolume", s.EqVolume, 7, 0, 15);
     static const char* const kBands[12] = {"EqBand00", "EqBand01", "EqBand02", "EqBand03",
                                            "EqBand04", "EqBand05", "EqBand06", "EqBand07",

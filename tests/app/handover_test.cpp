@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/socket.h>
-#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -160,19 +159,14 @@ TEST_F(HandOverTest, WhatFailsDuringAHandOverIsShownAfterItInOneBox) {
 
 TEST_F(HandOverTest, ASecondStartThatIsNotAnsweredSaysSoAndFails) {
     // A player that takes the connection and goes away.
-    int gone = socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strcpy(address.sun_path, HandOverSocketPath().c_str());
-    ASSERT_EQ(bind(gone, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(listen(gone, 4), 0);
+    int gone = vek::test::ListenAt(HandOverSocketPath());
+    ASSERT_GE(gone, 0);
     std::thread hang_up([&] { close(accept(gone, nullptr, nullptr)); });
     EXPECT_EQ(SecondStart({vek::test::DataPath(kFirst)}), 1);
     hang_up.join();
     close(gone);
-    unlink(address.sun_path);
-    std::vector<uint8_t> log = vek::test::ReadFileBytes(dir_.File("second.log"));
-    EXPECT_NE(std::string(log.begin(), log.end()).find("the running player did not answer"),
+    unlink(HandOverSocketPath().c_str());
+    EXPECT_NE(vek::test::ReadFileText(dir_.File("second.log")).find("the running player did not answer"),
               std::string::npos);
 }
 

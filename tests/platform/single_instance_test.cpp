@@ -168,18 +168,14 @@ TEST_F(SingleInstanceTest, AStartThatStopsHalfWayDoesNotBlockTheNext) {
 
 TEST_F(SingleInstanceTest, WhileAnotherPlayerListensNoSecondListenerStarts) {
     // Another player's socket, answering connections.
-    int other = socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strcpy(address.sun_path, HandOverSocketPath().c_str());
-    ASSERT_EQ(bind(other, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(listen(other, 4), 0);
+    int other = test::ListenAt(HandOverSocketPath());
+    ASSERT_GE(other, 0);
     EXPECT_FALSE(StartHandOverListener(&window_));
     int c = ConnectToRunningPlayer();
     EXPECT_GE(c, 0) << "the other player is still reachable";
     CloseHandOverConnection(c);
     close(other);
-    unlink(address.sun_path);
+    unlink(HandOverSocketPath().c_str());
 }
 
 TEST_F(SingleInstanceTest, ASocketLeftByACrashedPlayerIsReplaced) {
@@ -296,12 +292,8 @@ TEST_F(SingleInstanceTest, TheWindowIsToldWhenAHandOverIsOver) {
 TEST_F(SingleInstanceTest, ALaterStartWaitsForAnAnswerOnlySoLong) {
     SetHandOverDeadlines(0, 300);
     // A "player" that takes connections and never answers.
-    int mute = socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strcpy(address.sun_path, HandOverSocketPath().c_str());
-    ASSERT_EQ(bind(mute, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(listen(mute, 4), 0);
+    int mute = test::ListenAt(HandOverSocketPath());
+    ASSERT_GE(mute, 0);
     int c = ConnectToRunningPlayer();
     ASSERT_GE(c, 0);
     auto start = std::chrono::steady_clock::now();
@@ -309,7 +301,7 @@ TEST_F(SingleInstanceTest, ALaterStartWaitsForAnAnswerOnlySoLong) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
     CloseHandOverConnection(c);
     close(mute);
-    unlink(address.sun_path);
+    unlink(HandOverSocketPath().c_str());
 }
 
 TEST_F(SingleInstanceTest, ARuntimeFolderOthersMayEnterIsNotUsed) {

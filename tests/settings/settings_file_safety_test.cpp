@@ -17,15 +17,10 @@
 namespace vek {
 namespace {
 
-using test::ReadFileBytes;
+using test::ReadFileText;
 using test::WriteFileText;
 
 constexpr uid_t kNobody = 65534;
-
-std::string ReadText(const std::string& path) {
-    std::vector<uint8_t> bytes = ReadFileBytes(path);
-    return std::string(bytes.begin(), bytes.end());
-}
 
 class SettingsFileSafety : public ::testing::Test {
   protected:
@@ -63,7 +58,7 @@ TEST_F(SettingsFileSafety, AFileThatCannotBeReadIsNeverReplaced) {
     }
     EXPECT_EQ(result, 0);
     ASSERT_EQ(chmod(Ini().c_str(), 0600), 0);
-    EXPECT_EQ(ReadText(Ini()), mine);
+    EXPECT_EQ(ReadFileText(Ini()), mine);
 }
 
 TEST_F(SettingsFileSafety, AFifoNeitherBlocksTheStartNorIsReplaced) {
@@ -90,7 +85,7 @@ TEST_F(SettingsFileSafety, AFileOverSixteenMegabytesCountsAsUnreadable) {
     ASSERT_EQ(stat(Ini().c_str(), &after), 0);
     EXPECT_EQ(after.st_ino, before.st_ino) << "not replaced";
     EXPECT_EQ(after.st_size, before.st_size);
-    EXPECT_EQ(ReadText(Ini()).substr(0, 17), "[vek]\nEqVolume=9\n");
+    EXPECT_EQ(ReadFileText(Ini()).substr(0, 17), "[vek]\nEqVolume=9\n");
 }
 
 TEST_F(SettingsFileSafety, AReplacedFileKeepsItsOwnerGroupAndMode) {
@@ -102,7 +97,7 @@ TEST_F(SettingsFileSafety, AReplacedFileKeepsItsOwnerGroupAndMode) {
     LoadChangeAndSave();
     struct stat st;
     ASSERT_EQ(stat(Ini().c_str(), &st), 0);
-    EXPECT_NE(ReadText(Ini()).find("EqVolume=3\n"), std::string::npos);
+    EXPECT_NE(ReadFileText(Ini()).find("EqVolume=3\n"), std::string::npos);
     EXPECT_EQ(st.st_uid, owner);
     EXPECT_EQ(st.st_gid, group);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
@@ -121,14 +116,14 @@ TEST_F(SettingsFileSafety, ALinkedFileStaysALinkAndItsTargetIsWritten) {
         struct stat st;
         ASSERT_EQ(lstat(Ini().c_str(), &st), 0);
         EXPECT_TRUE(S_ISLNK(st.st_mode)) << target;
-        EXPECT_NE(ReadText(target).find("EqVolume=3\n"), std::string::npos) << target;
+        EXPECT_NE(ReadFileText(target).find("EqVolume=3\n"), std::string::npos) << target;
     }
 }
 
 TEST_F(SettingsFileSafety, CrLfLineEndsAreKept) {
     ASSERT_TRUE(WriteFileText(Ini(), "[mine]\r\nkeep=1\r\n[vek]\r\nEqVolume=9\r\n"));
     LoadChangeAndSave();
-    std::string text = ReadText(Ini());
+    std::string text = ReadFileText(Ini());
     EXPECT_EQ(text.rfind("[mine]\r\nkeep=1\r\n[vek]\r\nEqVolume=3\r\nAudioBufTime=2.50\r\n", 0), 0u)
         << text;
     size_t lf = 0, crlf = 0;
@@ -215,7 +210,7 @@ TEST_F(SettingsFileSafety, ANumberThatIsNotFiniteIsNeverWritten) {
     gSettings.EqBand[3] = INFINITY;
     gSettings.AudioBufTime = NAN;
     SaveSettings();
-    std::string text = ReadText(Ini());
+    std::string text = ReadFileText(Ini());
     EXPECT_NE(text.find("EqBand03=1.000000000000\n"), std::string::npos) << text;
     EXPECT_NE(text.find("AudioBufTime=2.50\n"), std::string::npos) << text;
 }

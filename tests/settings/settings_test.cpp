@@ -13,14 +13,9 @@
 namespace vek {
 namespace {
 
-using test::ReadFileBytes;
+using test::ReadFileText;
 using test::ScopedConfigDir;
 using test::WriteFileText;
-
-std::string ReadText(const std::string& path) {
-    std::vector<uint8_t> bytes = ReadFileBytes(path);
-    return std::string(bytes.begin(), bytes.end());
-}
 
 class SettingsTest : public ::testing::Test {
 protected:
@@ -61,7 +56,7 @@ TEST_F(SettingsTest, MissingFileGivesDefaultsAndTheFirstSaveWritesAll43KeysInOrd
         "\nDownloadPlayAfterSave=0\nPreviousDir=" + home +
         "\nShowSplashScreen=1\nMinimizeLocation=0\nStartupExpanded=0\nWinShade=0\n"
         "AlwaysOnTop=0\nEasyMove=0\nPlaylistX=-1\nPlaylistY=-1\nWindowX=100\nWindowY=100\n";
-    EXPECT_EQ(ReadText(config_.IniPath()), expected);
+    EXPECT_EQ(ReadFileText(config_.IniPath()), expected);
 }
 
 TEST_F(SettingsTest, VolumeAboveFifteenLoadsAsFourteen) {
@@ -79,13 +74,13 @@ TEST_F(SettingsTest, VolumeAboveFifteenLoadsAsFourteen) {
 TEST_F(SettingsTest, OutputDeviceIsSavedUnsignedAndLoadsBack) {
     LoadSettings();
     SaveSettings();
-    EXPECT_NE(ReadText(config_.IniPath()).find("WinMMOutputDev=4294967295\n"), std::string::npos);
+    EXPECT_NE(ReadFileText(config_.IniPath()).find("WinMMOutputDev=4294967295\n"), std::string::npos);
     gSettings.WinMMOutputDev = 0;
     LoadSettings();
     EXPECT_EQ(gSettings.WinMMOutputDev, -1);
     gSettings.WinMMOutputDev = 2;
     SaveSettings();
-    EXPECT_NE(ReadText(config_.IniPath()).find("WinMMOutputDev=2\n"), std::string::npos);
+    EXPECT_NE(ReadFileText(config_.IniPath()).find("WinMMOutputDev=2\n"), std::string::npos);
 }
 
 TEST_F(SettingsTest, RealValuesParseAsLeadingNumbersAndSaveWithFixedDecimals) {
@@ -99,7 +94,7 @@ TEST_F(SettingsTest, RealValuesParseAsLeadingNumbersAndSaveWithFixedDecimals) {
     gSettings.AudioBufTime = 2.5f;
     gSettings.EqBand[6] = 3.0f / 7.0f;
     SaveSettings();
-    std::string text = ReadText(config_.IniPath());
+    std::string text = ReadFileText(config_.IniPath());
     EXPECT_NE(text.find("AudioBufTime=2.50\n"), std::string::npos);
     EXPECT_NE(text.find("EqBand03=0.500000000000\n"), std::string::npos);
     EXPECT_NE(text.find("EqBand06=0.428571432829\n"), std::string::npos) << text;
@@ -125,7 +120,7 @@ TEST_F(SettingsTest, PartialFileKeepsDefaultsAndForeignLinesSurviveTheSave) {
     EXPECT_EQ(gSettings.WindowX, -5);
     EXPECT_EQ(gSettings.WindowY, 100);
     SaveSettings();
-    std::string text = ReadText(config_.IniPath());
+    std::string text = ReadFileText(config_.IniPath());
     EXPECT_EQ(text.rfind("; my notes\n[Other]\nkeep=me\n\n[VEK]\nRepeatPlay=1\nMyOwnKey=42\nWindowX=-5\n", 0), 0u)
         << text;
     EXPECT_NE(text.find("[Tail]\nz=1\n"), std::string::npos);

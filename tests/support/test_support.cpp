@@ -4,7 +4,9 @@
 #include <ftw.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -45,6 +47,24 @@ bool WriteFileBytes(const std::string& path, const void* data, size_t size) {
 
 bool WriteFileText(const std::string& path, const std::string& text) {
     return WriteFileBytes(path, text.data(), text.size());
+}
+
+std::string ReadFileText(const std::string& path) {
+    std::vector<uint8_t> bytes = ReadFileBytes(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+int ListenAt(const std::string& path) {
+    int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (fd < 0 || path.size() >= sizeof address.sun_path) return -1;
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(fd, 4) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
 }
 
 bool FileExists(const std::string& path) {
@@ -151,12 +171,8 @@ ProgramRun RunProgram(const std::vector<std::string>& args, const std::vector<st
     run.after_interrupt =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - interrupted).count();
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    auto text = [](const std::string& path) {
-        std::vector<uint8_t> bytes = ReadFileBytes(path);
-        return std::string(bytes.begin(), bytes.end());
-    };
-    run.out = text(out);
-    run.err = text(err);
+    run.out = ReadFileText(out);
+    run.err = ReadFileText(err);
     return run;
 }
 

@@ -18,6 +18,11 @@ std::vector<uint8_t> ReadFileBytes(const std::string& path);
 bool WriteFileBytes(const std::string& path, const void* data, size_t size);
 bool WriteFileText(const std::string& path, const std::string& text);
 bool FileExists(const std::string& path);
+std::string ReadFileText(const std::string& path);
+
+// A local stream socket bound at path and listening, standing for another
+// player; -1 on failure. The caller closes it and removes path.
+int ListenAt(const std::string& path);
 
 // Runs fn in a child process, killed when it takes longer than timeout_ms, and
 // gives its result, or -1 when it was killed or died. For code that may block
