@@ -126,7 +126,8 @@ int RunPlayer(int argc, char** argv) {
         bool handed = HandOver(running, argc, argv);
         CloseHandOverConnection(running);
         if (handed) return 0;
-        std::fprintf(stderr, "vek: the running player did not answer; not every name was handed over\n");
+        std::fprintf(stderr,
+                     "vek: the running player did not answer; not every name was handed over\n");
         return 1;
     }
     CloseHandOverConnection(running);

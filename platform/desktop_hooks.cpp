@@ -52,7 +52,8 @@ const DesktopHooks& HeadlessDesktopHooks() { return kHeadless; }
 
 int ShowMessageBox(Window* owner, const char* text, const char* caption, unsigned style) {
     if (t_kept_boxes && (style & MB_TYPEMASK) == MB_OK) {
-        t_kept_boxes->push_back(KeptMessageBox{owner, text ? text : "", caption ? caption : "", style});
+        t_kept_boxes->push_back(
+            KeptMessageBox{owner, text ? text : "", caption ? caption : "", style});
         return IDOK;
     }
     return CurrentHooks().message_box(owner, text, caption, style);
@@ -65,7 +66,9 @@ bool ChooseSaveFile(Window* owner, const char* filter_name, const char* pattern,
                                            out, out_size);
 }
 
-void CollectMessageBoxes(std::vector<KeptMessageBox>* into) { t_kept_boxes = into; }
+void CollectMessageBoxes(std::vector<KeptMessageBox>* into) {
+    t_kept_boxes = into;
+}
 
 void SetHeadlessYesNoAnswer(int answer) { g_yes_no_answer.store(answer); }
 

@@ -41,7 +41,7 @@ struct Peer {
     int fd = -1;
     std::vector<char> bytes;  // the record read so far
     Clock::time_point deadline;
-    bool complete = false;  // a whole record waits to be delivered
+    bool complete = false;   // a whole record waits to be delivered
     uint64_t completed = 0;  // when it became complete, in records seen
 };
 
@@ -240,17 +240,20 @@ int ListenerMain(void* raw) {
         }
         if (fds[0].revents) {
             int connection;
-            while ((connection = accept4(fd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK)) >= 0) {
+            while ((connection = accept4(fd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK)) >=
+                   0) {
                 if (!SameUser(connection)) {
                     close(connection);
                     continue;
                 }
                 if (peers.size() >= kMaxPeers) {
                     // Room is made by giving up the one that has idled longest.
-                    auto idle = std::min_element(peers.begin(), peers.end(), [&](const Peer& a, const Peer& b) {
-                        if (a.complete != b.complete) return !a.complete;
-                        return a.deadline < b.deadline;
-                    });
+                    auto idle = std::min_element(peers.begin(), peers.end(),
+                                                 [&](const Peer& a, const Peer& b) {
+                                                     if (a.complete != b.complete)
+                                                         return !a.complete;
+                                                     return a.deadline < b.deadline;
+                                                 });
                     if (idle->complete || idle - peers.begin() == owner) {
                         close(connection);
                         continue;
@@ -320,8 +323,7 @@ int ConnectToRunningPlayer() {
     int ms = g_answer_ms.load();
     timeval limit{ms / 1000, (ms % 1000) * 1000};
     setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
-    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        !SameUser(fd)) {
+    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || !SameUser(fd)) {
         close(fd);
         return -1;
     }

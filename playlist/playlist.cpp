@@ -88,7 +88,9 @@ bool SelectPrevious() {
     return true;
 }
 
-int PlaylistCount() { return gPlaylist.count; }
+int PlaylistCount() {
+    return gPlaylist.count;
+}
 
 int CurrentPosition() {
     if (!gPlaylist.current) return -1;

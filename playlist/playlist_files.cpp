@@ -169,8 +169,7 @@ bool AddFileByName(const char* name) {
             if (top) g_load = Load{};
             if (g_stopped.load(std::memory_order_relaxed)) return true;
             // A bound passed deep inside is told once, with the name the user gave.
-            if (top ? !read || over : !read && !over)
-                ShowError("Error Loading Playlist: ", name);
+            if (top ? !read || over : !read && !over) ShowError("Error Loading Playlist: ", name);
             return true;
         }
     }

@@ -73,7 +73,9 @@ void Reindex(IniFile* ini) {
     }
 }
 
-bool EndsWithCr(const std::string& line) { return !line.empty() && line.back() == '\r'; }
+bool EndsWithCr(const std::string& line) {
+    return !line.empty() && line.back() == '\r';
+}
 
 // The file a chain of symbolic links ends at, whether it exists or not; path
 // itself when it is no link.
@@ -260,9 +262,8 @@ bool IniWriteText(const char* path, const std::string& text) {
     if (exists) {
         // A run as root must not hand the user's file to root.
         struct stat made;
-        ok = fstat(fd, &made) == 0 &&
-             ((made.st_uid == old.st_uid && made.st_gid == old.st_gid) ||
-              fchown(fd, old.st_uid, old.st_gid) == 0);
+        ok = fstat(fd, &made) == 0 && ((made.st_uid == old.st_uid && made.st_gid == old.st_gid) ||
+                                       fchown(fd, old.st_uid, old.st_gid) == 0);
     }
     ok = ok && fchmod(fd, exists ? old.st_mode & 07777 : 0600) == 0 && WriteAll(fd, text) &&
          fsync(fd) == 0;

@@ -1,11 +1,12 @@
 #include "settings/settings.h"
 
+#include <strings.h>
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <strings.h>
 
 #include "platform/regular_file.h"
 #include "platform/user_dirs.h"

@@ -9,8 +9,8 @@
 
 #include <atomic>
 #include <cstring>
-#include <thread>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "control/transport.h"
@@ -166,8 +166,9 @@ TEST_F(HandOverTest, ASecondStartThatIsNotAnsweredSaysSoAndFails) {
     hang_up.join();
     close(gone);
     unlink(HandOverSocketPath().c_str());
-    EXPECT_NE(vek::test::ReadFileText(dir_.File("second.log")).find("the running player did not answer"),
-              std::string::npos);
+    EXPECT_NE(
+        vek::test::ReadFileText(dir_.File("second.log")).find("the running player did not answer"),
+        std::string::npos);
 }
 
 }  // namespace

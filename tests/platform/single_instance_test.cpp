@@ -218,7 +218,8 @@ double AnsweredAfterSeconds() {
     int c = ConnectToRunningPlayer();
     bool answered = c >= 0 && SendHandOverRecord(c, CDS_PLAY_FIRST, 0, nullptr);
     CloseHandOverConnection(c);
-    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return answered ? seconds : -1;
 }
 
@@ -362,10 +363,12 @@ TEST_F(SingleInstanceTest, EachDisplayHasASocketOfItsOwn) {
         {nullptr, "wayland-1", "vek-wayland-1.sock"},
         {"", "/run/w 1", "vek-%2Frun%2Fw%201.sock"},
         {nullptr, nullptr, "vek.sock"},
-        {nullptr, "/a/very/long/path/to/a/wayland/socket/of/some/compositor", "vek-afeb3365c64a3985.sock"},
+        {nullptr, "/a/very/long/path/to/a/wayland/socket/of/some/compositor",
+         "vek-afeb3365c64a3985.sock"},
     };
     for (const Case& c : cases) {
-        for (auto [name, value] : {std::pair{"DISPLAY", c.display}, {"WAYLAND_DISPLAY", c.wayland}}) {
+        for (auto [name, value] :
+             {std::pair{"DISPLAY", c.display}, {"WAYLAND_DISPLAY", c.wayland}}) {
             if (value)
                 setenv(name, value, 1);
             else

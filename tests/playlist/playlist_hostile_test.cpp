@@ -62,7 +62,8 @@ TEST_F(PlaylistBounds, TheRealEntryBoundHolds) {
     Repeat("b.m3u", "x.mp3", 1000);
     auto start = std::chrono::steady_clock::now();
     AddFileByName(top.c_str());
-    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::printf("a million entries in %.2f s\n", seconds);
     EXPECT_EQ(PlaylistCount(), kMaxEntriesPerLoad);
     EXPECT_EQ(LoadErrors(), 1u);

@@ -74,7 +74,8 @@ TEST_F(SettingsTest, VolumeAboveFifteenLoadsAsFourteen) {
 TEST_F(SettingsTest, OutputDeviceIsSavedUnsignedAndLoadsBack) {
     LoadSettings();
     SaveSettings();
-    EXPECT_NE(ReadFileText(config_.IniPath()).find("WinMMOutputDev=4294967295\n"), std::string::npos);
+    EXPECT_NE(ReadFileText(config_.IniPath()).find("WinMMOutputDev=4294967295\n"),
+              std::string::npos);
     gSettings.WinMMOutputDev = 0;
     LoadSettings();
     EXPECT_EQ(gSettings.WinMMOutputDev, -1);

@@ -60,7 +60,8 @@ int ListenAt(const std::string& path) {
     address.sun_family = AF_UNIX;
     if (fd < 0 || path.size() >= sizeof address.sun_path) return -1;
     std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(fd, 4) != 0) {
+    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        listen(fd, 4) != 0) {
         close(fd);
         return -1;
     }
