@@ -45,18 +45,6 @@ TEST_F(PlaylistBounds, ABombStopsAtTheEntryBoundAndSaysSoOnce) {
     EXPECT_EQ(desktop_.Boxes()[0].text, "Error Loading Playlist: " + top);
 }
 
-TEST_F(PlaylistBounds, AListOfExactlyTheBoundLoadsWithoutABox) {
-    SetPlaylistLoadBounds(300, 0);
-    std::string top = Repeat("a.m3u", "x.mp3", 300);
-    AddFileByName(top.c_str());
-    EXPECT_EQ(PlaylistCount(), 300);
-    EXPECT_EQ(LoadErrors(), 0u);
-    // The bound is per name given: the same list again adds as many again.
-    AddFileByName(top.c_str());
-    EXPECT_EQ(PlaylistCount(), 600);
-    EXPECT_EQ(LoadErrors(), 0u);
-}
-
 TEST_F(PlaylistBounds, TheRealEntryBoundHolds) {
     std::string top = Repeat("a.m3u", "b.m3u", 1001);
     Repeat("b.m3u", "x.mp3", 1000);
@@ -103,17 +91,12 @@ TEST_F(PlaylistBounds, AStoppedLoadAddsNothingMoreAndSaysNothing) {
 }
 
 TEST_F(PlaylistBounds, CountingTakesNoWalk) {
-    constexpr int kEntries = 200000;
+    constexpr int kEntries = 100000;
     for (int i = 0; i < kEntries; ++i) ASSERT_TRUE(AppendEntry("/m/a.mp3"));
     auto start = std::chrono::steady_clock::now();
     long long total = 0;
-    for (int i = 0; i < kEntries; ++i) {
-        total += PlaylistCount();
-        // A walk per call would take minutes; give up long before.
-        if (i % 1000 == 0 && std::chrono::steady_clock::now() - start > std::chrono::seconds(2)) {
-            FAIL() << "counting walks the list";
-        }
-    }
+    for (int i = 0; i < kEntries; ++i) total += PlaylistCount();  // a walk each: many seconds
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
     EXPECT_EQ(total, static_cast<long long>(kEntries) * kEntries);
 }
 
