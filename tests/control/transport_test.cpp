@@ -110,6 +110,7 @@ TEST_F(TransportTest, PlayWhilePlayingRestartsTheTrackFromItsStart) {
     CommandPlay();
     LetGo();
     ASSERT_TRUE(player_.PlayToEnd(20000));
+    ASSERT_TRUE(player_.Stop());  // the .wav is complete once the thread has closed it
     EXPECT_EQ(player_.Count(UIM_PLAY_STARTED), 2) << "the track was not started again";
     EXPECT_TRUE(Samples(2) == test::ReferencePcm({kClipPcm})) << "the second start plays it whole";
 }
@@ -122,6 +123,7 @@ TEST_F(TransportTest, PlayWhilePausedResumesWithoutRestarting) {
     EXPECT_EQ(GetPlayState(), PlayState::Playing);
     LetGo();
     ASSERT_TRUE(player_.PlayToEnd(20000));
+    ASSERT_TRUE(player_.Stop());
     EXPECT_EQ(player_.Count(UIM_PLAY_STARTED), 1);
     EXPECT_TRUE(Samples(1) == test::ReferencePcm({kClipPcm})) << "the track played once, whole";
 }
