@@ -46,6 +46,30 @@ struct DecoderState {
 // How one play ended.
 enum class PlayEnd { Idle, Quit };
 
+// What the reader's look at the queue during a long search took from it, for
+// the frame loop to act on. Decoder thread only.
+struct TakenDuringRead {
+    bool stop = false;
+    bool quit = false;
+    int seek = -1;  // the last DTM_SEEK's percent
+};
+TakenDuringRead g_taken;
+
+// The reader's StopCheck: true when a stop or quit is waiting, so that a
+// search through junk never keeps the thread from answering them. Other
+// messages are dropped as during play, a seek is kept for the loop.
+bool StopOrQuitWaiting() {
+    Message m;
+    while (PeekMessage(&m)) {
+        if (m.window) continue;
+        if (m.message == WM_QUIT) g_taken.quit = true;
+        if (m.message == DTM_STOP) g_taken.stop = true;
+        if (m.message == DTM_SEEK) g_taken.seek = static_cast<int>(m.lparam);
+        if (g_taken.quit || g_taken.stop) return true;
+    }
+    return false;
+}
+
 void ApplyVolume(DecoderState* s, int step) {
     s->volume = step;
     Output().SetVolume(step * 4);
@@ -140,7 +164,8 @@ PlayEnd PlayTrack(DecoderState* s) {
     int eight_bit = header.eight_bit;
     int buffer_count = Output().GetBufferCount();
 
-    if (!OpenInput(s->path)) {
+    g_taken = TakenDuringRead{};
+    if (!OpenInput(s->path, StopOrQuitWaiting)) {
         ShowOpenFailure(*s);
         PostWindowMessage(s->main_window, UIM_OPEN_FAILED, 0, 0);
         return PlayEnd::Idle;
@@ -152,6 +177,10 @@ PlayEnd PlayTrack(DecoderState* s) {
     bool first_frame = true;
 
     for (;;) {
+        if (g_taken.seek >= 0) {
+            Seek(s, &header, g_taken.seek, &frame_counter);
+            g_taken.seek = -1;
+        }
         Message m;
         if (PeekMessage(&m) && m.window == nullptr) {
             if (m.message == WM_QUIT) return PlayEnd::Quit;
@@ -196,6 +225,8 @@ PlayEnd PlayTrack(DecoderState* s) {
         }
         ++frame_counter;
     }
+    if (g_taken.quit) return PlayEnd::Quit;
+    if (g_taken.stop) stop = true;
 
     CloseInput();
     if (!stop) {

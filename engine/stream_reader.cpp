@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -27,6 +28,15 @@ constexpr int kSearchLimit = 32768;
 // Every bit but padding and the low eight bits: what a resync must match.
 constexpr uint32_t kResyncMask = 0xFFFFFD00;
 constexpr int kTagHeaderBytes = 10;
+// Input is read a buffer at a time; headers, bodies and the searches take
+// their bytes from it.
+constexpr size_t kInputBytes = 65536;
+// Bytes one search may examine, runs of ones included: junk that never ends
+// (a file or stream of 0xFF bytes) ends the search instead of holding the
+// decoder thread.
+constexpr int64_t kSearchByteLimit = 32 * static_cast<int64_t>(kSearchLimit);
+// How many bytes a search examines between two looks for a stop.
+constexpr int64_t kPollBytes = 4096;
 
 const char kSyncCaption[] = "Synchronization Error...";
 
@@ -35,14 +45,17 @@ struct Reader {
     bool is_url = false;
     bool seekable = false;    // a regular file
     int64_t length = 0;       // file size, 1 for a URL
-    int64_t position = 0;     // bytes consumed from the start of the input
     int64_t audio_start = 0;  // first byte after a leading ID3v2 tag
     bool tag_checked = false;
+    StopCheck stop_check = nullptr;
+    bool stopped = false;  // a search gave up because stop_check said so
 
-    // Bytes a pipe already delivered while looking for a tag, read again first.
-    uint8_t pending[kTagHeaderBytes] = {};
-    int pending_count = 0;
-    int pending_next = 0;
+    // Bytes [next, end) of input have been read but not consumed; input[0]
+    // lies at offset base of the stream.
+    uint8_t input[kInputBytes] = {};
+    size_t next = 0;
+    size_t end = 0;
+    int64_t base = 0;
 
     uint8_t window[4] = {};
     uint32_t word = 0;
@@ -56,7 +69,6 @@ struct Reader {
     int current = 0;
 
     char url[kPathField] = {};
-    uint8_t discard[4096] = {};
 };
 
 Reader g_reader;
@@ -68,33 +80,86 @@ uint32_t BigEndianWord(const uint8_t* bytes) {
            static_cast<uint32_t>(bytes[2]) << 8 | bytes[3];
 }
 
+int64_t Position() {
+    return g_reader.base + static_cast<int64_t>(g_reader.next);
+}
+
+// Reads more input behind the unconsumed bytes; false at the end of the input
+// or on a read failure. Whatever arrived is taken: a pipe hands over only what
+// it has so far.
+bool Refill() {
+    Reader& r = g_reader;
+    if (r.next == r.end) {
+        r.base += static_cast<int64_t>(r.end);
+        r.next = r.end = 0;
+    } else if (r.end == kInputBytes) {
+        std::memmove(r.input, r.input + r.next, r.end - r.next);
+        r.base += static_cast<int64_t>(r.next);
+        r.end -= r.next;
+        r.next = 0;
+    }
+    for (;;) {
+        ssize_t n = read(r.fd, r.input + r.end, kInputBytes - r.end);
+        if (n > 0) {
+            r.end += static_cast<size_t>(n);
+            return true;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        return false;
+    }
+}
+
 // Waits for the full count until the input ends: a pipe hands over only what
 // has arrived so far, and that is not the end of the stream.
 size_t ReadInput(uint8_t* out, size_t count) {
     Reader& r = g_reader;
     size_t got = 0;
-    while (got < count && r.pending_next < r.pending_count)
-        out[got++] = r.pending[r.pending_next++];
     while (got < count) {
-        ssize_t n = read(r.fd, out + got, count - got);
-        if (n > 0) {
-            got += static_cast<size_t>(n);
-        } else if (n < 0 && errno == EINTR) {
-            continue;
-        } else {
-            break;
-        }
+        if (r.next == r.end && !Refill()) break;
+        size_t n = std::min(count - got, r.end - r.next);
+        std::memcpy(out + got, r.input + r.next, n);
+        r.next += n;
+        got += n;
     }
-    r.position += static_cast<int64_t>(got);
     return got;
 }
 
+// Makes count bytes available without consuming them; returns how many are.
+size_t PeekInput(size_t count) {
+    Reader& r = g_reader;
+    while (r.end - r.next < count && Refill()) {
+    }
+    return std::min(count, r.end - r.next);
+}
+
+bool ReadByte(uint8_t* byte) {
+    Reader& r = g_reader;
+    if (r.next == r.end && !Refill()) return false;
+    *byte = r.input[r.next++];
+    return true;
+}
+
+// A position inside the buffer is reached without a system call.
 bool SetPosition(int64_t position) {
     Reader& r = g_reader;
     if (!r.seekable || position < 0) return false;
+    if (position >= r.base && position <= r.base + static_cast<int64_t>(r.end)) {
+        r.next = static_cast<size_t>(position - r.base);
+        return true;
+    }
     if (lseek(r.fd, static_cast<off_t>(position), SEEK_SET) < 0) return false;
-    r.position = position;
+    r.base = position;
+    r.next = r.end = 0;
     return true;
+}
+
+// Asked by the searches every kPollBytes bytes examined: true when the caller
+// wants the search to end (a stop is waiting); the search then fails quietly.
+bool SearchStopped(int64_t examined) {
+    Reader& r = g_reader;
+    if (!r.stopped && r.stop_check && examined % kPollBytes == 0 && r.stop_check())
+        r.stopped = true;
+    return r.stopped;
 }
 
 bool ReadWindow() {
@@ -107,8 +172,10 @@ bool ReadWindow() {
 bool ShiftIn() {
     Reader& r = g_reader;
     uint8_t byte;
-    if (ReadInput(&byte, 1) != 1) return false;
-    std::memmove(r.window, r.window + 1, 3);
+    if (!ReadByte(&byte)) return false;
+    r.window[0] = r.window[1];
+    r.window[1] = r.window[2];
+    r.window[2] = r.window[3];
     r.window[3] = byte;
     r.word = r.word << 8 | byte;
     return true;
@@ -199,7 +266,11 @@ void SetBandLimits(FrameHeader* h) {
 Step InitialSearch() {
     Reader& r = g_reader;
     int counted = 0;
-    while (counted < kSearchLimit) {
+    // Runs of ones are not counted as words, but every byte counts towards
+    // the byte limit.
+    for (int64_t examined = 1; counted < kSearchLimit && examined <= kSearchByteLimit;
+         ++examined) {
+        if (SearchStopped(examined)) return Step::kFail;
         if (!ShiftIn()) break;
         if ((r.word & 0xFFFF0000) == 0xFFFF0000) continue;
         if (IsValidHeader(r.word)) return Step::kAccept;
@@ -217,6 +288,7 @@ bool MatchesMasked(uint32_t word, uint32_t header) {
 Step ResyncSearch() {
     Reader& r = g_reader;
     for (int shifted = 1;; ++shifted) {
+        if (SearchStopped(shifted)) return Step::kFail;
         if (!ShiftIn()) return Step::kFail;
         if (r.previous_header == 0) return Step::kInitialSearch;
         if (shifted == kSearchLimit) {
@@ -283,8 +355,8 @@ bool ParseTagHeader(const uint8_t* bytes, int64_t* tag_bytes) {
     return true;
 }
 
-// A file looks at its start directly; a pipe keeps what it read for the
-// search when it is not a tag.
+// A file looks at its start directly; a pipe looks at its first bytes in the
+// buffer and consumes them only when they are a tag.
 void SkipLeadingTag() {
     Reader& r = g_reader;
     r.tag_checked = true;
@@ -298,32 +370,25 @@ void SkipLeadingTag() {
         }
         return;
     }
-    size_t got = ReadInput(head, sizeof head);
-    if (got == sizeof head && ParseTagHeader(head, &tag_bytes)) {
-        int64_t left = tag_bytes - kTagHeaderBytes;
-        while (left > 0) {
-            size_t chunk = left < static_cast<int64_t>(sizeof r.discard) ? static_cast<size_t>(left)
-                                                                         : sizeof r.discard;
-            size_t n = ReadInput(r.discard, chunk);
-            if (n < chunk) break;
-            left -= static_cast<int64_t>(n);
-        }
-        r.position = 0;
+    if (PeekInput(kTagHeaderBytes) < kTagHeaderBytes || !ParseTagHeader(r.input + r.next, &tag_bytes))
         return;
+    // A tag can be hundreds of megabytes: a stop is looked for on the way.
+    for (int64_t skipped = 0; skipped < tag_bytes;) {
+        if (r.next == r.end && (SearchStopped(0) || !Refill())) break;
+        size_t n = static_cast<size_t>(std::min<int64_t>(tag_bytes - skipped, r.end - r.next));
+        r.next += n;
+        skipped += static_cast<int64_t>(n);
     }
-    std::memcpy(r.pending, head, got);
-    r.pending_count = static_cast<int>(got);
-    r.pending_next = 0;
-    r.position = 0;
+    r.audio_start = Position();
 }
 
 void ResetState() {
     Reader& r = g_reader;
-    r.position = 0;
+    r.next = r.end = 0;
+    r.base = 0;
     r.audio_start = 0;
     r.tag_checked = false;
-    r.pending_count = 0;
-    r.pending_next = 0;
+    r.stopped = false;
     std::memset(r.window, 0, sizeof r.window);
     r.word = 0;
     r.previous_header = 0;
@@ -340,9 +405,25 @@ const FrameHeader& ArithmeticHeader(const FrameHeader& given) {
     return g_reader.first_header != 0 ? g_reader.first_fields : given;
 }
 
+// The search after a seek: the first header that matches the first one under
+// mask, at most the byte limit from where it starts.
+bool FindHeaderForSeek(uint32_t mask) {
+    Reader& r = g_reader;
+    uint8_t bytes[4];
+    if (ReadInput(bytes, 4) != 4) return false;
+    uint32_t word = BigEndianWord(bytes);
+    for (int64_t examined = 1; ((word ^ r.first_header) & mask) != 0; ++examined) {
+        uint8_t byte;
+        if (examined > kSearchByteLimit || SearchStopped(examined) || !ReadByte(&byte))
+            return false;
+        word = word << 8 | byte;
+    }
+    return true;
+}
+
 }  // namespace
 
-int OpenInput(const char* path) {
+int OpenInput(const char* path, StopCheck stop_check) {
     Reader& r = g_reader;
     CloseInput();
     if (!path) return 0;
@@ -374,6 +455,7 @@ int OpenInput(const char* path) {
         r.length = r.seekable ? static_cast<int64_t>(st.st_size) : 0;
         if (r.seekable) posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     }
+    r.stop_check = stop_check;
     ResetState();
     // A file is looked at now; a pipe waits for its first read so that opening
     // never blocks on the network.
@@ -386,6 +468,7 @@ void CloseInput() {
     if (r.fd < 0) return;
     close(r.fd);
     r.fd = -1;
+    r.stop_check = nullptr;
     if (r.is_url) {
         r.is_url = false;
         CloseUrlStream();
@@ -396,35 +479,35 @@ int ReadFrame(FrameHeader* header) {
     Reader& r = g_reader;
     if (r.fd < 0 || !header) return 0;
     if (!r.tag_checked) SkipLeadingTag();
-    if (!ReadWindow()) return 0;
+    if (r.stopped || !ReadWindow()) return 0;
+    int result = 0;
     if (r.word == r.previous_header && r.previous_header != 0) {
         header->header_change = 0;
-        return ReadBody(header);
-    }
-    header->header_change = 1;
-    Step step = Step::kAccept;
-    if (r.first_header == 0 && !IsValidHeader(r.word)) {
-        step = Step::kInitialSearch;
-    } else if (!HasSync(r.word)) {
-        step = Step::kResyncSearch;
-    }
-    for (;;) {
-        switch (step) {
-            case Step::kInitialSearch:
-                step = InitialSearch();
-                break;
-            case Step::kResyncSearch:
-                step = ResyncSearch();
-                break;
-            case Step::kAccept:
-                step = Accept(header);
-                break;
-            case Step::kBody:
-                return ReadBody(header);
-            case Step::kFail:
-                return 0;
+        result = ReadBody(header);
+    } else {
+        header->header_change = 1;
+        Step step = Step::kAccept;
+        if (r.first_header == 0 && !IsValidHeader(r.word)) {
+            step = Step::kInitialSearch;
+        } else if (!HasSync(r.word)) {
+            step = Step::kResyncSearch;
         }
+        while (step != Step::kBody && step != Step::kFail) {
+            switch (step) {
+                case Step::kInitialSearch:
+                    step = InitialSearch();
+                    break;
+                case Step::kResyncSearch:
+                    step = ResyncSearch();
+                    break;
+                default:
+                    step = Accept(header);
+                    break;
+            }
+        }
+        if (step == Step::kBody) result = ReadBody(header);
     }
+    return result;
 }
 
 void ForgetHeaders() {
@@ -475,7 +558,7 @@ int32_t ElapsedSeconds(const FrameHeader& header) {
     const FrameHeader& h = ArithmeticHeader(header);
     double per_frame = BytesPerFrame(h);
     if (per_frame <= 0.0) return 0;
-    double frames = static_cast<double>(r.position - r.audio_start) / per_frame;
+    double frames = static_cast<double>(Position() - r.audio_start) / per_frame;
     if (frames <= 0.0) return 0;
     double seconds = static_cast<double>(static_cast<int64_t>(frames)) * SecondsPerFrame(h);
     if (seconds >= static_cast<double>(INT32_MAX)) return INT32_MAX;
@@ -489,22 +572,14 @@ int SeekFrame(FrameHeader* header, int32_t n) {
     // header of a frame at or after n.
     double offset = (BytesPerFrame(r.first_fields) + 8.0) * n;
     if (offset >= static_cast<double>(r.length - r.audio_start)) return 0;
-    int64_t resume = r.position;
+    int64_t resume = Position();
     if (!SetPosition(r.audio_start + static_cast<int64_t>(offset))) return 0;
-    uint8_t bytes[4];
-    bool found = ReadInput(bytes, 4) == 4;
-    uint32_t word = found ? BigEndianWord(bytes) : 0;
-    while (found && ((word ^ r.first_header) & kResyncMask) != 0) {
-        uint8_t byte;
-        found = ReadInput(&byte, 1) == 1;
-        word = word << 8 | byte;
-    }
     // A failed seek leaves play where it was.
-    if (!found) {
+    if (!FindHeaderForSeek(kResyncMask)) {
         SetPosition(resume);
         return 0;
     }
-    SetPosition(r.position - 4);
+    SetPosition(Position() - 4);
     ReadFrame(header);
     ReadFrame(header);
     std::memset(r.buffers, 0, sizeof r.buffers);

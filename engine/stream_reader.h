@@ -10,10 +10,16 @@
 
 namespace vek {
 
+// Asked now and then during a long search or skip: true ends it (the read
+// then fails as at the end of the input, with no message). The decoder thread
+// answers whether a stop or quit is waiting.
+using StopCheck = bool (*)();
+
 // 1 opened, 0 failed (nothing shown here). A URL (IsUrl) is fetched over the
 // network, anything else opened as a file. A leading ID3v2 tag is skipped
-// before the first header is looked for.
-int OpenInput(const char* path);
+// before the first header is looked for. The input is read through a buffer;
+// from a pipe, a header or body still waits for all its bytes.
+int OpenInput(const char* path, StopCheck stop_check = nullptr);
 void CloseInput();
 
 // 1: a frame is ready (CurrentFrame) and header is filled; 0: end of input, a

@@ -348,6 +348,60 @@ TEST_F(StreamReaderTest, InitialSearchDoesNotCountRunsOfOnes) {
     EXPECT_TRUE(desktop_.Boxes().empty());
 }
 
+TEST_F(StreamReaderTest, RunsOfOnesStillCountTowardsAByteLimit) {
+    // 20 MB of 0xFF bytes: every word is a run of ones, yet the search ends
+    // after a bounded number of bytes, not at the end of the file.
+    std::vector<uint8_t> ones = Bytes(20 << 20, 0xFF);
+    Append(&ones, MakeFrame(kPlain));
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(CountFrames(ones), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    ASSERT_EQ(desktop_.Boxes().size(), 1u);
+    EXPECT_EQ(desktop_.Boxes()[0].text, kNotAudio);
+}
+
+bool g_stop_asked = false;
+int g_stop_checks = 0;
+bool StopAfterTwoLooks() {
+    return ++g_stop_checks >= 2 && g_stop_asked;
+}
+
+TEST_F(StreamReaderTest, ASearchAsksWhetherToStopAndEndsQuietlyWhenTold) {
+    g_stop_asked = true;
+    g_stop_checks = 0;
+    std::vector<uint8_t> junk = Bytes(200000, 0x20);
+    Append(&junk, MakeFrame(kPlain));
+    ASSERT_EQ(OpenInput(Write("junk.mp3", junk).c_str(), StopAfterTwoLooks), 1);
+    ForgetHeaders();
+    EXPECT_EQ(ReadFrame(&header_), 0);
+    EXPECT_EQ(g_stop_checks, 2) << "asked every few kilobytes, and not after the answer";
+    EXPECT_EQ(ReadFrame(&header_), 0) << "a stopped input stays stopped";
+    EXPECT_TRUE(desktop_.Boxes().empty()) << "a stop is no failure to report";
+}
+
+TEST_F(StreamReaderTest, ASearchThatIsNotStoppedFindsItsFrame) {
+    g_stop_asked = false;
+    g_stop_checks = 0;
+    std::vector<uint8_t> junk = Bytes(30000, 0x20);
+    Append(&junk, MakeFrame(kPlain));
+    ASSERT_EQ(OpenInput(Write("junk.mp3", junk).c_str(), StopAfterTwoLooks), 1);
+    ForgetHeaders();
+    EXPECT_EQ(ReadFrame(&header_), 1);
+    EXPECT_GT(g_stop_checks, 2);
+}
+
+TEST_F(StreamReaderTest, ASeekIntoEndlessJunkGivesUpAndPlayStaysWhereItWas) {
+    std::vector<uint8_t> bytes = NumberedFrames(kPlain, 3);
+    Append(&bytes, Bytes(3 << 20, 0x00));
+    Append(&bytes, NumberedFrames(kPlain, 3));
+    ASSERT_EQ(OpenInput(Write("gap.mp3", bytes).c_str()), 1);
+    ForgetHeaders();
+    ASSERT_EQ(ReadFrame(&header_), 1);
+    EXPECT_EQ(SeekFrame(&header_, 10), 0);
+    ASSERT_EQ(ReadFrame(&header_), 1);
+    EXPECT_EQ(CurrentBytes()[4], 2);
+}
+
 TEST_F(StreamReaderTest, JunkThatEndsBeforeAnyFrameIsNotAudio) {
     EXPECT_EQ(CountFrames(Bytes(100, 0x20)), 0);
     ASSERT_EQ(desktop_.Count(kSyncCaption), 1u);

@@ -108,5 +108,56 @@ TEST_F(StreamPlaybackTest, StoppingAStreamEndsItsDownload) {
     EXPECT_EQ(player.Count(UIM_TRACK_ENDED), 0);
 }
 
+// A stream of nothing but 0xFF bytes: every word looks half like a header.
+HttpReply Ones(size_t piece_bytes, int piece_delay_ms) {
+    HttpReply reply = HttpReply::Bytes(std::string(20 << 20, '\xFF'));
+    reply.send_length = false;
+    reply.piece_bytes = piece_bytes;
+    reply.piece_delay_ms = piece_delay_ms;
+    return reply;
+}
+
+TEST_F(StreamPlaybackTest, AStreamOfOnesEndsWithTheSyncMessageInsteadOfSpinning) {
+    server_.Serve("/ones", Ones(65536, 0));
+    PlaybackHarness player;
+    PostPlay(server_.Url("/ones").c_str());
+    ASSERT_TRUE(player.PumpUntil([&] { return player.Count(UIM_TRACK_ENDED) == 1; }, 2000));
+    std::vector<test::Box> boxes = desktop_.Boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "This does not look like a valid MPEG Audio File");
+    EXPECT_TRUE(server_.WaitForConnectionsToEnd(3000));
+    EXPECT_LT(server_.BodyBytesSent(), size_t{20} << 20);
+}
+
+class SearchInterruptTest : public StreamPlaybackTest {
+  protected:
+    // Starts a slow stream of ones and waits until the decoder is searching it.
+    void StartSearching(PlaybackHarness* player) {
+        server_.Serve("/ones", Ones(4096, 20));
+        PostPlay(server_.Url("/ones").c_str());
+        ASSERT_TRUE(player->PumpUntil([&] { return player->Count(UIM_PLAY_STARTED) == 1; }, 5000));
+        player->PumpUntil([&] { return server_.BodyBytesSent() > 16384; }, 5000);
+    }
+};
+
+TEST_F(SearchInterruptTest, AStopDuringASearchIsAnsweredAndTheNextTrackPlays) {
+    PlaybackHarness player;
+    StartSearching(&player);
+    desktop_.SetSaveNames({dir_.File("next.wav")});
+    PostStop(player.decoder());
+    PostPlay(DataPath("made/mpeg1_l3_cbr128_44k.mp3").c_str());
+    ASSERT_TRUE(player.PumpUntil([&] { return player.Count(UIM_PLAY_STARTED) == 2; }, 1000));
+    ASSERT_TRUE(player.PumpUntil([&] { return player.Count(UIM_TRACK_ENDED) == 1; }, 10000));
+    EXPECT_TRUE(desktop_.Boxes().empty()) << "the stopped search reports nothing";
+    EXPECT_TRUE(server_.WaitForConnectionsToEnd(3000));
+}
+
+TEST_F(SearchInterruptTest, AQuitDuringASearchEndsTheThreadInTime) {
+    PlaybackHarness player;
+    StartSearching(&player);
+    EXPECT_TRUE(player.Stop(1000));
+    EXPECT_EQ(player.Count(UIM_TRACK_ENDED), 0);
+}
+
 }  // namespace
 }  // namespace vek
