@@ -1,14 +1,19 @@
-// The whole player without windows against the mpg123 command-line decoder,
-// in one run on the same file: `vekplay --wav` and `mpg123 -w` decode a
-// 10-minute 128 kbit/s stream into .wav files. Then the CPU share of playing
-// in real time through SDL's dummy sound device.
+// The whole player without windows against the reference command-line
+// decoders, in one run on the same file: `vekplay --wav`, `mpg123 -w` and
+// `ffmpeg` turn a 10-minute 128 kbit/s stream into .wav files, in turn, round
+// after round; the medians of wall and CPU time and of the per-round ratios
+// are compared. Then the CPU share of playing in real time through SDL's dummy
+// sound device.
 //
 // Usage: bench_vekplay [copies [rounds [playback-copies]]]
+// VEKPLAY=/path/to/vekplay measures another build (an older one, say).
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "bench/bench_support.h"
 
@@ -16,16 +21,60 @@ using vek::bench::ChildCpuSeconds;
 
 namespace {
 
-long FileSize(const std::string& path) {
-    struct stat st;
-    return stat(path.c_str(), &st) == 0 ? static_cast<long>(st.st_size) : -1;
+struct Contender {
+    const char* name;
+    std::vector<std::string> argv;
+    bool present = true;
+    std::vector<double> cpu, wall;
+};
+
+double Median(std::vector<double> values) {
+    if (values.empty()) return 0.0;
+    std::sort(values.begin(), values.end());
+    size_t mid = values.size() / 2;
+    return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2.0;
+}
+
+// Median of ours[i] / theirs[i]: each pair ran side by side in one round, so
+// a change of load between rounds touches both.
+double MedianRatio(const std::vector<double>& ours, const std::vector<double>& theirs) {
+    std::vector<double> ratios;
+    for (size_t i = 0; i < ours.size() && i < theirs.size(); ++i)
+        ratios.push_back(ours[i] / theirs[i]);
+    return Median(ratios);
+}
+
+std::string LoadAverage() {
+    FILE* f = std::fopen("/proc/loadavg", "r");
+    if (!f) return "unknown";
+    char line[128] = {};
+    if (!std::fgets(line, sizeof line, f)) line[0] = '\0';
+    std::fclose(f);
+    std::string text = line;
+    size_t end = text.find(' ', text.find(' ', text.find(' ') + 1) + 1);
+    return text.substr(0, end);
+}
+
+bool OnPath(const std::string& program) {
+    const char* path = std::getenv("PATH");
+    std::string dirs = path ? path : "/usr/bin:/bin";
+    for (size_t at = 0; at <= dirs.size();) {
+        size_t colon = dirs.find(':', at);
+        if (colon == std::string::npos) colon = dirs.size();
+        std::string candidate = dirs.substr(at, colon - at) + "/" + program;
+        struct stat st;
+        if (stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 0111))
+            return true;
+        at = colon + 1;
+    }
+    return false;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     int copies = argc > 1 ? std::atoi(argv[1]) : 200;
-    int rounds = argc > 2 ? std::atoi(argv[2]) : 3;
+    int rounds = argc > 2 ? std::atoi(argv[2]) : 7;
     int playback_copies = argc > 3 ? std::atoi(argv[3]) : 7;
     if (copies < 1 || rounds < 1 || playback_copies < 1) {
         std::fprintf(stderr, "usage: %s [copies [rounds [playback-copies]]]\n", argv[0]);
@@ -43,29 +92,77 @@ int main(int argc, char** argv) {
     std::vector<std::string> env = {"VEK_CONFIG_DIR=" + dir.File("config"),
                                     "SDL_AUDIODRIVER=dummy"};
 
-    double ours = 1e30, theirs = 1e30;
-    std::string our_wav = dir.File("vek.wav"), their_wav = dir.File("mpg123.wav");
-    for (int round = 0; round < rounds; ++round) {
-        double a = ChildCpuSeconds({VEKPLAY_PATH, "--quiet", "--wav", our_wav, long_file}, env);
-        double b = ChildCpuSeconds({"mpg123", "-q", "-w", their_wav, long_file}, env);
-        if (a < 0 || b < 0) {
-            std::fprintf(stderr, "a decoder failed (vekplay %.3f, mpg123 %.3f)\n", a, b);
-            return 1;
+    const char* other = std::getenv("VEKPLAY");
+    std::string vekplay = other && *other ? other : VEKPLAY_PATH;
+    std::vector<Contender> all = {
+        {"vekplay --wav", {vekplay, "--quiet", "--wav", dir.File("vek.wav"), long_file}, true, {}, {}},
+        {"mpg123 -w", {"mpg123", "-q", "-w", dir.File("mpg123.wav"), long_file}, true, {}, {}},
+        {"ffmpeg", {"ffmpeg", "-v", "quiet", "-nostdin", "-y", "-i", long_file,
+                    dir.File("ffmpeg.wav")}, true, {}, {}},
+    };
+    for (Contender& c : all) {
+        if (c.argv[0][0] != '/' && !OnPath(c.argv[0])) {
+            c.present = false;
+            std::printf("note: %s is not installed and is skipped "
+                        "(scripts/install-deps.sh --bench installs it)\n",
+                        c.argv[0].c_str());
         }
-        if (a < ours) ours = a;
-        if (b < theirs) theirs = b;
     }
-    std::printf("file: %d copies of %s\n", copies, clip.c_str());
-    std::printf("vekplay --wav: %.3f s CPU (best of %d), %ld bytes\n", ours, rounds,
-                FileSize(our_wav));
-    std::printf("mpg123 -w:     %.3f s CPU (best of %d), %ld bytes\n", theirs, rounds,
-                FileSize(their_wav));
-    double ratio = ours / theirs;
-    std::printf("ratio: %.3fx (target at most 1.10x: %s)\n", ratio,
-                ratio <= 1.10 ? "met" : "missed");
+
+    struct stat st;
+    double seconds = stat(long_file.c_str(), &st) == 0 ? static_cast<double>(st.st_size) / 16000.0 : 0;
+    std::printf("file: %d copies of %s (%.0f s at 128 kbit/s)\n", copies, clip.c_str(), seconds);
+    std::printf("load average before: %s\n", LoadAverage().c_str());
+    // Interleaved: each round runs every program once, starting with a
+    // different one, so that cache and clock conditions fall on all alike.
+    for (int round = 0; round < rounds; ++round) {
+        for (size_t k = 0; k < all.size(); ++k) {
+            Contender& c = all[(k + static_cast<size_t>(round)) % all.size()];
+            if (!c.present) continue;
+            double wall = 0;
+            double cpu = ChildCpuSeconds(c.argv, env, &wall);
+            if (cpu < 0) {
+                std::fprintf(stderr, "%s failed\n", c.name);
+                return 1;
+            }
+            c.cpu.push_back(cpu);
+            c.wall.push_back(wall);
+        }
+    }
+    std::printf("load average after:  %s\n\n", LoadAverage().c_str());
+    std::printf("%-14s %10s %10s   (median of %d rounds)\n", "", "wall s", "CPU s", rounds);
+    for (const Contender& c : all) {
+        if (c.present)
+            std::printf("%-14s %10.3f %10.3f\n", c.name, Median(c.wall), Median(c.cpu));
+    }
+
+    const Contender& ours = all[0];
+    const Contender* mpg123 = all[1].present ? &all[1] : nullptr;
+    const Contender* ffmpeg = all[2].present ? &all[2] : nullptr;
+    std::printf("\n");
+    if (mpg123) {
+        double cpu_ratio = MedianRatio(ours.cpu, mpg123->cpu);
+        std::printf("CPU  vekplay / mpg123 -w: %.3fx (target at most 0.80x: %s)\n", cpu_ratio,
+                    cpu_ratio <= 0.80 ? "met" : "missed");
+    }
+    if (ffmpeg)
+        std::printf("CPU  vekplay / ffmpeg:    %.3fx\n", MedianRatio(ours.cpu, ffmpeg->cpu));
+    if (mpg123 || ffmpeg) {
+        // Per round, against the faster reference of that round.
+        std::vector<double> fastest;
+        for (size_t i = 0; i < ours.wall.size(); ++i) {
+            double best = 1e30;
+            if (mpg123) best = std::min(best, mpg123->wall[i]);
+            if (ffmpeg) best = std::min(best, ffmpeg->wall[i]);
+            fastest.push_back(best);
+        }
+        double wall_ratio = MedianRatio(ours.wall, fastest);
+        std::printf("wall vekplay / faster reference: %.3fx (target at most 1.00x: %s)\n",
+                    wall_ratio, wall_ratio <= 1.00 ? "met" : "missed");
+    }
 
     double wall = 0;
-    double cpu = ChildCpuSeconds({VEKPLAY_PATH, "--quiet", short_file}, env, &wall);
+    double cpu = ChildCpuSeconds({vekplay, "--quiet", short_file}, env, &wall);
     if (cpu < 0) {
         std::fprintf(stderr, "playback through the dummy device failed\n");
         return 1;
