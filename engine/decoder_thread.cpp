@@ -137,6 +137,9 @@ void ReportPercent(const DecoderState& s, const FrameHeader& header, int frame_c
     if (total != 0)
         percent =
             static_cast<int>(static_cast<float>(frame_counter) / static_cast<float>(total) * 100.0);
+    // A count from the file's info frame is exact; a seek that lands a little
+    // early must not take the count past it.
+    if (percent > 100 && FrameCountIsExact()) percent = 100;
     if (percent == g_last_percent.load(std::memory_order_relaxed)) return;
     g_last_percent.store(percent, std::memory_order_relaxed);
     PostWindowMessage(s.main_window, UIM_PROGRESS, 0, percent);

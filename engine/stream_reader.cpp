@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "engine/vbr_header.h"
 #include "net/url_stream.h"
 #include "platform/desktop_hooks.h"
 #include "platform/limits.h"
@@ -27,6 +28,7 @@ constexpr int kMaxBodyBytes = kFrameBufferBytes - kBodyOffset;
 constexpr int kSearchLimit = 32768;
 // Every bit but padding and the low eight bits: what a resync must match.
 constexpr uint32_t kResyncMask = 0xFFFFFD00;
+constexpr uint32_t kBitrateBits = 0x0000F000;
 constexpr int kTagHeaderBytes = 10;
 // Input is read a buffer at a time; headers, bodies and the searches take
 // their bytes from it.
@@ -67,6 +69,11 @@ struct Reader {
     uint8_t buffers[2][kFrameBufferBytes] = {};
     int32_t frame_body[2] = {0, 0};
     int current = 0;
+
+    bool vbr_checked = false;  // the first frame has been looked at
+    VbrTable vbr;
+    int64_t vbr_frame_start = 0;  // offset of the info frame
+    int64_t frames_read = 0;      // frames delivered since the start, or since a seek's estimate
 
     char url[kPathField] = {};
 };
@@ -398,11 +405,32 @@ void ResetState() {
     std::memset(r.buffers, 0, sizeof r.buffers);
     r.frame_body[0] = r.frame_body[1] = 0;
     r.current = 0;
+    r.vbr_checked = false;
+    r.vbr = VbrTable{};
+    r.vbr_frame_start = 0;
+    r.frames_read = 0;
 }
 
 // The first accepted header when there is one.
 const FrameHeader& ArithmeticHeader(const FrameHeader& given) {
     return g_reader.first_header != 0 ? g_reader.first_fields : given;
+}
+
+bool HasVbrHeader() {
+    return g_reader.vbr.kind != VbrTable::Kind::kNone;
+}
+
+// The first frame of a file may be an info frame with the stream's length and
+// seek table. It is still decoded like any frame (it holds silence).
+void LookForVbrHeader(const FrameHeader& header) {
+    Reader& r = g_reader;
+    r.vbr_checked = true;
+    if (!r.seekable) return;
+    const uint8_t* frame = nullptr;
+    size_t size = 0;
+    CurrentFrame(&frame, &size);
+    if (ParseVbrHeader(frame, size, header, &r.vbr))
+        r.vbr_frame_start = Position() - static_cast<int64_t>(size);
 }
 
 // The search after a seek: the first header that matches the first one under
@@ -507,6 +535,10 @@ int ReadFrame(FrameHeader* header) {
         }
         if (step == Step::kBody) result = ReadBody(header);
     }
+    if (result) {
+        ++r.frames_read;
+        if (!r.vbr_checked) LookForVbrHeader(*header);
+    }
     return result;
 }
 
@@ -542,6 +574,7 @@ double SecondsPerFrame(const FrameHeader& h) {
 int32_t TotalFrames(const FrameHeader& header) {
     Reader& r = g_reader;
     if (r.is_url) return 0;
+    if (HasVbrHeader()) return r.vbr.frames;
     double per_frame = BytesPerFrame(ArithmeticHeader(header));
     // A free-format first header has no bitrate: no estimate rather than a
     // division by zero.
@@ -552,13 +585,24 @@ int32_t TotalFrames(const FrameHeader& header) {
     return static_cast<int32_t>(frames);
 }
 
+bool FrameCountIsExact() {
+    return !g_reader.is_url && HasVbrHeader();
+}
+
 int32_t ElapsedSeconds(const FrameHeader& header) {
     Reader& r = g_reader;
     if (r.is_url) return 0;
     const FrameHeader& h = ArithmeticHeader(header);
-    double per_frame = BytesPerFrame(h);
-    if (per_frame <= 0.0) return 0;
-    double frames = static_cast<double>(Position() - r.audio_start) / per_frame;
+    double frames = 0.0;
+    if (HasVbrHeader()) {
+        // Frames of a variable bitrate differ in length: count them, not
+        // bytes. The info frame is no audio frame.
+        frames = static_cast<double>(r.frames_read - 1);
+    } else {
+        double per_frame = BytesPerFrame(h);
+        if (per_frame <= 0.0) return 0;
+        frames = static_cast<double>(Position() - r.audio_start) / per_frame;
+    }
     if (frames <= 0.0) return 0;
     double seconds = static_cast<double>(static_cast<int64_t>(frames)) * SecondsPerFrame(h);
     if (seconds >= static_cast<double>(INT32_MAX)) return INT32_MAX;
@@ -568,18 +612,35 @@ int32_t ElapsedSeconds(const FrameHeader& header) {
 int SeekFrame(FrameHeader* header, int32_t n) {
     Reader& r = g_reader;
     if (r.fd < 0 || r.is_url || !r.seekable || !header || n < 0 || r.first_header == 0) return 0;
-    // A little past frame n's average position, so that the search finds the
-    // header of a frame at or after n.
-    double offset = (BytesPerFrame(r.first_fields) + 8.0) * n;
-    if (offset >= static_cast<double>(r.length - r.audio_start)) return 0;
+    int64_t target = 0;
+    uint32_t mask = kResyncMask;
+    if (HasVbrHeader()) {
+        // The table says where frame n begins; the search then looks for any
+        // frame of the stream, whatever its bitrate.
+        if (n >= r.vbr.frames) return 0;
+        int64_t offset = VbrByteOfFrame(r.vbr, n);
+        if (offset < 0) return 0;
+        target = r.vbr_frame_start + offset;
+        mask = kResyncMask & ~kBitrateBits;
+    } else {
+        // A little past frame n's average position, so that the search finds
+        // the header of a frame at or after n.
+        double offset = (BytesPerFrame(r.first_fields) + 8.0) * n;
+        if (offset >= static_cast<double>(r.length - r.audio_start)) return 0;
+        target = r.audio_start + static_cast<int64_t>(offset);
+    }
+    if (target >= r.length) return 0;
     int64_t resume = Position();
-    if (!SetPosition(r.audio_start + static_cast<int64_t>(offset))) return 0;
+    if (!SetPosition(target)) return 0;
     // A failed seek leaves play where it was.
-    if (!FindHeaderForSeek(kResyncMask)) {
+    if (!FindHeaderForSeek(mask)) {
         SetPosition(resume);
         return 0;
     }
     SetPosition(Position() - 4);
+    // The frame found counts as frame n (the info frame is frame 0 of the reads).
+    r.vbr_checked = true;
+    r.frames_read = n + (HasVbrHeader() ? 1 : 0);
     ReadFrame(header);
     ReadFrame(header);
     std::memset(r.buffers, 0, sizeof r.buffers);

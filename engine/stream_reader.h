@@ -41,15 +41,22 @@ double SecondsPerFrame(const FrameHeader& header);
 
 // These three measure with the first accepted header of the stream (header only
 // stands in while none has been accepted) and count from the first frame, after
-// any leading tag.
-// Estimated frame count of the input; 0 for a URL.
+// any leading tag. When a file's first frame is a VBR info frame (Xing or
+// VBRI), its frame count and table are used instead: the info frame itself
+// still plays (it holds silence) but is not counted.
+// Frame count of the input, estimated from the first header unless the info
+// frame gives it; 0 for a URL.
 int32_t TotalFrames(const FrameHeader& header);
-// Whole seconds before the current input position; 0 for a URL.
+// True when TotalFrames is the count the file's info frame gives.
+bool FrameCountIsExact();
+// Whole seconds before the current input position (by frames read when the
+// info frame gives a count); 0 for a URL.
 int32_t ElapsedSeconds(const FrameHeader& header);
 // 1 positioned so that the next frames follow frame n (two frames after the
 // header found are read and skipped); the caller then empties the decoder's bit
 // reservoir, which the skipped frames would have fed. 0 not done (always for a
-// URL) and the input stays where it was.
+// URL) and the input stays where it was. With an info frame its table gives
+// where the search starts.
 int SeekFrame(FrameHeader* header, int32_t n);
 
 }  // namespace vek

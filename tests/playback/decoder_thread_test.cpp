@@ -16,6 +16,7 @@
 #include "playlist/playlist.h"
 #include "settings/settings.h"
 #include "tests/playback/playback_harness.h"
+#include "tests/support/encoded_clip.h"
 #include "tests/support/test_support.h"
 
 namespace vek {
@@ -230,6 +231,37 @@ TEST_F(MidTrackTest, SeekToTheMiddleContinuesFromTheMiddle) {
         EXPECT_FALSE(r.lparam > 0 && r.lparam < 49) << r.lparam;
     }
     EXPECT_TRUE(saw_middle);
+}
+
+TEST_F(MidTrackTest, AVbrFileSeeksThroughItsTableAndProgressNeverPassesAHundred) {
+    std::string wav_in = dir_.File("in.wav"), mp3 = dir_.File("v0.mp3");
+    ASSERT_TRUE(test::WriteTestWav(wav_in, 12));
+    ASSERT_EQ(test::EncodeWithLame(wav_in, mp3, {"-V", "0"}), "");
+    mid_.act = [](int call) {
+        if (call == 0) PostThreadMessage(CurrentThreadId(), DTM_SEEK, 0, 50);
+    };
+    ASSERT_TRUE(AddFileByName(mp3.c_str()));
+    ASSERT_TRUE(SelectEntry(0));
+    PlaybackHarness player;
+    PlayCurrent();
+    ASSERT_TRUE(player.PlayToEnd(20000));
+    ASSERT_TRUE(player.Stop());
+
+    // 12 s at 44100 Hz: about 460 frames; the second half is left after the seek.
+    constexpr double kFrameBytes = 1152 * 4;
+    double frames = ReadOut(1).data.size() / kFrameBytes;
+    double total = 12 * 44100 / 1152.0;
+    EXPECT_NEAR(frames, total / 2, 0.01 * total + 3);
+    std::vector<intptr_t> posted;
+    for (const test::Report& r : player.reports())
+        if (r.message == UIM_PROGRESS) posted.push_back(r.lparam);
+    ASSERT_GE(posted.size(), 3u);
+    for (intptr_t p : posted) {
+        EXPECT_LE(p, 100);
+        EXPECT_FALSE(p > 0 && p < 49) << "progress continues from the middle, not " << p;
+    }
+    EXPECT_NE(std::find(posted.begin(), posted.end(), 49), posted.end());
+    EXPECT_EQ(posted.back(), 100);
 }
 
 TEST_F(MidTrackTest, QuitDuringPlayEndsTheThreadWithoutATrackEnd) {

@@ -1,0 +1,126 @@
+#include "engine/vbr_header.h"
+
+#include <climits>
+#include <cstring>
+
+namespace vek {
+namespace {
+
+constexpr uint32_t kXingFrames = 1;
+constexpr uint32_t kXingBytes = 2;
+constexpr uint32_t kXingToc = 4;
+constexpr size_t kTocEntries = 100;
+// A VBRI header sits this far after the frame header, whatever the mode.
+constexpr size_t kVbriOffset = 4 + 32;
+constexpr size_t kVbriFixedBytes = 26;
+
+uint32_t BigEndian(const uint8_t* p, size_t bytes) {
+    uint32_t value = 0;
+    for (size_t i = 0; i < bytes; ++i) value = value << 8 | p[i];
+    return value;
+}
+
+// The Xing header follows the layer III side information.
+size_t XingOffset(const FrameHeader& h) {
+    size_t side = h.lsf ? (h.stereo == 1 ? 9 : 17) : (h.stereo == 1 ? 17 : 32);
+    return 4 + (h.error_protection ? 2 : 0) + side;
+}
+
+bool ParseXing(const uint8_t* frame, size_t size, const FrameHeader& h, VbrTable* t) {
+    size_t at = XingOffset(h);
+    if (size < at + 8) return false;
+    // "Info" marks a constant-bitrate file, whose length and positions the
+    // first header already gives exactly: it is played as before.
+    if (std::memcmp(frame + at, "Xing", 4) != 0) return false;
+    uint32_t flags = BigEndian(frame + at + 4, 4);
+    at += 8;
+    size_t needed = at + ((flags & kXingFrames) ? 4 : 0) + ((flags & kXingBytes) ? 4 : 0) +
+                    ((flags & kXingToc) ? kTocEntries : 0);
+    if (!(flags & kXingFrames) || size < needed) return false;
+    uint32_t frames = BigEndian(frame + at, 4);
+    at += 4;
+    if (frames == 0 || frames > INT32_MAX) return false;
+    VbrTable table;
+    table.kind = VbrTable::Kind::kXing;
+    table.frames = static_cast<int32_t>(frames);
+    if (flags & kXingBytes) {
+        table.bytes = BigEndian(frame + at, 4);
+        at += 4;
+    }
+    if (flags & kXingToc) {
+        std::memcpy(table.toc, frame + at, kTocEntries);
+        // A table that runs backwards is no table.
+        table.has_toc = true;
+        for (size_t i = 1; i < kTocEntries; ++i)
+            if (table.toc[i] < table.toc[i - 1]) table.has_toc = false;
+    }
+    *t = table;
+    return true;
+}
+
+bool ParseVbri(const uint8_t* frame, size_t size, VbrTable* t) {
+    if (size < kVbriOffset + kVbriFixedBytes || std::memcmp(frame + kVbriOffset, "VBRI", 4) != 0)
+        return false;
+    const uint8_t* p = frame + kVbriOffset + 4;
+    // version, delay and quality are of no use here
+    uint32_t bytes = BigEndian(p + 6, 4);
+    uint32_t frames = BigEndian(p + 10, 4);
+    uint32_t entries = BigEndian(p + 14, 2);
+    uint32_t scale = BigEndian(p + 16, 2);
+    uint32_t entry_size = BigEndian(p + 18, 2);
+    uint32_t per_entry = BigEndian(p + 20, 2);
+    if (frames == 0 || frames > INT32_MAX) return false;
+    VbrTable table;
+    table.kind = VbrTable::Kind::kVbri;
+    table.frames = static_cast<int32_t>(frames);
+    table.bytes = bytes;
+    table.frame_bytes = static_cast<int32_t>(size);
+    const uint8_t* entry = p + 22;
+    // A table that does not fit the frame or says nothing is left out; the
+    // frame count still holds.
+    if (entries > 0 && entries <= kMaxVbriEntries && entry_size >= 1 && entry_size <= 4 &&
+        per_entry > 0 && scale > 0 &&
+        static_cast<size_t>(entry - frame) + entries * entry_size <= size) {
+        int64_t sum = 0;
+        for (uint32_t i = 0; i < entries; ++i) {
+            sum += static_cast<int64_t>(BigEndian(entry + i * entry_size, entry_size)) * scale;
+            table.entry_end[i] = sum;
+        }
+        table.entries = static_cast<int32_t>(entries);
+        table.frames_per_entry = static_cast<int32_t>(per_entry);
+    }
+    *t = table;
+    return true;
+}
+
+}  // namespace
+
+bool ParseVbrHeader(const uint8_t* frame, size_t size, const FrameHeader& header, VbrTable* table) {
+    *table = VbrTable{};
+    if (!frame || header.layer != 3) return false;
+    return ParseXing(frame, size, header, table) || ParseVbri(frame, size, table);
+}
+
+int64_t VbrByteOfFrame(const VbrTable& t, int32_t n) {
+    if (t.frames <= 0 || n < 0) return -1;
+    if (t.kind == VbrTable::Kind::kVbri && t.entries > 0) {
+        int32_t entry = n / t.frames_per_entry;
+        if (entry >= t.entries) return t.frame_bytes + t.entry_end[t.entries - 1];
+        int64_t start = entry > 0 ? t.entry_end[entry - 1] : 0;
+        int64_t length = t.entry_end[entry] - start;
+        int32_t into = n % t.frames_per_entry;
+        return t.frame_bytes + start + length * into / t.frames_per_entry;
+    }
+    if (t.bytes <= 0) return -1;
+    double percent = 100.0 * n / t.frames;
+    if (!t.has_toc) return static_cast<int64_t>(percent / 100.0 * static_cast<double>(t.bytes));
+    if (percent > 100.0) percent = 100.0;
+    int index = static_cast<int>(percent);
+    if (index > 99) index = 99;
+    double from = t.toc[index];
+    double to = index < 99 ? t.toc[index + 1] : 256.0;
+    double fraction = (from + (to - from) * (percent - index)) / 256.0;
+    return static_cast<int64_t>(fraction * static_cast<double>(t.bytes));
+}
+
+}  // namespace vek

@@ -1,0 +1,260 @@
+// Variable-bitrate files: length, elapsed time and seeking through the info
+// frame at their start. Files made by lame from audio the test generates, and
+// a hand-built VBRI stream.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "engine/decoder.h"
+#include "engine/pcm_chunk.h"
+#include "engine/stream_reader.h"
+#include "engine/vbr_header.h"
+#include "settings/settings.h"
+#include "tests/engine/engine_test_support.h"
+#include "tests/support/encoded_clip.h"
+#include "tests/support/test_support.h"
+
+namespace vek::test {
+namespace {
+
+constexpr double kSecondsPerFrame = 1152.0 / 44100.0;
+
+// The frame count of a Xing header in an MPEG-1 stereo file, read directly.
+int32_t XingFrameCount(const std::vector<uint8_t>& file) {
+    const size_t at = 4 + 32;
+    if (file.size() < at + 12 || std::memcmp(file.data() + at, "Xing", 4) != 0) return -1;
+    const uint8_t* p = file.data() + at + 8;
+    return static_cast<int32_t>(static_cast<uint32_t>(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3]);
+}
+
+// Reads and decodes frames to the end, each frame's samples apart.
+class FrameDecoder {
+  public:
+    explicit FrameDecoder(const std::string& path) {
+        PrepareDecoder(&header);
+        opened = OpenInput(path.c_str()) == 1;
+        ForgetHeaders();
+    }
+    ~FrameDecoder() { CloseInput(); }
+
+    std::vector<std::vector<uint8_t>> Rest() {
+        std::vector<std::vector<uint8_t>> frames;
+        while (ReadFrame(&header)) {
+            size_t before = capture.bytes().size();
+            const uint8_t* frame = nullptr;
+            size_t size = 0;
+            CurrentFrame(&frame, &size);
+            DecodeFrame(header, frame, size, &chunk);
+            FlushPcm(&chunk);
+            frames.emplace_back(capture.bytes().begin() + static_cast<long>(before),
+                                capture.bytes().end());
+        }
+        return frames;
+    }
+
+    CaptureOutput capture;
+    FrameHeader header;
+    uint8_t chunk_data[kPcmChunkBytes] = {};
+    PcmChunk chunk{chunk_data, 0};
+    bool opened = false;
+};
+
+class LameVbrTest : public ::testing::TestWithParam<std::vector<std::string>> {
+  protected:
+    static void SetUpTestSuite() {
+        dir_ = new TempDir;
+        ASSERT_TRUE(WriteTestWav(dir_->File("in.wav"), 12));
+    }
+    static void TearDownTestSuite() {
+        delete dir_;
+        dir_ = nullptr;
+    }
+    void SetUp() override {
+        ResetSettingsToDefaults();
+        path_ = dir_->File("vbr.mp3");
+        std::string failure = EncodeWithLame(dir_->File("in.wav"), path_, GetParam());
+        ASSERT_EQ(failure, "");
+        count_ = XingFrameCount(ReadFileBytes(path_));
+        ASSERT_GT(count_, 0) << "lame wrote no Xing header";
+    }
+    void TearDown() override { CloseInput(); }
+
+    static TempDir* dir_;
+    RecordingDesktop desktop_;
+    std::string path_;
+    int32_t count_ = 0;
+};
+TempDir* LameVbrTest::dir_ = nullptr;
+
+TEST_P(LameVbrTest, LengthIsTheHeadersFrameCountAndEveryFramePlays) {
+    FrameDecoder decoder(path_);
+    ASSERT_TRUE(decoder.opened);
+    std::vector<std::vector<uint8_t>> frames = decoder.Rest();
+    EXPECT_EQ(TotalFrames(decoder.header), count_);
+    EXPECT_TRUE(FrameCountIsExact());
+    // The info frame is decoded like any frame (silence), then come the
+    // frames it counts.
+    ASSERT_EQ(frames.size(), static_cast<size_t>(count_) + 1);
+    EXPECT_EQ(frames[0], std::vector<uint8_t>(frames[0].size(), 0));
+    EXPECT_EQ(ElapsedSeconds(decoder.header), static_cast<int>(count_ * kSecondsPerFrame));
+    EXPECT_TRUE(desktop_.Boxes().empty());
+}
+
+TEST_P(LameVbrTest, SeeksLandWithinOnePercentAndContinueAsTheWholeDecode) {
+    std::vector<std::vector<uint8_t>> whole;
+    {
+        FrameDecoder decoder(path_);
+        whole = decoder.Rest();
+    }
+    ASSERT_EQ(whole.size(), static_cast<size_t>(count_) + 1);
+    for (int percent : {25, 50, 75}) {
+        FrameDecoder decoder(path_);
+        ASSERT_EQ(ReadFrame(&decoder.header), 1);
+        int32_t target = static_cast<int32_t>(TotalFrames(decoder.header) * (percent / 100.0));
+        ASSERT_EQ(SeekFrame(&decoder.header, target), 1) << percent;
+        EXPECT_EQ(ElapsedSeconds(decoder.header), static_cast<int>((target + 2) * kSecondsPerFrame));
+        DiscardDecoderState();
+        std::vector<std::vector<uint8_t>> after = decoder.Rest();
+        // Audio frame target + 2 comes next if the table were exact.
+        double expected = count_ - target - 2;
+        EXPECT_NEAR(static_cast<double>(after.size()), expected, 0.01 * count_) << percent;
+        // The first frames after the jump lack the bit reservoir the skipped
+        // ones held (in quiet passages it reaches back several short
+        // frames); from then on, sample for sample the whole decode's frames.
+        size_t offset = whole.size() - after.size();
+        size_t equal_from = after.size();
+        while (equal_from > 0 && after[equal_from - 1] == whole[offset + equal_from - 1])
+            --equal_from;
+        EXPECT_LE(equal_from, 8u) << percent;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Lame, LameVbrTest,
+                         ::testing::Values(std::vector<std::string>{"-V", "0"},
+                                           std::vector<std::string>{"-V", "2"},
+                                           std::vector<std::string>{"--abr", "128"}),
+                         [](const ::testing::TestParamInfo<std::vector<std::string>>& info) {
+                             std::string name = info.param[0] == "--abr" ? "Abr" : "V";
+                             return name + info.param[1];
+                         });
+
+// ---- A hand-built VBRI stream ---------------------------------------------
+
+// MPEG-1 layer III 44100 Hz frames of several bitrates, each body starting
+// with its number (1 for the first audio frame), behind a VBRI frame whose
+// table gives every frame's length.
+std::vector<uint8_t> VbriStream(int frames, int per_entry) {
+    const int kBitrates[] = {9, 13, 11, 14};
+    std::vector<std::vector<uint8_t>> audio;
+    for (int i = 0; i < frames; ++i) {
+        audio.push_back(MakeFrame(MakeHeader(1, 3, kBitrates[i % 4], 0)));
+        audio.back()[4] = static_cast<uint8_t>(i + 1);
+    }
+    std::vector<uint8_t> info = MakeFrame(MakeHeader(1, 3, 9, 0));
+    int entries = (frames + per_entry - 1) / per_entry;
+    auto put = [&](size_t at, uint32_t value, int bytes) {
+        for (int b = 0; b < bytes; ++b)
+            info[at + b] = static_cast<uint8_t>(value >> (8 * (bytes - 1 - b)));
+    };
+    size_t at = 36;
+    std::memcpy(info.data() + at, "VBRI", 4);
+    size_t total = info.size();
+    for (const auto& f : audio) total += f.size();
+    put(at + 4, 1, 2);                                   // version
+    put(at + 10, static_cast<uint32_t>(total), 4);       // bytes
+    put(at + 14, static_cast<uint32_t>(frames), 4);      // frames
+    put(at + 18, static_cast<uint32_t>(entries), 2);     // table entries
+    put(at + 20, 1, 2);                                  // scale
+    put(at + 22, 2, 2);                                  // bytes per entry
+    put(at + 24, static_cast<uint32_t>(per_entry), 2);   // frames per entry
+    for (int e = 0; e < entries; ++e) {
+        uint32_t length = 0;
+        for (int i = e * per_entry; i < frames && i < (e + 1) * per_entry; ++i)
+            length += static_cast<uint32_t>(audio[i].size());
+        put(at + 26 + 2 * e, length, 2);
+    }
+    std::vector<uint8_t> stream = info;
+    for (const auto& f : audio) Append(&stream, f);
+    return stream;
+}
+
+class VbriTest : public ::testing::Test {
+  protected:
+    void TearDown() override { CloseInput(); }
+    std::string Write(const std::vector<uint8_t>& bytes) {
+        std::string path = dir_.File("vbri.mp3");
+        EXPECT_TRUE(WriteFileBytes(path, bytes.data(), bytes.size()));
+        return path;
+    }
+    int NextNumber() {
+        if (!ReadFrame(&header_)) return 0;
+        const uint8_t* data = nullptr;
+        size_t size = 0;
+        CurrentFrame(&data, &size);
+        return data[4];
+    }
+    TempDir dir_;
+    RecordingDesktop desktop_;
+    FrameHeader header_;
+};
+
+TEST_F(VbriTest, TheHeadersCountIsTheLengthAndTheTableFindsEachFrame) {
+    std::vector<uint8_t> stream = VbriStream(40, 1);
+    ASSERT_EQ(OpenInput(Write(stream).c_str()), 1);
+    ForgetHeaders();
+    ASSERT_EQ(NextNumber(), 0) << "the info frame comes first";
+    EXPECT_EQ(SeekFrame(&header_, 40), 0) << "past the last frame";
+    EXPECT_EQ(NextNumber(), 1) << "a failed seek leaves play where it was";
+    EXPECT_EQ(TotalFrames(header_), 40);
+    EXPECT_NE(static_cast<int>(stream.size() / BytesPerFrame(header_)), 40)
+        << "the first header's estimate would be wrong";
+    for (int n : {0, 10, 25, 37}) {
+        ASSERT_EQ(SeekFrame(&header_, n), 1) << n;
+        // Frames n and n + 1 were read and skipped.
+        EXPECT_EQ(NextNumber(), n + 3) << n;
+    }
+    EXPECT_TRUE(desktop_.Boxes().empty());
+}
+
+TEST_F(VbriTest, ElapsedTimeCountsFramesNotBytes) {
+    ASSERT_EQ(OpenInput(Write(VbriStream(80, 1)).c_str()), 1);
+    ForgetHeaders();
+    while (ReadFrame(&header_)) {
+    }
+    EXPECT_EQ(ElapsedSeconds(header_), static_cast<int>(80 * kSecondsPerFrame));  // 2 s
+}
+
+TEST(VbrTableTest, VbriPositionsAreInterpolatedWithinAnEntry) {
+    VbrTable table;
+    table.kind = VbrTable::Kind::kVbri;
+    table.frames = 8;
+    table.frame_bytes = 417;
+    table.frames_per_entry = 4;
+    table.entries = 2;
+    table.entry_end[0] = 400;
+    table.entry_end[1] = 1200;
+    EXPECT_EQ(VbrByteOfFrame(table, 0), 417);
+    EXPECT_EQ(VbrByteOfFrame(table, 2), 417 + 200);
+    EXPECT_EQ(VbrByteOfFrame(table, 5), 417 + 400 + 200);
+}
+
+TEST(VbrTableTest, XingPositionsAreInterpolatedBetweenPercentages) {
+    VbrTable table;
+    table.kind = VbrTable::Kind::kXing;
+    table.frames = 1000;
+    table.bytes = 25600;
+    table.has_toc = true;
+    for (int i = 0; i < 100; ++i) table.toc[i] = static_cast<uint8_t>(2 * i);
+    EXPECT_EQ(VbrByteOfFrame(table, 0), 0);
+    EXPECT_EQ(VbrByteOfFrame(table, 505), 10100);  // 50.5 %: 101 / 256 of the bytes
+    EXPECT_EQ(VbrByteOfFrame(table, 995), 22700);  // past the last entry toward 256
+    table.has_toc = false;
+    EXPECT_EQ(VbrByteOfFrame(table, 505), 12928);  // without a table: the average
+}
+
+}  // namespace
+}  // namespace vek::test

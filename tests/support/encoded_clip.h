@@ -1,0 +1,21 @@
+// Files made by the lame encoder from audio the test generates, for the
+// behaviour of real encoders' output (variable bitrate, info frames).
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace vek::test {
+
+// Writes `seconds` of 44100 Hz stereo audio as a .wav file at wav_path: quiet
+// tones for the first half, loud noisy ones for the second, so that a
+// variable-bitrate encoder spends very different numbers of bits on the two.
+bool WriteTestWav(const std::string& wav_path, int seconds);
+
+// Encodes wav_path into mp3_path with `lame --quiet options...`. An empty
+// string on success, else what went wrong (lame missing: install it with
+// scripts/install-deps.sh --test).
+std::string EncodeWithLame(const std::string& wav_path, const std::string& mp3_path,
+                           const std::vector<std::string>& options);
+
+}  // namespace vek::test
