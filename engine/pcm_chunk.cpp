@@ -1,5 +1,6 @@
 #include "engine/pcm_chunk.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "output/output_system.h"
@@ -24,17 +25,27 @@ bool WriteChunk(PcmChunk* chunk) {
 }  // namespace
 
 void AppendPcm(PcmChunk* chunk, const uint8_t* pcm, size_t bytes, size_t block_size) {
+    if (block_size == 0) block_size = bytes;
     while (bytes > 0) {
-        size_t block = bytes < block_size ? bytes : block_size;
+        size_t block = std::min(bytes, block_size);
         // A short write can leave the chunk too full for another block; write the
         // rest out first rather than overrun the buffer.
         while (chunk->fill + static_cast<int>(block) > kPcmChunkBytes) {
             if (!WriteChunk(chunk)) chunk->fill = 0;
         }
-        std::memcpy(chunk->data + chunk->fill, pcm, block);
-        chunk->fill += static_cast<int>(block);
-        pcm += block;
-        bytes -= block;
+        // The blocks up to the one that reaches the write threshold go in with
+        // one copy: nothing is written between them.
+        size_t run = block;
+        if (chunk->fill < kPcmWriteBytes) {
+            size_t to_threshold = static_cast<size_t>(kPcmWriteBytes - chunk->fill);
+            run = std::min(bytes, (to_threshold + block - 1) / block * block);
+            size_t room = static_cast<size_t>(kPcmChunkBytes - chunk->fill);
+            if (run > room) run = room / block * block;
+        }
+        std::memcpy(chunk->data + chunk->fill, pcm, run);
+        chunk->fill += static_cast<int>(run);
+        pcm += run;
+        bytes -= run;
         if (chunk->fill >= kPcmWriteBytes) WriteChunk(chunk);
     }
 }

@@ -220,14 +220,6 @@ TEST_F(VbriTest, TheHeadersCountIsTheLengthAndTheTableFindsEachFrame) {
     EXPECT_TRUE(desktop_.Boxes().empty());
 }
 
-TEST_F(VbriTest, ElapsedTimeCountsFramesNotBytes) {
-    ASSERT_EQ(OpenInput(Write(VbriStream(80, 1)).c_str()), 1);
-    ForgetHeaders();
-    while (ReadFrame(&header_)) {
-    }
-    EXPECT_EQ(ElapsedSeconds(header_), static_cast<int>(80 * kSecondsPerFrame));  // 2 s
-}
-
 TEST(VbrTableTest, VbriPositionsAreInterpolatedWithinAnEntry) {
     VbrTable table;
     table.kind = VbrTable::Kind::kVbri;
