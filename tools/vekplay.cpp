@@ -390,6 +390,8 @@ int Run(int argc, char** argv) {
     if (!ParseOptions(argc, argv, &o, &any_option)) return 2;
     if (o.names.empty() && !any_option) o.names.push_back(BundledClip());
 
+    // The window exists before the signal thread that posts to it starts.
+    InitWindow(&g_player.window, PlayerProc, nullptr);
     SignalWatch signals;
     signals.Start();
 
@@ -406,7 +408,6 @@ int Run(int argc, char** argv) {
     if (!o.wav_path.empty()) gSettings.AudioOutputSystem = 1;
 
     SetDesktopHooks(DesktopHooks{PrintingMessageBox, NumberedSaveName});
-    InitWindow(&g_player.window, PlayerProc, nullptr);
     SetMainWindow(&g_player.window);
 
     ClearPlaylist();

@@ -40,37 +40,6 @@ class DecoderTest : public ::testing::Test {
     RecordingDesktop desktop_;
 };
 
-// One track decoded frame by frame, each frame's PCM taken as it comes.
-class Session {
-  public:
-    Session(const std::string& path, const DecodeSettings& settings) {
-        ApplySettings(settings);
-        PrepareDecoder(&header);
-        opened = OpenInput(path.c_str()) == 1;
-        ForgetHeaders();
-    }
-    ~Session() { CloseInput(); }
-
-    // 1 decoded into *pcm, 0 rejected, -1 end of input.
-    int Next(std::vector<uint8_t>* pcm) {
-        if (!ReadFrame(&header)) return -1;
-        size_t before = capture.bytes().size();
-        const uint8_t* frame = nullptr;
-        size_t size = 0;
-        CurrentFrame(&frame, &size);
-        int decoded = DecodeFrame(header, frame, size, &chunk);
-        FlushPcm(&chunk);
-        pcm->assign(capture.bytes().begin() + static_cast<long>(before), capture.bytes().end());
-        return decoded;
-    }
-
-    CaptureOutput capture;
-    FrameHeader header;
-    uint8_t chunk_data[kPcmChunkBytes] = {};
-    PcmChunk chunk{chunk_data, 0};
-    bool opened = false;
-};
-
 double BestCorrelation(const std::vector<int16_t>& small, const std::vector<int16_t>& full,
                        int step) {
     double best = -1.0;

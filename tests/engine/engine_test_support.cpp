@@ -96,6 +96,29 @@ void ApplySettings(const DecodeSettings& settings) {
     gSettings.EqEnabled = settings.eq_enabled;
 }
 
+Session::Session(const std::string& path, const DecodeSettings& settings) {
+    ApplySettings(settings);
+    PrepareDecoder(&header);
+    opened = OpenInput(path.c_str()) == 1;
+    ForgetHeaders();
+}
+
+Session::~Session() {
+    CloseInput();
+}
+
+int Session::Next(std::vector<uint8_t>* pcm) {
+    if (!ReadFrame(&header)) return -1;
+    size_t before = capture.bytes().size();
+    const uint8_t* frame = nullptr;
+    size_t size = 0;
+    CurrentFrame(&frame, &size);
+    int decoded = DecodeFrame(header, frame, size, &chunk);
+    FlushPcm(&chunk);
+    pcm->assign(capture.bytes().begin() + static_cast<long>(before), capture.bytes().end());
+    return decoded;
+}
+
 Decoded DecodeFile(const std::string& path, const DecodeSettings& settings) {
     Decoded result;
     CaptureOutput capture;

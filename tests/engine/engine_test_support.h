@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/frame_header.h"
+#include "engine/pcm_chunk.h"
 
 namespace vek::test {
 
@@ -40,6 +41,24 @@ struct Decoded {
     FrameHeader header;            // as after the last frame
     std::vector<int> frame_bytes;  // PCM bytes each decoded frame added
     std::vector<uint8_t> pcm;
+};
+
+// One track decoded frame by frame, each frame's PCM taken as it comes.
+class Session {
+  public:
+    Session(const std::string& path, const DecodeSettings& settings);
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    // 1 decoded into *pcm, 0 rejected, -1 end of input.
+    int Next(std::vector<uint8_t>* pcm);
+
+    CaptureOutput capture;
+    FrameHeader header;
+    uint8_t chunk_data[kPcmChunkBytes] = {};
+    PcmChunk chunk{chunk_data, 0};
+    bool opened = false;
 };
 
 // Prepares the decoder with the settings, then reads and decodes the whole

@@ -31,37 +31,13 @@ int32_t XingFrameCount(const std::vector<uint8_t>& file) {
     return static_cast<int32_t>(static_cast<uint32_t>(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3]);
 }
 
-// Reads and decodes frames to the end, each frame's samples apart.
-class FrameDecoder {
-  public:
-    explicit FrameDecoder(const std::string& path) {
-        PrepareDecoder(&header);
-        opened = OpenInput(path.c_str()) == 1;
-        ForgetHeaders();
-    }
-    ~FrameDecoder() { CloseInput(); }
-
-    std::vector<std::vector<uint8_t>> Rest() {
-        std::vector<std::vector<uint8_t>> frames;
-        while (ReadFrame(&header)) {
-            size_t before = capture.bytes().size();
-            const uint8_t* frame = nullptr;
-            size_t size = 0;
-            CurrentFrame(&frame, &size);
-            DecodeFrame(header, frame, size, &chunk);
-            FlushPcm(&chunk);
-            frames.emplace_back(capture.bytes().begin() + static_cast<long>(before),
-                                capture.bytes().end());
-        }
-        return frames;
-    }
-
-    CaptureOutput capture;
-    FrameHeader header;
-    uint8_t chunk_data[kPcmChunkBytes] = {};
-    PcmChunk chunk{chunk_data, 0};
-    bool opened = false;
-};
+// Decodes the session's frames to the end, each frame's samples apart.
+std::vector<std::vector<uint8_t>> Rest(Session* session) {
+    std::vector<std::vector<uint8_t>> frames;
+    std::vector<uint8_t> pcm;
+    while (session->Next(&pcm) >= 0) frames.push_back(pcm);
+    return frames;
+}
 
 class LameVbrTest : public ::testing::TestWithParam<std::vector<std::string>> {
   protected:
@@ -91,9 +67,9 @@ class LameVbrTest : public ::testing::TestWithParam<std::vector<std::string>> {
 TempDir* LameVbrTest::dir_ = nullptr;
 
 TEST_P(LameVbrTest, LengthIsTheHeadersFrameCountAndEveryFramePlays) {
-    FrameDecoder decoder(path_);
+    Session decoder(path_, {});
     ASSERT_TRUE(decoder.opened);
-    std::vector<std::vector<uint8_t>> frames = decoder.Rest();
+    std::vector<std::vector<uint8_t>> frames = Rest(&decoder);
     EXPECT_EQ(TotalFrames(decoder.header), count_);
     EXPECT_TRUE(FrameCountIsExact());
     // The info frame is decoded like any frame (silence), then come the
@@ -107,18 +83,18 @@ TEST_P(LameVbrTest, LengthIsTheHeadersFrameCountAndEveryFramePlays) {
 TEST_P(LameVbrTest, SeeksLandWithinOnePercentAndContinueAsTheWholeDecode) {
     std::vector<std::vector<uint8_t>> whole;
     {
-        FrameDecoder decoder(path_);
-        whole = decoder.Rest();
+        Session decoder(path_, {});
+        whole = Rest(&decoder);
     }
     ASSERT_EQ(whole.size(), static_cast<size_t>(count_) + 1);
     for (int percent : {25, 50, 75}) {
-        FrameDecoder decoder(path_);
+        Session decoder(path_, {});
         ASSERT_EQ(ReadFrame(&decoder.header), 1);
         int32_t target = static_cast<int32_t>(TotalFrames(decoder.header) * (percent / 100.0));
         ASSERT_EQ(SeekFrame(&decoder.header, target), 1) << percent;
         EXPECT_EQ(ElapsedSeconds(decoder.header), static_cast<int>((target + 2) * kSecondsPerFrame));
         DiscardDecoderState();
-        std::vector<std::vector<uint8_t>> after = decoder.Rest();
+        std::vector<std::vector<uint8_t>> after = Rest(&decoder);
         // Audio frame target + 2 comes next if the table were exact.
         double expected = count_ - target - 2;
         EXPECT_NEAR(static_cast<double>(after.size()), expected, 0.01 * count_) << percent;
