@@ -24,9 +24,13 @@ namespace {
 struct Contender {
     const char* name;
     std::vector<std::string> argv;
-    bool present = true;
+    bool present;
     std::vector<double> cpu, wall;
 };
+
+Contender Program(const char* name, std::vector<std::string> argv) {
+    return Contender{name, std::move(argv), true, {}, {}};
+}
 
 double Median(std::vector<double> values) {
     if (values.empty()) return 0.0;
@@ -95,22 +99,24 @@ int main(int argc, char** argv) {
     const char* other = std::getenv("VEKPLAY");
     std::string vekplay = other && *other ? other : VEKPLAY_PATH;
     std::vector<Contender> all = {
-        {"vekplay --wav", {vekplay, "--quiet", "--wav", dir.File("vek.wav"), long_file}, true, {}, {}},
-        {"mpg123 -w", {"mpg123", "-q", "-w", dir.File("mpg123.wav"), long_file}, true, {}, {}},
-        {"ffmpeg", {"ffmpeg", "-v", "quiet", "-nostdin", "-y", "-i", long_file,
-                    dir.File("ffmpeg.wav")}, true, {}, {}},
+        Program("vekplay --wav", {vekplay, "--quiet", "--wav", dir.File("vek.wav"), long_file}),
+        Program("mpg123 -w", {"mpg123", "-q", "-w", dir.File("mpg123.wav"), long_file}),
+        Program("ffmpeg", {"ffmpeg", "-v", "quiet", "-nostdin", "-y", "-i", long_file,
+                           dir.File("ffmpeg.wav")}),
     };
     for (Contender& c : all) {
         if (c.argv[0][0] != '/' && !OnPath(c.argv[0])) {
             c.present = false;
-            std::printf("note: %s is not installed and is skipped "
-                        "(scripts/install-deps.sh --bench installs it)\n",
-                        c.argv[0].c_str());
+            std::printf(
+                "note: %s is not installed and is skipped "
+                "(scripts/install-deps.sh --bench installs it)\n",
+                c.argv[0].c_str());
         }
     }
 
     struct stat st;
-    double seconds = stat(long_file.c_str(), &st) == 0 ? static_cast<double>(st.st_size) / 16000.0 : 0;
+    double seconds =
+        stat(long_file.c_str(), &st) == 0 ? static_cast<double>(st.st_size) / 16000.0 : 0;
     std::printf("file: %d copies of %s (%.0f s at 128 kbit/s)\n", copies, clip.c_str(), seconds);
     std::printf("load average before: %s\n", LoadAverage().c_str());
     // Interleaved: each round runs every program once, starting with a
@@ -132,8 +138,7 @@ int main(int argc, char** argv) {
     std::printf("load average after:  %s\n\n", LoadAverage().c_str());
     std::printf("%-14s %10s %10s   (median of %d rounds)\n", "", "wall s", "CPU s", rounds);
     for (const Contender& c : all) {
-        if (c.present)
-            std::printf("%-14s %10.3f %10.3f\n", c.name, Median(c.wall), Median(c.cpu));
+        if (c.present) std::printf("%-14s %10.3f %10.3f\n", c.name, Median(c.wall), Median(c.cpu));
     }
 
     const Contender& ours = all[0];

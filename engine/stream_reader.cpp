@@ -275,8 +275,7 @@ Step InitialSearch() {
     int counted = 0;
     // Runs of ones are not counted as words, but every byte counts towards
     // the byte limit.
-    for (int64_t examined = 1; counted < kSearchLimit && examined <= kSearchByteLimit;
-         ++examined) {
+    for (int64_t examined = 1; counted < kSearchLimit && examined <= kSearchByteLimit; ++examined) {
         if (SearchStopped(examined)) return Step::kFail;
         if (!ShiftIn()) break;
         if ((r.word & 0xFFFF0000) == 0xFFFF0000) continue;
@@ -377,7 +376,8 @@ void SkipLeadingTag() {
         }
         return;
     }
-    if (PeekInput(kTagHeaderBytes) < kTagHeaderBytes || !ParseTagHeader(r.input + r.next, &tag_bytes))
+    if (PeekInput(kTagHeaderBytes) < kTagHeaderBytes ||
+        !ParseTagHeader(r.input + r.next, &tag_bytes))
         return;
     // A tag can be hundreds of megabytes: a stop is looked for on the way.
     for (int64_t skipped = 0; skipped < tag_bytes;) {

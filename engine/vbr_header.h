@@ -1,7 +1,7 @@
 // The info frame an encoder puts first in a variable-bitrate file (a Xing or
-// VBRI header; the Info header of a constant-bitrate file is left alone): the stream's frame count and a table from
-// frame number to byte position, so that length and seeking need no guess
-// from the first header's bitrate.
+// VBRI header; the Info header of a constant-bitrate file is left alone): the stream's frame count
+// and a table from frame number to byte position, so that length and seeking need no guess from the
+// first header's bitrate.
 #pragma once
 
 #include <cstddef>
@@ -16,14 +16,15 @@ constexpr int kMaxVbriEntries = 1024;
 struct VbrTable {
     enum class Kind { kNone, kXing, kVbri };
     Kind kind = Kind::kNone;
-    int32_t frames = 0;   // audio frames after the info frame
-    int64_t bytes = 0;    // Xing: bytes of the stream from the info frame on (0 unknown)
+    int32_t frames = 0;    // audio frames after the info frame
+    int64_t bytes = 0;     // Xing: bytes of the stream from the info frame on (0 unknown)
     bool has_toc = false;  // Xing: toc holds the 100-entry table
     uint8_t toc[100] = {};
     int32_t frame_bytes = 0;       // VBRI: length of the info frame itself
     int32_t frames_per_entry = 0;  // VBRI: frames each entry measures
     int32_t entries = 0;
-    int64_t entry_end[kMaxVbriEntries] = {};  // VBRI: bytes after the info frame up to each entry's end
+    int64_t entry_end[kMaxVbriEntries] =
+        {};  // VBRI: bytes after the info frame up to each entry's end
 };
 
 // frame: the stream's first frame, header bytes first, with header its

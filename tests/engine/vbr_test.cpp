@@ -92,7 +92,8 @@ TEST_P(LameVbrTest, SeeksLandWithinOnePercentAndContinueAsTheWholeDecode) {
         ASSERT_EQ(ReadFrame(&decoder.header), 1);
         int32_t target = static_cast<int32_t>(TotalFrames(decoder.header) * (percent / 100.0));
         ASSERT_EQ(SeekFrame(&decoder.header, target), 1) << percent;
-        EXPECT_EQ(ElapsedSeconds(decoder.header), static_cast<int>((target + 2) * kSecondsPerFrame));
+        EXPECT_EQ(ElapsedSeconds(decoder.header),
+                  static_cast<int>((target + 2) * kSecondsPerFrame));
         DiscardDecoderState();
         std::vector<std::vector<uint8_t>> after = Rest(&decoder);
         // Audio frame target + 2 comes next if the table were exact.
@@ -140,13 +141,13 @@ std::vector<uint8_t> VbriStream(int frames, int per_entry) {
     std::memcpy(info.data() + at, "VBRI", 4);
     size_t total = info.size();
     for (const auto& f : audio) total += f.size();
-    put(at + 4, 1, 2);                                   // version
-    put(at + 10, static_cast<uint32_t>(total), 4);       // bytes
-    put(at + 14, static_cast<uint32_t>(frames), 4);      // frames
-    put(at + 18, static_cast<uint32_t>(entries), 2);     // table entries
-    put(at + 20, 1, 2);                                  // scale
-    put(at + 22, 2, 2);                                  // bytes per entry
-    put(at + 24, static_cast<uint32_t>(per_entry), 2);   // frames per entry
+    put(at + 4, 1, 2);                                  // version
+    put(at + 10, static_cast<uint32_t>(total), 4);      // bytes
+    put(at + 14, static_cast<uint32_t>(frames), 4);     // frames
+    put(at + 18, static_cast<uint32_t>(entries), 2);    // table entries
+    put(at + 20, 1, 2);                                 // scale
+    put(at + 22, 2, 2);                                 // bytes per entry
+    put(at + 24, static_cast<uint32_t>(per_entry), 2);  // frames per entry
     for (int e = 0; e < entries; ++e) {
         uint32_t length = 0;
         for (int i = e * per_entry; i < frames && i < (e + 1) * per_entry; ++i)

@@ -1,11 +1,11 @@
 #include "tests/support/encoded_clip.h"
 
+#include <unistd.h>
+
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-
-#include <unistd.h>
 
 #include "tests/support/test_support.h"
 
