@@ -640,6 +640,61 @@ class Trickle {
     std::thread writer_;
 };
 
+// Frames numbered in their first two body bytes, some padded, so that their
+// starts fall at every kind of offset around the reader's buffer boundaries.
+std::vector<uint8_t> ManyFrames(int count) {
+    std::vector<uint8_t> bytes;
+    for (int i = 0; i < count; ++i) {
+        std::vector<uint8_t> frame = MakeFrame(MakeHeader(1, 3, 9, 0, i % 3 == 0 ? 1 : 0));
+        frame[4] = static_cast<uint8_t>(i);
+        frame[5] = static_cast<uint8_t>(i >> 8);
+        Append(&bytes, frame);
+    }
+    return bytes;
+}
+
+int FrameNumber(const std::vector<uint8_t>& frame) {
+    return frame.size() > 5 ? frame[4] | frame[5] << 8 : -1;
+}
+
+TEST_F(StreamReaderTest, FramesAcrossBufferBoundariesReadTheSameFromAFileAndAPipe) {
+    std::vector<uint8_t> bytes = ManyFrames(700);  // about 290 KB
+    auto read_all = [&](const std::string& path) {
+        std::vector<std::vector<uint8_t>> frames;
+        EXPECT_EQ(OpenInput(path.c_str()), 1);
+        ForgetHeaders();
+        while (ReadFrame(&header_)) frames.push_back(CurrentBytes());
+        CloseInput();
+        return frames;
+    };
+    std::vector<std::vector<uint8_t>> from_file = read_all(Write("many.mp3", bytes));
+    ASSERT_EQ(from_file.size(), 700u);
+    size_t at = 0;
+    for (const std::vector<uint8_t>& frame : from_file) {
+        ASSERT_TRUE(std::equal(frame.begin(), frame.end(), bytes.begin() + static_cast<long>(at)));
+        at += frame.size();
+    }
+    Trickle trickle(bytes);
+    EXPECT_TRUE(read_all(trickle.Path()) == from_file);
+}
+
+TEST_F(StreamReaderTest, SeeksBackAndForthInsideAndOutsideTheBufferFindTheirFrames) {
+    ASSERT_EQ(OpenInput(Write("many.mp3", ManyFrames(700)).c_str()), 1);
+    ForgetHeaders();
+    ASSERT_EQ(ReadFrame(&header_), 1);
+    for (int n : {600, 20, 21, 400, 150, 3}) {
+        ASSERT_EQ(SeekFrame(&header_, n), 1) << n;
+        // The search starts (417.96 + 8) bytes a frame in and stops at the
+        // next frame start (every third frame is one byte longer); that frame
+        // and the next are skipped.
+        double from = (128 * 144000.0 / 44100 + 8) * n;
+        int found = 0;
+        for (long start = 0; start < from; ++found) start += 417 + (found % 3 == 0 ? 1 : 0);
+        ASSERT_EQ(ReadFrame(&header_), 1);
+        EXPECT_EQ(FrameNumber(CurrentBytes()), found + 2) << n;
+    }
+}
+
 TEST_F(StreamReaderTest, PipeReadsWaitForWholeHeadersAndBodies) {
     std::vector<uint8_t> bytes = NumberedFrames(kPlain, 12);
     Trickle trickle(bytes);
