@@ -20,7 +20,9 @@
 #include <vector>
 
 #include "app/pending_parts.h"
+#include "app/progress_ring.h"
 #include "app/qt_desktop.h"
+#include "app/time_display.h"
 #include "control/transport.h"
 #include "engine/decoder.h"
 #include "engine/decoder_thread.h"
@@ -115,7 +117,7 @@ bool MainWindow::Create() {
         SetMainWindow(nullptr);
         return false;
     }
-    if (!StartTimeDisplay() || !StartProgressRing()) {
+    if (!StartDisplays()) {
         StopDecoderThread(DecoderThreadId());
         SetMainWindow(nullptr);
         return false;
@@ -131,6 +133,35 @@ bool MainWindow::Create() {
     // holding up the window meanwhile.
     QTimer::singleShot(100, this, [] { PlayCurrentEntry(); });
     return true;
+}
+
+namespace {
+int SecondsPlayed() {
+    return Output().GetSeconds();
+}
+}  // namespace
+
+bool MainWindow::StartDisplays() {
+    auto field = [this](const QImage& picture) { ShowDisplayPicture(&field_picture_, kDisplayField, picture); };
+    auto ring = [this](const QImage& picture) { ShowDisplayPicture(&ring_picture_, kRingPaintArea, picture); };
+    if (!StartTimeDisplay(ToQRect(kDisplayField), TimeSource{SecondsPlayed, GetPlayState}, this, field))
+        return false;
+    if (StartProgressRing(this, ring)) return true;
+    StopTimeDisplay();
+    return false;
+}
+
+void MainWindow::ShowDisplayPicture(QImage* kept, const Rect& area, const QImage& picture) {
+    *kept = picture;
+    // The picture is new: its own paint asks for no redraw.
+    delivering_ = QRegion(ToQRect(area));
+    RepaintRegion(delivering_);
+    delivering_ = QRegion();
+}
+
+void MainWindow::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::WindowStateChange) SetRingWindowMinimised(isMinimized());
+    QWidget::changeEvent(event);
 }
 
 void MainWindow::BuildMenu() {
@@ -449,8 +480,12 @@ void MainWindow::paintEvent(QPaintEvent* event) {
     // display field is drawn by its own painter.
     painter.drawPixmap(0, 0, skin_.face);
     if (!expanded_) painter.drawPixmap(ToQPoint(kBottomEdgeAt), skin_.face, ToQRect(kBottomEdge));
-    // The field was painted over with the skin: its own painter draws it again.
-    if (update.intersects(ToQRect(kDisplayField))) RequestTimeRedraw();
+    // The display threads' last pictures; a paint that is not their own asks
+    // them for new ones too.
+    const QRegion asked = update - delivering_;
+    if (!field_picture_.isNull()) painter.drawImage(QPoint(kDisplayField.left, kDisplayField.top), field_picture_);
+    if (!ring_picture_.isNull()) painter.drawImage(QPoint(kRingPaintArea.left, kRingPaintArea.top), ring_picture_);
+    if (asked.intersects(ToQRect(kDisplayField))) RequestTimeRedraw();
 
     if (update.intersects(skin_.lamp))
         painter.fillRect(skin_.lamp.boundingRect(),
@@ -461,7 +496,7 @@ void MainWindow::paintEvent(QPaintEvent* event) {
     }
     if (update.intersects(skin_.volume_column)) DrawVolume(painter);
     if (update.intersects(skin_.equaliser)) DrawEqualiser(painter);
-    if (update.intersects(skin_.ring)) RequestRingRedraw();
+    if (asked.intersects(skin_.ring)) RequestRingRedraw();
 }
 
 // --- Mouse ----------------------------------------------------------------
@@ -650,6 +685,7 @@ void MainWindow::Destroy() {
     StopHandOverListener();
     if (IsPlaylistEditorOpen()) ClosePlaylistEditor();
     StopTimeDisplay();
+    DetachProgressRing();
     // A paused device takes no more audio, so a decoder thread waiting to
     // write would never see the quit message: restart and empty it first.
     if (GetPlayState() == PlayState::Paused) {

@@ -71,10 +71,13 @@ class MainWindow : public QWidget {
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
   private:
     static intptr_t Proc(Window* window, uint32_t message, uintptr_t wparam, intptr_t lparam);
 
+    bool StartDisplays();
+    void ShowDisplayPicture(QImage* kept, const Rect& area, const QImage& picture);
     void BuildMenu();
     void BuildKeys();
     void ApplyTopmost();
@@ -102,6 +105,10 @@ class MainWindow : public QWidget {
     bool destroyed_ = false;
     bool expanded_ = false;
     int last_percent_ = 0;
+    // The display threads' last pictures, and while one is painted, its area.
+    QImage field_picture_;
+    QImage ring_picture_;
+    QRegion delivering_;
 
     bool held_[kPushControlCount] = {};
     bool pressed_[kPushControlCount] = {};

@@ -2,17 +2,6 @@
 
 namespace vek::app {
 
-bool StartTimeDisplay() {
-    return true;
-}
-void StopTimeDisplay() {}
-bool StartProgressRing() {
-    return true;
-}
-void RequestTimeRedraw() {}
-void SetRingPercent(int) {}
-void RequestRingRedraw() {}
-
 void LoadTrayIcons() {}
 void UpdateTrayIcon(int) {}
 void RemoveTrayIcon() {}

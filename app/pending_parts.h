@@ -1,7 +1,7 @@
-// Pieces of the player's face that land later: the time display and progress
-// ring threads, the tray icon, the playlist editor, the open dialogs, the
-// preferences and the about sheet. The main window already calls them where
-// they belong; until each lands it does nothing and says so here.
+// Pieces of the player's face that land later: the tray icon, the playlist
+// editor, the open dialogs, the preferences and the about sheet. The main
+// window already calls them where they belong; until each lands it does
+// nothing and says so here.
 #pragma once
 
 #include <cstddef>
@@ -9,14 +9,6 @@
 class QWidget;
 
 namespace vek::app {
-
-// Time display and progress ring: nothing is drawn in the field or the ring yet.
-bool StartTimeDisplay();
-void StopTimeDisplay();
-bool StartProgressRing();
-void RequestTimeRedraw();
-void SetRingPercent(int percent);
-void RequestRingRedraw();
 
 // Tray icon: minimising always goes to the taskbar for now.
 void LoadTrayIcons();

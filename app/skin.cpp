@@ -34,6 +34,12 @@ bool LoadSkinBitmaps(Skin* s) {
            s->transport.load(":/skin/bitmap_121.png") && s->strips.load(":/skin/bitmap_128.png");
 }
 
+QImage LoadSkinImage(const char* name) {
+    QImage image(QStringLiteral(":/skin/") + QString::fromLatin1(name));
+    if (image.isNull()) return image;
+    return image.convertToFormat(QImage::Format_RGB32);
+}
+
 int SectorAt(const Skin& skin, QPoint point) {
     for (int i = 0; i < kRingSectors; ++i) {
         if (skin.sectors[i].contains(point)) return i;

@@ -2,6 +2,7 @@
 // and every control's region, built once at window creation and read-only after.
 #pragma once
 
+#include <QImage>
 #include <QPixmap>
 #include <QPoint>
 #include <QRect>
@@ -49,6 +50,10 @@ void BuildSkinRegions(Skin* skin);
 
 // Loads the four bitmaps of the window; false when any is missing.
 bool LoadSkinBitmaps(Skin* skin);
+
+// One of the skin's bitmaps ("bitmap_119.png") as a 32-bit image, which any
+// thread may draw from and into; null when it is missing.
+QImage LoadSkinImage(const char* name);
 
 // The first sector containing the point, or -1.
 int SectorAt(const Skin& skin, QPoint point);

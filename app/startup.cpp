@@ -16,6 +16,7 @@
 #include "app/display_probe.h"
 #include "app/main_window.h"
 #include "app/qt_desktop.h"
+#include "app/time_display.h"
 #include "engine/decoder_thread.h"
 #include "output/outputs.h"
 #include "platform/desktop_hooks.h"
@@ -154,8 +155,8 @@ int RunPlayer(int argc, char** argv) {
     window->show();
     CloseOnSignals(window);
     int code = QApplication::exec();
-    if (DecoderThreadGivenUp()) {
-        // The settings are saved; the decoder thread may still be inside a
+    if (DecoderThreadGivenUp() || TimeDisplayGivenUp()) {
+        // The settings are saved; a thread given up may still be inside a
         // library call, so leave without tearing down what it could touch.
         std::fflush(nullptr);
         _exit(code);

@@ -10,7 +10,9 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
+#include "app/display_handoff.h"
 #include "app/main_window.h"
 #include "playlist/playlist.h"
 #include "settings/settings.h"
@@ -48,6 +50,16 @@ inline void MoveTo(QWidget* w, QPoint at) {
 inline void Release(QWidget* w, QPoint at) {
     Mouse(w, QEvent::MouseButtonRelease, at, Qt::LeftButton, Qt::NoButton);
 }
+
+// The pictures a display thread hands over, taken on the GUI thread as the
+// window takes them.
+struct PictureLog {
+    QObject receiver;
+    std::vector<QImage> pictures;
+    ShowPictureFn Show() {
+        return [this](const QImage& picture) { pictures.push_back(picture); };
+    }
+};
 
 class WindowTest : public ::testing::Test {
   protected:

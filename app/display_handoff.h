@@ -1,0 +1,56 @@
+// How a display thread's finished picture reaches the window. A thread may
+// not paint a widget, so it draws into an image of its own and leaves the
+// finished picture here; the GUI thread is woken through its event loop,
+// takes the picture and paints it. The GUI thread never waits for a display
+// thread here: it only takes what is ready.
+#pragma once
+
+#include <QImage>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+
+class QObject;
+
+namespace vek::app {
+
+// Called on the GUI thread with each picture taken.
+using ShowPictureFn = std::function<void(const QImage& picture)>;
+
+struct DisplayHandoff {
+    std::mutex mutex;
+    std::condition_variable changed;
+    // All guarded by mutex.
+    QObject* receiver = nullptr;  // lives on the GUI thread; none while detached
+    ShowPictureFn show;
+    bool attached = false;
+    bool drawing = false;  // the thread is between BeginDrawing and EndDrawing
+    bool full = false;     // a picture waits to be taken
+    QImage picture;
+};
+
+// GUI thread. From now on pictures go to show, called in receiver's context.
+// Detach before receiver goes away.
+void AttachHandoff(DisplayHandoff* handoff, QObject* receiver, ShowPictureFn show);
+
+// GUI thread. No picture is shown after this returns; a thread waiting in
+// HandOver is let go. With wait_for_drawing, also waits until the thread is
+// out of its BeginDrawing..EndDrawing span, so it touches no image any more
+// (a short wait: drawing never waits while detached).
+void DetachHandoff(DisplayHandoff* handoff, bool wait_for_drawing);
+
+// Display thread. BeginDrawing says whether to draw at all (false while
+// detached); EndDrawing closes the span it opened.
+bool BeginDrawing(DisplayHandoff* handoff);
+void EndDrawing(DisplayHandoff* handoff);
+
+// Display thread. Leaves a finished picture for the GUI thread; with
+// wait_until_taken, first waits until the previous one has been taken, so
+// every picture reaches the window (the pace of a sweep), otherwise a picture
+// not yet taken is replaced. False when detached: nothing will be shown. The
+// wake-up on the GUI thread holds the handoff, so it may outlive its thread.
+bool HandOver(const std::shared_ptr<DisplayHandoff>& handoff, const QImage& picture,
+              bool wait_until_taken);
+
+}  // namespace vek::app

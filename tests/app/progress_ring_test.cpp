@@ -1,0 +1,152 @@
+#include "app/progress_ring.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "app/display_drawing.h"
+#include "app/skin.h"
+#include "tests/app/app_test_support.h"
+
+namespace vek::app {
+namespace {
+
+using test::PictureLog;
+using test::PumpUntil;
+
+// The bars lit in a picture of the ring's box: bar k covers the degrees 15k to
+// 15k + 15, the sectors 15k + 1 to 15k + 15; it counts as lit when any of its
+// pixels differs from the skin's dark ring.
+int LitBars(const QImage& box) {
+    static const QImage unlit = LoadSkinImage("bitmap_102.png").copy(ToQRect(kRingPaintArea));
+    static const std::vector<QRegion> bar_areas = [] {
+        std::vector<QRegion> areas(24);
+        for (int bar = 0; bar < 24; ++bar) {
+            for (int i = 15 * bar + 1; i <= 15 * bar + 15; ++i) areas[bar] += RingSector(i % 360);
+            areas[bar].translate(-kRingPaintArea.left, -kRingPaintArea.top);
+        }
+        return areas;
+    }();
+    int lit = 0;
+    for (const QRegion& area : bar_areas) {
+        bool differs = false;
+        for (const QRect& r : area)
+            for (int y = r.top(); y <= r.bottom() && !differs; ++y)
+                for (int x = r.left(); x <= r.right() && !differs; ++x)
+                    differs = box.pixel(x, y) != unlit.pixel(x, y);
+        lit += differs;
+    }
+    return lit;
+}
+
+class ProgressRingTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        SetRingWindowMinimised(false);
+        ASSERT_TRUE(StartProgressRing(&log_.receiver, log_.Show()));
+    }
+    void TearDown() override { DetachProgressRing(); }
+
+    std::vector<int> Bars() const {
+        std::vector<int> bars;
+        for (const QImage& p : log_.pictures) bars.push_back(LitBars(p));
+        return bars;
+    }
+    // Pumps until the ring rests showing `bars` lit bars: the last picture
+    // shows them and nothing more is drawn for a while.
+    bool RestsAt(int bars) {
+        if (!PumpUntil([&] { return !log_.pictures.empty() && LitBars(log_.pictures.back()) == bars; },
+                       5000))
+            return false;
+        size_t seen;
+        do {
+            seen = log_.pictures.size();
+            test::Pump(150);
+        } while (log_.pictures.size() != seen);
+        return LitBars(log_.pictures.back()) == bars;
+    }
+
+    PictureLog log_;
+};
+
+TEST(RingAngleTest, RestsOnWholeBars) {
+    const struct {
+        int percent, angle, rest;
+    } cases[] = {
+        {0, 0, 0},     {4, 14, 0},     {5, 18, 15},     {25, 90, 90},   {50, 180, 180},
+        {99, 356, 345}, {100, 360, 360}, {103, 360, 360}, {-3, 0, 0},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(RingAngle(c.percent), c.angle) << c.percent;
+        EXPECT_EQ(RingRestAngle(c.percent), c.rest) << c.percent;
+    }
+}
+
+TEST_F(ProgressRingTest, StartsDark) {
+    RequestRingRedraw();
+    ASSERT_TRUE(PumpUntil([&] { return !log_.pictures.empty(); }, 5000));
+    EXPECT_EQ(LitBars(log_.pictures.back()), 0);
+}
+
+TEST_F(ProgressRingTest, FourPercentLightsNothingFiveOneBarAHundredAll) {
+    SetRingPercent(4);
+    EXPECT_TRUE(RestsAt(0));
+    SetRingPercent(5);
+    EXPECT_TRUE(RestsAt(1));
+    SetRingPercent(100);
+    EXPECT_TRUE(RestsAt(24));
+}
+
+TEST_F(ProgressRingTest, AJumpFromAHundredToZeroSweepsBackInSteps) {
+    SetRingPercent(100);
+    ASSERT_TRUE(RestsAt(24));
+    log_.pictures.clear();
+    SetRingPercent(0);
+    ASSERT_TRUE(RestsAt(0));
+    std::vector<int> bars = Bars();
+    // One picture per bar the sweep passes on its way down, then the rest.
+    EXPECT_EQ(bars.size(), 18u);
+    EXPECT_TRUE(std::is_sorted(bars.rbegin(), bars.rend())) << "never lights up again";
+    EXPECT_GE(std::count_if(bars.begin(), bars.end(), [](int b) { return b > 0 && b < 24; }), 12);
+}
+
+TEST_F(ProgressRingTest, ANewPercentDuringASweepTurnsIt) {
+    SetRingPercent(100);
+    // Each picture waits to be taken, so the sweep is at its third bar here.
+    ASSERT_TRUE(PumpUntil([&] { return log_.pictures.size() >= 3; }, 5000));
+    SetRingPercent(0);
+    ASSERT_TRUE(RestsAt(0));
+    std::vector<int> bars = Bars();
+    EXPECT_LT(*std::max_element(bars.begin(), bars.end()), 12) << "the old sweep did not go on";
+}
+
+TEST_F(ProgressRingTest, WhileMinimisedNothingIsDrawnAndThePercentIsTakenOver) {
+    SetRingWindowMinimised(true);
+    SetRingPercent(50);
+    RequestRingRedraw();
+    test::Pump(300);  // time for the ring to take both
+    EXPECT_TRUE(log_.pictures.empty());
+    SetRingWindowMinimised(false);
+    // The window comes back and its paint asks for the ring.
+    RequestRingRedraw();
+    ASSERT_TRUE(PumpUntil([&] { return !log_.pictures.empty(); }, 5000));
+    EXPECT_EQ(LitBars(log_.pictures.back()), 12);
+    EXPECT_EQ(log_.pictures.size(), 1u) << "no sweep was drawn";
+}
+
+TEST_F(ProgressRingTest, ANewWindowTakesTheRingOverDarkAndTheOldGetsNothing) {
+    SetRingPercent(100);
+    ASSERT_TRUE(RestsAt(24));
+    PictureLog next;
+    ASSERT_TRUE(StartProgressRing(&next.receiver, next.Show()));
+    size_t old_count = log_.pictures.size();
+    RequestRingRedraw();
+    ASSERT_TRUE(PumpUntil([&] { return !next.pictures.empty(); }, 5000));
+    EXPECT_EQ(LitBars(next.pictures.back()), 0);
+    EXPECT_EQ(log_.pictures.size(), old_count);
+    DetachProgressRing();  // before next goes
+}
+
+}  // namespace
+}  // namespace vek::app
