@@ -91,7 +91,8 @@ void LightRing(QImage* box, const RingBitmaps& bitmaps, int angle) {
     if (angle <= 0) return;
     QPainter painter(box);
     painter.setClipRegion(RingSectorsInBox(0, angle));
-    CopyBlock(painter, QPoint(kLitRingAt.x - kRingPaintArea.left, kLitRingAt.y - kRingPaintArea.top),
+    CopyBlock(painter,
+              QPoint(kLitRingAt.x - kRingPaintArea.left, kLitRingAt.y - kRingPaintArea.top),
               bitmaps.lit, bitmaps.lit.rect());
 }
 

@@ -3,6 +3,7 @@
 namespace vek::app {
 
 void LoadTrayIcons() {}
+void AddTrayIcon(int) {}
 void UpdateTrayIcon(int) {}
 void RemoveTrayIcon() {}
 

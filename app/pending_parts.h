@@ -12,6 +12,7 @@ namespace vek::app {
 
 // Tray icon: minimising always goes to the taskbar for now.
 void LoadTrayIcons();
+void AddTrayIcon(int percent);
 void UpdateTrayIcon(int percent);
 void RemoveTrayIcon();
 

@@ -15,7 +15,7 @@ namespace vek::app {
 
 // Where the display reads what it shows; both are called on its own thread.
 struct TimeSource {
-    int (*seconds)();          // whole seconds played
+    int (*seconds)();  // whole seconds played
     PlayState (*play_state)();
 };
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "control/transport.h"
+#include "platform/single_instance.h"
 #include "tests/app/app_test_support.h"
 
 extern char** environ;

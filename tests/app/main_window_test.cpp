@@ -2,14 +2,22 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QImage>
+#include <QScreen>
+#include <QTimer>
+#include <algorithm>
 #include <chrono>
+#include <vector>
 
+#include "app/player_events.h"
 #include "control/transport.h"
 #include "engine/decoder.h"
 #include "engine/decoder_thread.h"
 #include "output/outputs.h"
+#include "platform/messages.h"
 #include "tests/app/app_test_support.h"
 
 namespace vek::app {
@@ -114,8 +122,9 @@ TEST_F(MainWindowTest, TheLampShowsTheEqualiserState) {
     EXPECT_EQ(Grab(w).pixelColor(247, 160), QColor(255, 0, 0));
     w->RunCommand(kCmdEqualizer);
     EXPECT_EQ(gSettings.EqEnabled, 0);
-    w->repaint();
-    EXPECT_EQ(Grab(w).pixelColor(247, 160), QColor(0, 255, 0));
+    // The toggle repaints the lamp itself: the screen shows it at once.
+    QImage screen = w->screen()->grabWindow(w->winId(), 245, 158, 5, 7).toImage();
+    EXPECT_EQ(screen.pixelColor(2, 2), QColor(0, 255, 0));
 }
 
 TEST_F(MainWindowTest, VolumeZeroLightsTheBottomCellOnly) {
@@ -130,15 +139,97 @@ TEST_F(MainWindowTest, VolumeZeroLightsTheBottomCellOnly) {
     EXPECT_TRUE(Shows(Grab(w), QPoint(37, 99), strips, QRect(0, 0, 9, 79)));
 }
 
+// The column climbs one cell per 60 ms from a timer; the press itself
+// returns at once with the first step taken.
 TEST_F(MainWindowTest, AClickInTheVolumeColumnStepsToTheCell) {
     gSettings.EqVolume = 12;
     MainWindow* w = Open();
     auto start = std::chrono::steady_clock::now();
     Press(w, QPoint(40, 101));  // the top cell
-    auto took = std::chrono::steady_clock::now() - start;
     Release(w, QPoint(40, 101));
-    EXPECT_EQ(gSettings.EqVolume, 15);
-    EXPECT_GE(took, std::chrono::milliseconds(3 * 60)) << "one 60 ms step per cell";
+    EXPECT_EQ(gSettings.EqVolume, 13);
+    std::vector<std::chrono::steady_clock::duration> steps;
+    ASSERT_TRUE(PumpUntil(
+        [&] {
+            if (gSettings.EqVolume == 13 + static_cast<int>(steps.size()) + 1)
+                steps.push_back(std::chrono::steady_clock::now() - start);
+            return gSettings.EqVolume == 15;
+        },
+        3000));
+    ASSERT_EQ(steps.size(), 2u) << "one cell at a time";
+    EXPECT_GE(steps[0], std::chrono::milliseconds(50));
+    EXPECT_GE(steps[1] - steps[0], std::chrono::milliseconds(50));
+}
+
+TEST_F(MainWindowTest, AMoveInTheColumnDuringTheSteppingTakesItsCellAtOnce) {
+    gSettings.EqVolume = 0;
+    MainWindow* w = Open();
+    Press(w, QPoint(40, 101));
+    ASSERT_EQ(gSettings.EqVolume, 1);
+    test::MoveTo(w, QPoint(40, 151));  // cell 5
+    EXPECT_EQ(gSettings.EqVolume, 5);
+    Release(w, QPoint(40, 151));
+    Pump(200);
+    EXPECT_EQ(gSettings.EqVolume, 5) << "the stepping has ended";
+}
+
+// A timer meant to fire every 5 ms measures how long the GUI thread is held
+// while the volume steps up the whole column and the ring sweeps both ways.
+TEST_F(MainWindowTest, TheWindowAnswersWhileTheVolumeStepsAndTheRingSweeps) {
+    gSettings.EqVolume = 0;
+    MainWindow* w = Open();
+    QElapsedTimer clock;
+    qint64 last = 0, worst = 0;
+    QTimer tick;
+    tick.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        qint64 now = clock.elapsed();
+        worst = std::max(worst, now - last);
+        last = now;
+    });
+    clock.start();
+    tick.start(5);
+    Press(w, QPoint(40, 101));
+    Release(w, QPoint(40, 101));
+    w->HandleMessage(UIM_PROGRESS, 0, 100);
+    ASSERT_TRUE(PumpUntil([] { return gSettings.EqVolume == 15; }, 3000));
+    w->HandleMessage(UIM_PROGRESS, 0, 0);
+    Pump(100);
+    EXPECT_LT(worst, 100) << "ms the GUI thread was held at most";
+}
+
+// The ring's 3, 6 and 9 o'clock, through the window's own press handling.
+void RecordSeek(PlayerEvent event, int value, void* sought) {
+    if (event == PlayerEvent::Seeked) static_cast<std::vector<int>*>(sought)->push_back(value);
+}
+
+TEST_F(MainWindowTest, APressOnTheRingSeeksToWhereItPoints) {
+    std::vector<int> sought;
+    AddPlayerListener(RecordSeek, &sought);
+    MainWindow* w = Open();
+    for (QPoint at : {QPoint(234, 55), QPoint(215, 74), QPoint(198, 55)}) {
+        Press(w, at);
+        Release(w, at);
+    }
+    RemovePlayerListener(RecordSeek, &sought);
+    EXPECT_EQ(sought, (std::vector<int>{25, 50, 75}));
+}
+
+TEST_F(MainWindowTest, TheMenuTicksOnlyWhatIsOn) {
+    gSettings.RepeatPlay = 1;
+    gSettings.ShufflePlay = 0;
+    MainWindow* w = Open();
+    ShowMainMenu(w, w->mapToGlobal(QPoint(100, 100)));
+    for (QAction* action : w->menu()->findChildren<QAction*>()) {
+        int id = action->data().toInt();
+        if (id == kCmdRepeat) {
+            EXPECT_TRUE(action->isCheckable() && action->isChecked());
+        }
+        if (id == kCmdShuffle || id == kCmdEqualizer || id == kCmdPlaylistEditor) {
+            EXPECT_FALSE(action->isCheckable()) << id << " would show an empty box";
+        }
+    }
+    w->menu()->close();
 }
 
 TEST_F(MainWindowTest, AClickOnTheMiddleRowSetsTheGainToOne) {

@@ -56,8 +56,9 @@ class ProgressRingTest : public ::testing::Test {
     // Pumps until the ring rests showing `bars` lit bars: the last picture
     // shows them and nothing more is drawn for a while.
     bool RestsAt(int bars) {
-        if (!PumpUntil([&] { return !log_.pictures.empty() && LitBars(log_.pictures.back()) == bars; },
-                       5000))
+        if (!PumpUntil(
+                [&] { return !log_.pictures.empty() && LitBars(log_.pictures.back()) == bars; },
+                5000))
             return false;
         size_t seen;
         do {
@@ -74,7 +75,7 @@ TEST(RingAngleTest, RestsOnWholeBars) {
     const struct {
         int percent, angle, rest;
     } cases[] = {
-        {0, 0, 0},     {4, 14, 0},     {5, 18, 15},     {25, 90, 90},   {50, 180, 180},
+        {0, 0, 0},      {4, 14, 0},      {5, 18, 15},     {25, 90, 90}, {50, 180, 180},
         {99, 356, 345}, {100, 360, 360}, {103, 360, 360}, {-3, 0, 0},
     };
     for (const auto& c : cases) {

@@ -54,7 +54,7 @@ TEST(ElapsedTimeTest, IsHoursMinutesAndSeconds) {
         int seconds;
         const char* text;
     } cases[] = {
-        {0, "0:00:00"},    {59, "0:00:59"},   {60, "0:01:00"},  {3599, "0:59:59"},
+        {0, "0:00:00"},    {59, "0:00:59"},     {60, "0:01:00"},  {3599, "0:59:59"},
         {3600, "1:00:00"}, {36000, "10:00:00"}, {187, "0:03:07"}, {-5, "0:00:00"},
     };
     for (const auto& c : cases) {
@@ -100,8 +100,8 @@ TEST_F(TimeDisplayTest, StoppingEndsTheThreadWellWithinItsBound) {
     EXPECT_TRUE(StopTimeDisplay());
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
     EXPECT_FALSE(TimeDisplayGivenUp());
-    ASSERT_TRUE(StartTimeDisplay(ToQRect(kDisplayField), TimeSource{Seconds, State},
-                                 &log_.receiver, log_.Show()));
+    ASSERT_TRUE(StartTimeDisplay(ToQRect(kDisplayField), TimeSource{Seconds, State}, &log_.receiver,
+                                 log_.Show()));
 }
 
 // A source that does not answer until the test lets it.

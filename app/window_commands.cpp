@@ -1,0 +1,220 @@
+#include "app/window_commands.h"
+
+#include <QAction>
+#include <QKeySequence>
+#include <QMenu>
+#include <QShortcut>
+#include <cstring>
+
+#include "app/main_window.h"
+#include "app/pending_parts.h"
+#include "control/transport.h"
+#include "engine/decoder_thread.h"
+#include "engine/equaliser.h"
+#include "platform/desktop_hooks.h"
+#include "platform/limits.h"
+#include "platform/messages.h"
+#include "playlist/playlist.h"
+#include "settings/settings.h"
+
+namespace vek::app {
+namespace {
+
+void Toggle(Relaxed<int32_t>& setting) {
+    setting = setting != 0 ? 0 : 1;
+}
+
+void OpenFile(MainWindow* window) {
+    if (OpenFilesDialog(window) <= 0 || !SelectEntry(0)) return;
+    if (gSettings.ShufflePlay != 0) ShufflePlaylist();
+    SetEditorRefreshEnabled(true);
+    RefreshPlaylistEditor();
+    char path[kPathField];
+    if (GetCurrentPath(path, sizeof path)) {
+        Halt();
+        PostPlay(path);
+    }
+}
+
+void OpenLocation(MainWindow* window) {
+    char url[kPathField] = {};
+    if (OpenUrlDialog(window, url, sizeof url) != 1 || std::strlen(url) < 4) return;
+    Halt();
+    ClearPlaylist();
+    if (!AppendEntry(url)) ComplainAboutName(url);
+    SetEditorRefreshEnabled(true);
+    RefreshPlaylistEditor();
+    PlayCurrentEntry();
+}
+
+// The entries that carry a check mark, and whether each is checked now.
+bool IsCheckEntry(int id) {
+    return id == kCmdPlaylistEditor || id == kCmdPreferences || id == kCmdEqualizer ||
+           id == kCmdShuffle || id == kCmdRepeat;
+}
+bool IsChecked(int id) {
+    switch (id) {
+        case kCmdRepeat:
+            return gSettings.RepeatPlay == 1;
+        case kCmdShuffle:
+            return gSettings.ShufflePlay == 1;
+        case kCmdPlaylistEditor:
+            return IsPlaylistEditorOpen();
+        case kCmdPreferences:
+            return PreferencesOpen();
+        case kCmdEqualizer:
+            return gSettings.EqEnabled != 0;
+        default:
+            return false;
+    }
+}
+
+void MarkMenu(QMenu* menu) {
+    for (QAction* action : menu->actions()) {
+        if (action->menu()) MarkMenu(action->menu());
+        int id = action->data().toInt();
+        if (!IsCheckEntry(id)) continue;
+        // Only a checked entry is checkable: styles draw an empty box beside
+        // an unchecked one, where the menu shows nothing.
+        bool checked = IsChecked(id);
+        action->setCheckable(checked);
+        action->setChecked(checked);
+    }
+}
+
+}  // namespace
+
+void RunWindowCommand(MainWindow* window, int id) {
+    switch (id) {
+        case kCmdOpenFile:
+            OpenFile(window);
+            break;
+        case kCmdClose:
+            window->close();
+            break;
+        case kCmdOpenLocation:
+            OpenLocation(window);
+            break;
+        case kCmdPlaylistEditor:
+            if (IsPlaylistEditorOpen())
+                ClosePlaylistEditor();
+            else
+                ShowPlaylistEditor();
+            break;
+        case kCmdPreferences:
+            ShowPreferences(window);
+            break;
+        case kCmdPlay:
+            CommandPlay();
+            break;
+        case kCmdStop:
+            CommandStop();
+            break;
+        case kCmdPause:
+            CommandPause();
+            break;
+        case kCmdNext:
+            CommandNext();
+            break;
+        case kCmdPrevious:
+            CommandPrevious();
+            break;
+        case kCmdShuffle:
+            Toggle(gSettings.ShufflePlay);
+            window->RepaintControl(kShuffle);
+            break;
+        case kCmdRepeat:
+            Toggle(gSettings.RepeatPlay);
+            window->RepaintControl(kRepeat);
+            break;
+        case kCmdAbout:
+            ShowAbout(window);
+            break;
+        case kCmdEqualizer:
+            Toggle(gSettings.EqEnabled);
+            window->RepaintRegion(window->skin().lamp);
+            break;
+        case kCmdPlayCurrent:
+            CommandPlayCurrent();
+            break;
+        case kCmdExpand:
+            window->ToggleExpanded();
+            break;
+        case kCmdWinShade:
+            Toggle(gSettings.WinShade);
+            break;
+        default:
+            break;
+    }
+}
+
+void SendMainWindowCommand(int id) {
+    SendWindowMessage(vek::MainWindow(), WM_COMMAND, static_cast<uintptr_t>(id), 0);
+}
+
+void BuildMainMenu(MainWindow* window, QMenu* menu) {
+    auto add = [window](QMenu* to, const char* text, int id) {
+        QAction* action = to->addAction(QString::fromLatin1(text));
+        action->setData(id);
+        QObject::connect(action, &QAction::triggered, window,
+                         [window, id] { window->RunCommand(id); });
+        return action;
+    };
+    add(menu, "Open File\tAlt+o", kCmdOpenFile);
+    add(menu, "Open Location\tAlt+l", kCmdOpenLocation);
+    menu->addSeparator();
+    add(menu, "Playlist Editor", kCmdPlaylistEditor);
+    add(menu, "Preferences", kCmdPreferences);
+    add(menu, "ID3-TAG Editor", kCmdTagEditor)->setEnabled(false);
+    add(menu, "Equalizer Active", kCmdEqualizer);
+    menu->addSeparator();
+    QMenu* playback = menu->addMenu(QStringLiteral("Playback"));
+    add(playback, "Previous Track\tCtrl+z", kCmdPrevious);
+    add(playback, "Play\tCtrl+x", kCmdPlay);
+    add(playback, "Pause\tCtrl+c", kCmdPause);
+    add(playback, "Stop\tCtrl+v", kCmdStop);
+    add(playback, "Next Track\tCtrl+b", kCmdNext);
+    playback->addSeparator();
+    add(playback, "Shuffle", kCmdShuffle);
+    add(playback, "Repeat", kCmdRepeat);
+    menu->addSeparator();
+    add(menu, "About...\tCtrl+h", kCmdAbout);
+    add(menu, "Close\tAlt+f4", kCmdClose);
+}
+
+void ShowMainMenu(MainWindow* window, QPoint screen_point) {
+    MarkMenu(window->menu());
+    window->menu()->popup(screen_point);
+}
+
+void InstallCommandKeys(MainWindow* window) {
+    const struct {
+        QKeySequence keys;
+        int id;
+    } table[] = {
+        {QKeySequence(Qt::CTRL | Qt::Key_B), kCmdNext},
+        {QKeySequence(Qt::ALT | Qt::Key_L), kCmdOpenLocation},
+        {QKeySequence(Qt::ALT | Qt::Key_O), kCmdOpenFile},
+        {QKeySequence(Qt::CTRL | Qt::Key_V), kCmdStop},
+        {QKeySequence(Qt::Key_Escape), kCmdOpenFile},
+        {QKeySequence(Qt::CTRL | Qt::Key_X), kCmdPlay},
+        {QKeySequence(Qt::CTRL | Qt::Key_Z), kCmdPrevious},
+    };
+    for (const auto& key : table) {
+        auto* shortcut = new QShortcut(key.keys, window);
+        // As with the menu's keys of the original design, they work from every
+        // window of the player, not only this one.
+        shortcut->setContext(Qt::ApplicationShortcut);
+        int id = key.id;
+        QObject::connect(shortcut, &QShortcut::activated, window,
+                         [window, id] { window->RunCommand(id); });
+    }
+}
+
+void BuildEqualiserCurveFromSettings() {
+    float bands[12];
+    for (int i = 0; i < 12; ++i) bands[i] = gSettings.EqBand[i];
+    BuildEqualiserCurve(bands);
+}
+
+}  // namespace vek::app
