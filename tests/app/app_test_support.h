@@ -14,6 +14,7 @@
 
 #include "app/display_handoff.h"
 #include "app/main_window.h"
+#include "app/skin.h"
 #include "playlist/playlist.h"
 #include "settings/settings.h"
 #include "tests/support/test_support.h"
@@ -60,6 +61,31 @@ struct PictureLog {
         return [this](const QImage& picture) { pictures.push_back(picture); };
     }
 };
+
+// The bars lit in a picture of the ring's box: bar k covers the degrees 15k to
+// 15k + 15, the sectors 15k + 1 to 15k + 15; it counts as lit when any of its
+// pixels differs from the skin's dark ring.
+inline int LitBars(const QImage& box) {
+    static const QImage unlit = LoadSkinImage("bitmap_102.png").copy(ToQRect(kRingPaintArea));
+    static const std::vector<QRegion> bar_areas = [] {
+        std::vector<QRegion> areas(24);
+        for (int bar = 0; bar < 24; ++bar) {
+            for (int i = 15 * bar + 1; i <= 15 * bar + 15; ++i) areas[bar] += RingSector(i % 360);
+            areas[bar].translate(-kRingPaintArea.left, -kRingPaintArea.top);
+        }
+        return areas;
+    }();
+    int lit = 0;
+    for (const QRegion& area : bar_areas) {
+        bool differs = false;
+        for (const QRect& r : area)
+            for (int y = r.top(); y <= r.bottom() && !differs; ++y)
+                for (int x = r.left(); x <= r.right() && !differs; ++x)
+                    differs = box.pixel(x, y) != unlit.pixel(x, y);
+        lit += differs;
+    }
+    return lit;
+}
 
 class WindowTest : public ::testing::Test {
   protected:

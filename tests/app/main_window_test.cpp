@@ -198,6 +198,25 @@ TEST_F(MainWindowTest, TheWindowAnswersWhileTheVolumeStepsAndTheRingSweeps) {
     EXPECT_LT(worst, 100) << "ms the GUI thread was held at most";
 }
 
+// The display threads' pictures reach the window: the ring at half lights
+// twelve bars, and the field shows the stopped sign beside 0:00:00.
+TEST_F(MainWindowTest, TheWindowShowsWhatTheDisplayThreadsDraw) {
+    MainWindow* w = Open();
+    w->HandleMessage(UIM_PROGRESS, 0, 50);
+    EXPECT_EQ(w->last_percent(), 50);
+    ASSERT_TRUE(PumpUntil(
+        [&] { return test::LitBars(Grab(w).copy(ToQRect(kRingPaintArea))) == 12; }, 5000));
+    const QImage digits = LoadSkinImage("bitmap_118.png");
+    const QImage signs = LoadSkinImage("bitmap_135.png");
+    auto field_shown = [&] {
+        QImage field = Grab(w).copy(ToQRect(kDisplayField));
+        bool sign = field.copy(60, 22, 8, 11) == signs.copy(28, 0, 8, 11) ||
+                    field.copy(60, 22, 8, 11) == signs.copy(28, 10, 8, 11);
+        return sign && field.copy(72, 20, 10, 16) == digits.copy(0, 0, 10, 16);
+    };
+    EXPECT_TRUE(PumpUntil(field_shown, 5000));
+}
+
 // The ring's 3, 6 and 9 o'clock, through the window's own press handling.
 void RecordSeek(PlayerEvent event, int value, void* sought) {
     if (event == PlayerEvent::Seeked) static_cast<std::vector<int>*>(sought)->push_back(value);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/display_drawing.h"
 #include "tools/skin_gen/raster.h"
 #include "tools/skin_gen/skin_art.h"
 
@@ -49,31 +50,23 @@ QRegion eqCell(int c, int r) {
     return QRegion(geo::ToQRect(geo::EqualiserCell(c, r)));
 }
 
-QRegion litSectors(int angle) {
-    QRegion r;
-    for (int i = 0; i < angle && i < geo::kRingSectors; ++i) r += geo::RingSector(i);
-    return r;
-}
-
-int restAngle(int percent) {
-    if (percent >= 100) return 360;
-    const int a = static_cast<int>(percent * 0.01f * 360.0f);
-    return a - a % 15;
-}
-
-// The time display's redraw: field background, play-state sign, digits.
+// The time display's redraw, as its thread draws it.
 QImage timeField(const Bitmaps& b, const View& v) {
-    QImage field = b.skin.copy(geo::ToQRect(geo::kDisplayField));
-    QPainter p(&field);
-    const int sx = v.sign == 0 ? 20 : v.sign == 2 ? 36 : 28;
-    p.drawImage(QPoint(60, 22), b.signs, QRect(sx, v.signBright ? 0 : 10, 8, 11));
-    char text[32];
-    std::snprintf(text, sizeof text, "%01d:%02d:%02d", v.seconds / 3600, (v.seconds % 3600) / 60,
-                  v.seconds % 60);
-    int dx = 72;
-    for (const char* c = text; *c && dx < 152; ++c, dx += 10)
-        p.drawImage(QPoint(dx, 20), b.digits, QRect(12 * (*c - '0'), 0, 12, 16));
+    const vek::app::TimeSign signs[3] = {vek::app::TimeSign::Playing, vek::app::TimeSign::Stopped,
+                                         vek::app::TimeSign::Paused};
+    QImage field(geo::ToQRect(geo::kDisplayField).size(), QImage::Format_RGB32);
+    vek::app::DrawTimeField(&field, {b.skin, b.digits, b.signs}, v.seconds, signs[v.sign],
+                            v.signBright);
     return field;
+}
+
+// The ring's box as its thread draws it at rest at an angle, laid over the
+// window's picture.
+void drawRing(QPainter& p, const Bitmaps& b, int angle) {
+    const QRect area = geo::ToQRect(geo::kRingPaintArea);
+    QImage box(area.size(), QImage::Format_RGB32);
+    vek::app::DrawRingAtRest(&box, {b.ring, b.skin.copy(area)}, angle);
+    p.drawImage(area.topLeft(), box);
 }
 
 // Paints the window for view v, limited to the update region, as the window
@@ -137,12 +130,8 @@ void paint(QImage& target, const Bitmaps& b, const View& v, const QRegion& updat
                     geo::ToQRect(geo::kKnobStrip));
     }
     // The ring thread's rest drawing.
-    if (update.intersects(geo::ToQRect(geo::kRingBox))) {
-        const QRect area = geo::ToQRect(geo::kRingPaintArea);
-        p.drawImage(area.topLeft(), b.skin, area);
-        clipped(litSectors(restAngle(v.percent)), geo::ToQPoint(geo::kLitRingAt), b.ring,
-                QRect(0, 0, 64, 64));
-    }
+    if (update.intersects(geo::ToQRect(geo::kRingBox)))
+        drawRing(p, b, vek::app::RingRestAngle(v.percent));
 }
 
 // Cuts the window outline out of a finished picture (the shape is made once
@@ -201,10 +190,9 @@ int checkRing(const Bitmaps& b) {
     for (int angle = 0; angle <= 360; angle += 15) {
         QImage img = b.skin.copy();
         QPainter p(&img);
-        p.setClipRegion(litSectors(angle));
-        const QPoint at = geo::ToQPoint(geo::kLitRingAt);
-        p.drawImage(at, b.ring, QRect(0, 0, 64, 64));
+        drawRing(p, b, angle);
         p.end();
+        const QPoint at = geo::ToQPoint(geo::kLitRingAt);
         std::vector<int> total(24, 0), shown(24, 0);
         for (int y = at.y(); y < at.y() + b.ring.height(); ++y)
             for (int x = at.x(); x < at.x() + b.ring.width(); ++x) {
@@ -326,8 +314,7 @@ int writePreviews(const QString& skinDir, const QString& outDir) {
     {
         QPainter p(&img);
         p.drawImage(29, 29, timeField(b, others));
-        p.setClipRegion(litSectors(360));
-        p.drawImage(geo::ToQPoint(geo::kLitRingAt), b.ring, QRect(0, 0, 64, 64));
+        drawRing(p, b, 360);
     }
     ok &= save(shaped(img), outDir, "others_pressed");
     ok &= saveDetail(shaped(img), QRect(0, 0, 40, 50), 10, outDir, "pressed_frame");
@@ -348,8 +335,8 @@ int writePreviews(const QString& skinDir, const QString& outDir) {
         pv.repeatPressed = i == 2;
         pv.repeatOn = i != 3;
         if (i >= 0)
-            paint(w, b, pv, areaOf(static_cast<geo::PushControl>(geo::kOpen + i)) +
-                                areaOf(geo::kRepeat));
+            paint(w, b, pv,
+                  areaOf(static_cast<geo::PushControl>(geo::kOpen + i)) + areaOf(geo::kRepeat));
         QPainter p(&sheet);
         p.drawImage(QPoint(0, 30 * (i + 1)), w, QRect(0, 66, 258, 30));
     }
