@@ -23,10 +23,7 @@ void Take(DisplayHandoff* handoff) {
     show(picture);
 }
 
-}  // namespace
-
-void AttachHandoff(DisplayHandoff* handoff, QObject* receiver, ShowPictureFn show) {
-    std::lock_guard<std::mutex> lock(handoff->mutex);
+void AttachLocked(DisplayHandoff* handoff, QObject* receiver, ShowPictureFn show) {
     handoff->receiver = receiver;
     handoff->show = std::move(show);
     handoff->attached = true;
@@ -35,8 +32,33 @@ void AttachHandoff(DisplayHandoff* handoff, QObject* receiver, ShowPictureFn sho
     handoff->picture = QImage();
 }
 
+}  // namespace
+
+void AttachHandoff(DisplayHandoff* handoff, QObject* receiver, ShowPictureFn show) {
+    std::lock_guard<std::mutex> lock(handoff->mutex);
+    AttachLocked(handoff, receiver, std::move(show));
+}
+
+unsigned PrepareAttachment(DisplayHandoff* handoff, QObject* receiver, ShowPictureFn show) {
+    std::lock_guard<std::mutex> lock(handoff->mutex);
+    handoff->next_receiver = receiver;
+    handoff->next_show = std::move(show);
+    return ++handoff->next_ticket;
+}
+
+bool CompleteAttachment(DisplayHandoff* handoff, unsigned ticket) {
+    std::lock_guard<std::mutex> lock(handoff->mutex);
+    if (ticket != handoff->next_ticket || !handoff->next_receiver) return false;
+    AttachLocked(handoff, handoff->next_receiver, std::move(handoff->next_show));
+    handoff->next_receiver = nullptr;
+    return true;
+}
+
 void DetachHandoff(DisplayHandoff* handoff, bool wait_for_drawing) {
     std::unique_lock<std::mutex> lock(handoff->mutex);
+    ++handoff->next_ticket;
+    handoff->next_receiver = nullptr;
+    handoff->next_show = nullptr;
     handoff->attached = false;
     handoff->receiver = nullptr;
     handoff->show = nullptr;

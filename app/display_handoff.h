@@ -28,16 +28,28 @@ struct DisplayHandoff {
     bool drawing = false;  // the thread is between BeginDrawing and EndDrawing
     bool full = false;     // a picture waits to be taken
     QImage picture;
+    // An attachment the display thread completes (see PrepareAttachment).
+    unsigned next_ticket = 0;
+    QObject* next_receiver = nullptr;
+    ShowPictureFn next_show;
 };
 
 // GUI thread. From now on pictures go to show, called in receiver's context.
 // Detach before receiver goes away.
 void AttachHandoff(DisplayHandoff* handoff, QObject* receiver, ShowPictureFn show);
 
-// GUI thread. No picture is shown after this returns; a thread waiting in
-// HandOver is let go. With wait_for_drawing, also waits until the thread is
-// out of its BeginDrawing..EndDrawing span, so it touches no image any more
-// (a short wait: drawing never waits while detached).
+// The same in two halves, for a thread that must take the attachment in
+// order with the requests already queued for it: the GUI thread prepares it
+// and posts the ticket; the display thread completes it when it takes that
+// post. False when a detach or a later preparation came in between.
+unsigned PrepareAttachment(DisplayHandoff* handoff, QObject* receiver, ShowPictureFn show);
+bool CompleteAttachment(DisplayHandoff* handoff, unsigned ticket);
+
+// GUI thread. No picture is shown after this returns, nor a prepared
+// attachment completed; a thread waiting in HandOver is let go. With
+// wait_for_drawing, also waits until the thread is out of its
+// BeginDrawing..EndDrawing span, so it touches no image any more (a short
+// wait: drawing never waits while detached).
 void DetachHandoff(DisplayHandoff* handoff, bool wait_for_drawing);
 
 // Display thread. BeginDrawing says whether to draw at all (false while

@@ -18,7 +18,7 @@ namespace vek::app {
 namespace {
 
 // The thread's own message: a new window takes the ring over (wparam: the
-// attachment's number, lparam unused).
+// attachment's ticket, lparam unused).
 constexpr uint32_t kRingAttach = RTM_REDRAW + 1;
 constexpr size_t kStackBytes = 16384;
 constexpr int kRetryMs = 10;
@@ -33,10 +33,6 @@ struct Shared {
     std::shared_ptr<DisplayHandoff> handoff = std::make_shared<DisplayHandoff>();
     RingBitmaps bitmaps;  // written before the thread starts, read-only after
     WorkerThread worker;  // GUI thread only
-    // The window that takes the ring over next; guarded by handoff->mutex.
-    unsigned next_attachment = 0;
-    QObject* next_receiver = nullptr;
-    ShowPictureFn next_show;
 };
 Shared* g_shared = nullptr;  // made by the first start (GUI thread)
 std::atomic<bool> g_minimised{false};
@@ -53,12 +49,15 @@ struct Ring {
     QImage box;
 };
 
-// Draws nothing while the window is minimised. False when no window takes
-// the box any more: whatever was being drawn is given up.
+// Hands the box to the window once the one before has been taken, so every
+// step reaches the screen. False when no window takes boxes any more: what was
+// being drawn is given up.
 bool Show(Shared* shared, const Ring& ring) {
     return HandOver(shared->handoff, ring.box, true);
 }
 
+// The ring at rest at its target, whole bars only; nothing while the window
+// is minimised.
 bool DrawAtRest(Shared* shared, Ring* ring) {
     if (g_minimised.load()) return true;
     DrawRingAtRest(&ring->box, shared->bitmaps, RingRestAngle(ring->target));
@@ -108,17 +107,10 @@ void SetPercent(Shared* shared, Ring* ring, int percent) {
 
 // A new window: a dark ring at 0, drawn for it from now on, unless it has
 // gone again before this message was taken.
-void Attach(Shared* shared, Ring* ring, unsigned attachment) {
+void Attach(Shared* shared, Ring* ring, unsigned ticket) {
     *ring = Ring{};
     ring->box = shared->bitmaps.unlit.copy();
-    DisplayHandoff* handoff = shared->handoff.get();
-    std::lock_guard<std::mutex> lock(handoff->mutex);
-    if (attachment != shared->next_attachment || !shared->next_receiver) return;
-    handoff->receiver = shared->next_receiver;
-    handoff->show = std::move(shared->next_show);
-    handoff->attached = true;
-    handoff->full = false;
-    shared->next_receiver = nullptr;
+    CompleteAttachment(shared->handoff.get(), ticket);
 }
 
 int RingMain(void* arg) {
@@ -169,25 +161,13 @@ void RetryPercent() {
 bool StartProgressRing(QObject* receiver, ShowPictureFn show) {
     if (!g_shared && !StartThread()) return false;
     DetachProgressRing();
-    unsigned attachment;
-    {
-        std::lock_guard<std::mutex> lock(g_shared->handoff->mutex);
-        attachment = ++g_shared->next_attachment;
-        g_shared->next_receiver = receiver;
-        g_shared->next_show = std::move(show);
-    }
-    return PostThreadMessage(g_shared->worker.id, kRingAttach, attachment, 0);
+    g_minimised.store(false);  // a window closed while minimised is no more
+    unsigned ticket = PrepareAttachment(g_shared->handoff.get(), receiver, std::move(show));
+    return PostThreadMessage(g_shared->worker.id, kRingAttach, ticket, 0);
 }
 
 void DetachProgressRing() {
-    if (!g_shared) return;
-    {
-        std::lock_guard<std::mutex> lock(g_shared->handoff->mutex);
-        ++g_shared->next_attachment;  // an attachment not yet taken is void
-        g_shared->next_receiver = nullptr;
-        g_shared->next_show = nullptr;
-    }
-    DetachHandoff(g_shared->handoff.get(), true);
+    if (g_shared) DetachHandoff(g_shared->handoff.get(), true);
 }
 
 void SetRingPercent(int percent) {

@@ -115,6 +115,7 @@ TEST_F(ProgressRingTest, WhileMinimisedNothingIsDrawnAndThePercentIsTakenOver) {
 TEST_F(ProgressRingTest, ANewWindowTakesTheRingOverDarkAndTheOldGetsNothing) {
     SetRingPercent(100);
     ASSERT_TRUE(RestsAt(24));
+    SetRingWindowMinimised(true);  // the old window closes minimised
     PictureLog next;
     ASSERT_TRUE(StartProgressRing(&next.receiver, next.Show()));
     size_t old_count = log_.pictures.size();
