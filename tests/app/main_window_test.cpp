@@ -9,7 +9,10 @@
 #include <QScreen>
 #include <QTimer>
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "app/player_events.h"
@@ -232,6 +235,51 @@ TEST_F(MainWindowTest, APressOnTheRingSeeksToWhereItPoints) {
     }
     RemovePlayerListener(RecordSeek, &sought);
     EXPECT_EQ(sought, (std::vector<int>{25, 50, 75}));
+}
+
+// What listeners hear: each change once, after it.
+void RecordEvent(PlayerEvent event, int value, void* heard) {
+    static_cast<std::vector<std::pair<PlayerEvent, int>>*>(heard)->push_back({event, value});
+}
+
+TEST_F(MainWindowTest, ListenersHearEachChangeOnce) {
+    gSettings.EqVolume = 7;
+    std::vector<std::pair<PlayerEvent, int>> heard;
+    MainWindow* w = Open();
+    AddPlayerListener(RecordEvent, &heard);
+    Press(w, QPoint(40, 136));  // cell 8: one step
+    Release(w, QPoint(40, 136));
+    w->RunCommand(kCmdShuffle);
+    RemovePlayerListener(RecordEvent, &heard);
+    w->RunCommand(kCmdShuffle);
+    std::vector<std::pair<PlayerEvent, int>> want = {{PlayerEvent::VolumeChanged, 8},
+                                                     {PlayerEvent::OptionsChanged, 0}};
+    EXPECT_EQ(heard, want);
+}
+
+// Another thread (the desktop's media controls) runs a command as the menu does.
+TEST_F(MainWindowTest, ACommandSentFromAnotherThreadRunsOnTheWindow) {
+    gSettings.RepeatPlay = 0;
+    Open();
+    std::atomic<bool> sent{false};
+    std::thread sender([&] {
+        SendMainWindowCommand(kCmdRepeat);
+        sent = true;
+    });
+    EXPECT_TRUE(PumpUntil([&] { return sent.load(); }, 5000));
+    sender.join();
+    EXPECT_EQ(gSettings.RepeatPlay, 1);
+}
+
+TEST_F(MainWindowTest, ThePreferencesSheetsClosingSavesAndAppliesTheLayer) {
+    MainWindow* w = Open();
+    w->setEnabled(false);  // as a sheet may leave it
+    gSettings.AlwaysOnTop = 1;
+    gSettings.EqVolume = 4;
+    PreferencesSheetClosed();
+    EXPECT_TRUE(w->isEnabled());
+    EXPECT_TRUE(w->windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_NE(IniText().find("EqVolume=4\n"), std::string::npos) << IniText();
 }
 
 TEST_F(MainWindowTest, TheMenuTicksOnlyWhatIsOn) {
