@@ -109,7 +109,10 @@ int64_t VbrByteOfFrame(const VbrTable& t, int32_t n) {
         int64_t start = entry > 0 ? t.entry_end[entry - 1] : 0;
         int64_t length = t.entry_end[entry] - start;
         int32_t into = n % t.frames_per_entry;
-        return t.frame_bytes + start + length * into / t.frames_per_entry;
+        // In floating point: a hostile table's lengths times the frame index
+        // would overflow 64 bits.
+        double within = static_cast<double>(length) * into / t.frames_per_entry;
+        return t.frame_bytes + start + static_cast<int64_t>(within);
     }
     if (t.bytes <= 0) return -1;
     double percent = 100.0 * n / t.frames;

@@ -211,6 +211,16 @@ TEST(VbrTableTest, VbriPositionsAreInterpolatedWithinAnEntry) {
     EXPECT_EQ(VbrByteOfFrame(table, 5), 417 + 400 + 200);
 }
 
+TEST(VbrTableTest, AHostileVbriTableDoesNotOverflow) {
+    VbrTable table;
+    table.kind = VbrTable::Kind::kVbri;
+    table.frames = 65535;
+    table.frames_per_entry = 65535;
+    table.entries = 1;
+    table.entry_end[0] = int64_t{0xFFFFFFFF} * 0xFFFF;  // the largest entry times the largest scale
+    EXPECT_EQ(VbrByteOfFrame(table, 65534), table.entry_end[0] / 65535 * 65534);
+}
+
 TEST(VbrTableTest, XingPositionsAreInterpolatedBetweenPercentages) {
     VbrTable table;
     table.kind = VbrTable::Kind::kXing;
