@@ -25,6 +25,5 @@ void ShowPreferences(QWidget*) {}
 bool PreferencesOpen() {
     return false;
 }
-void ShowAbout(QWidget*) {}
 
 }  // namespace vek::app

@@ -26,9 +26,8 @@ void SetEditorRefreshEnabled(bool enabled);
 int OpenFilesDialog(QWidget* owner);
 int OpenUrlDialog(QWidget* owner, char* buffer, size_t buffer_size);
 
-// Preferences and about: not shown yet.
+// Preferences: not shown yet.
 void ShowPreferences(QWidget* owner);
 bool PreferencesOpen();
-void ShowAbout(QWidget* owner);
 
 }  // namespace vek::app

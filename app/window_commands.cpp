@@ -6,6 +6,7 @@
 #include <QShortcut>
 #include <cstring>
 
+#include "app/about.h"
 #include "app/main_window.h"
 #include "app/pending_parts.h"
 #include "control/transport.h"

@@ -21,13 +21,41 @@ std::string WithoutTrailingSlash(std::string dir) {
     return dir;
 }
 
+// An absolute folder from the variable, else the one below the home folder.
+std::string XdgDirectory(const char* variable, const char* below_home) {
+    if (const char* xdg = std::getenv(variable); xdg && xdg[0] == '/')
+        return WithoutTrailingSlash(xdg);
+    return WithoutTrailingSlash(HomeDirectory()) + below_home;
+}
+
 }  // namespace
 
 std::string SettingsDirectory() {
     if (const char* dir = std::getenv("VEK_CONFIG_DIR"); dir && *dir) return WithoutTrailingSlash(dir);
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg && xdg[0] == '/')
-        return WithoutTrailingSlash(xdg) + "/vek";
-    return WithoutTrailingSlash(HomeDirectory()) + "/.config/vek";
+    return UserConfigDirectory() + "/vek";
+}
+
+std::string UserConfigDirectory() {
+    return XdgDirectory("XDG_CONFIG_HOME", "/.config");
+}
+
+std::string UserDataDirectory() {
+    return XdgDirectory("XDG_DATA_HOME", "/.local/share");
+}
+
+std::vector<std::string> SystemDataDirectories() {
+    const char* value = std::getenv("XDG_DATA_DIRS");
+    std::string list = value && *value ? value : "/usr/local/share:/usr/share";
+    std::vector<std::string> dirs;
+    size_t start = 0;
+    while (start <= list.size()) {
+        size_t end = list.find(':', start);
+        if (end == std::string::npos) end = list.size();
+        std::string dir = list.substr(start, end - start);
+        if (!dir.empty() && dir[0] == '/') dirs.push_back(WithoutTrailingSlash(dir));
+        start = end + 1;
+    }
+    return dirs;
 }
 
 std::string HomeDirectoryWithSlash() {
@@ -36,11 +64,15 @@ std::string HomeDirectoryWithSlash() {
     return home;
 }
 
-std::string ExecutableDirectory() {
+std::string ExecutablePath() {
     char buffer[PATH_MAX];
     ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
     if (n <= 0) return {};
-    std::string path(buffer, static_cast<size_t>(n));
+    return std::string(buffer, static_cast<size_t>(n));
+}
+
+std::string ExecutableDirectory() {
+    std::string path = ExecutablePath();
     size_t slash = path.rfind('/');
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }

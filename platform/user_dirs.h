@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace vek {
 
@@ -15,5 +16,19 @@ std::string HomeDirectoryWithSlash();
 // The directory the running executable lies in, with a trailing '/'; empty when
 // it cannot be found.
 std::string ExecutableDirectory();
+
+// The running executable's full path; empty when it cannot be found.
+std::string ExecutablePath();
+
+// The user's data and configuration folders of the desktop, without a trailing
+// '/': $XDG_DATA_HOME (else ~/.local/share) and $XDG_CONFIG_HOME (else
+// ~/.config). A relative value in the variable is ignored, as the desktop's
+// rules ask.
+std::string UserDataDirectory();
+std::string UserConfigDirectory();
+
+// The shared data folders, $XDG_DATA_DIRS (else /usr/local/share and
+// /usr/share), in order of preference, without trailing '/'.
+std::vector<std::string> SystemDataDirectories();
 
 }  // namespace vek

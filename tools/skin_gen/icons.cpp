@@ -1,5 +1,7 @@
 #include "tools/skin_gen/icons.h"
 
+#include <QPainter>
+#include <QPainterPath>
 #include <algorithm>
 #include <cmath>
 
@@ -125,6 +127,53 @@ QImage appIcon(int size) {
             };
             img.setPixel(x, y, qRgba(ch(r), ch(g), ch(b), alpha));
         }
+    return img;
+}
+
+QImage fileIcon(FileIcon kind, int size) {
+    QImage img(size, size, QImage::Format_ARGB32);
+    img.fill(Qt::transparent);
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing);
+    const double s = size;
+    // The page, its top right corner folded over.
+    const double left = s * 0.14, right = s * 0.86, top = s * 0.03, bottom = s * 0.97;
+    const double fold = s * 0.22;
+    QPainterPath page;
+    page.moveTo(left, top);
+    page.lineTo(right - fold, top);
+    page.lineTo(right, top + fold);
+    page.lineTo(right, bottom);
+    page.lineTo(left, bottom);
+    page.closeSubpath();
+    const double pen = std::max(1.0, s / 32.0);
+    p.setPen(QPen(QColor(70, 72, 78), pen));
+    p.setBrush(QColor(244, 244, 240));
+    p.drawPath(page);
+    QPainterPath corner;
+    corner.moveTo(right - fold, top);
+    corner.lineTo(right - fold, top + fold);
+    corner.lineTo(right, top + fold);
+    corner.closeSubpath();
+    p.setBrush(QColor(200, 201, 204));
+    p.drawPath(corner);
+    // A playlist's lines, beside small bullets, above a smaller tile at the
+    // lower right; an audio file's tile sits in the middle of the lower part.
+    const int tile = std::max(8, static_cast<int>(std::lround(s * (kind == FileIcon::Playlist ? 0.44 : 0.62))));
+    double tile_x = (s - tile) / 2.0;
+    if (kind == FileIcon::Playlist) {
+        tile_x = right - pen - tile - s * 0.03;
+        p.setPen(Qt::NoPen);
+        for (int row = 0; row < 3; ++row) {
+            const double y = top + s * 0.12 + row * s * 0.12;
+            p.setBrush(QColor(214, 150, 20));
+            p.drawRect(QRectF(left + s * 0.07, y, s * 0.07, s * 0.07));
+            p.setBrush(QColor(90, 92, 98));
+            const double length = (row == 0 ? 0.28 : 0.44) * s;
+            p.drawRect(QRectF(left + s * 0.18, y + s * 0.01, length, s * 0.05));
+        }
+    }
+    p.drawImage(QPointF(tile_x, bottom - pen - tile - s * 0.03), appIcon(tile));
     return img;
 }
 

@@ -2,7 +2,8 @@
 //
 //   vek_skin_gen <out-dir>                   bitmaps 102, 108, 118, 119, 121,
 //                                            128, 135, the application icon
-//                                            and the tray progress icons
+//                                            the file-type icons and the tray
+//                                            progress icons
 //   vek_skin_gen --preview <dir> <skin-dir>  pictures of the window composed
 //                                            from the bitmaps in <skin-dir>
 //   vek_skin_gen --icon <size> <file>        the application icon at any size,
@@ -125,6 +126,12 @@ int generate(const QString& dir) {
     ok &= write(skin::appIcon(64), dir, "icon_101.png");
     ok &= write(skin::appIcon(32), dir, "icon_101_32.png");
     ok &= write(skin::appIcon(16), dir, "icon_101_16.png");
+    for (int size : {64, 32, 16}) {
+        const QString suffix = size == 64 ? QString(".png") : QString("_%1.png").arg(size);
+        ok &= write(skin::fileIcon(skin::FileIcon::Audio, size), dir, "icon_audio_file" + suffix);
+        ok &= write(skin::fileIcon(skin::FileIcon::Playlist, size), dir,
+                    "icon_playlist_file" + suffix);
+    }
     for (int i = 0; i <= 10; ++i)
         ok &= write(skin::progressIcon(i), dir, QString("progress_%1.png").arg(i));
     return ok ? 0 : 1;

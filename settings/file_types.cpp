@@ -1,0 +1,310 @@
+#include "settings/file_types.h"
+
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <string_view>
+
+#include "platform/regular_file.h"
+#include "platform/user_dirs.h"
+#include "settings/ini_file.h"
+
+namespace vek {
+namespace {
+
+// The extensions Vek registers, and which of its two file icons each gets.
+struct Extension {
+    const char* name;
+    FileIconRole kind;
+};
+constexpr Extension kExtensions[] = {
+    {"mp1", FileIconRole::kAudioFile},    {"mp2", FileIconRole::kAudioFile},
+    {"mp3", FileIconRole::kAudioFile},    {"pls", FileIconRole::kPlaylistFile},
+    {"m3u", FileIconRole::kPlaylistFile},
+};
+
+constexpr const char* kDefaultsSection = "Default Applications";
+constexpr size_t kMaxFileBytes = 16u << 20;
+
+// The parts between separators; empty ones only when asked for.
+std::vector<std::string> Split(std::string_view text, char separator, bool keep_empty = false) {
+    std::vector<std::string> parts;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find(separator, start);
+        if (end == std::string_view::npos) end = text.size();
+        if (end > start || keep_empty) parts.emplace_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return parts;
+}
+
+bool Contains(const std::vector<std::string>& list, const std::string& item) {
+    return std::find(list.begin(), list.end(), item) != list.end();
+}
+
+// The value of a key of the entry's main group, or empty.
+std::string EntryValue(const std::string& entry, std::string_view key) {
+    bool in_main = false;
+    for (const std::string& raw : Split(entry, '\n')) {
+        std::string_view line(raw);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (!line.empty() && line.front() == '[') {
+            in_main = line == "[Desktop Entry]";
+            continue;
+        }
+        if (!in_main || line.size() <= key.size() || line.substr(0, key.size()) != key) continue;
+        std::string_view rest = line.substr(key.size());
+        while (!rest.empty() && rest.front() == ' ') rest.remove_prefix(1);
+        if (rest.empty() || rest.front() != '=') continue;
+        rest.remove_prefix(1);
+        while (!rest.empty() && rest.front() == ' ') rest.remove_prefix(1);
+        return std::string(rest);
+    }
+    return {};
+}
+
+// Desktop entries are UTF-8 text; a file name need not be.
+bool IsUtf8(std::string_view text) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        auto byte = static_cast<unsigned char>(text[i]);
+        size_t extra = 0;
+        if (byte >= 0xF0 && byte <= 0xF4)
+            extra = 3;
+        else if (byte >= 0xE0)
+            extra = 2;
+        else if (byte >= 0xC2)
+            extra = 1;
+        else if (byte >= 0x80)
+            return false;
+        if (byte > 0xF4 || text.size() - i <= extra) return false;
+        for (; extra > 0; --extra)
+            if ((static_cast<unsigned char>(text[++i]) & 0xC0) != 0x80) return false;
+    }
+    return true;
+}
+
+// Writes text unless the file already holds it: a second registration touches
+// nothing. A file that is there but cannot be read is left alone.
+void WriteIfChanged(const std::string& path, const std::string& text) {
+    std::string old;
+    ReadOutcome outcome = ReadRegularFile(path.c_str(), kMaxFileBytes, &old);
+    if (outcome == ReadOutcome::kRefused || (outcome == ReadOutcome::kRead && old == text)) return;
+    (void)IniWriteText(path.c_str(), text);
+}
+
+// The MIME types the shared MIME database gives files named *.extension,
+// from the user's database first, then the system's.
+std::vector<std::string> TypesOfExtension(const char* extension) {
+    std::vector<std::string> dirs = {UserDataDirectory()};
+    for (const std::string& dir : SystemDataDirectories()) dirs.push_back(dir);
+    std::string glob = std::string("*.") + extension;
+    std::vector<std::string> types;
+    for (const std::string& dir : dirs) {
+        std::string globs;
+        if (ReadRegularFile((dir + "/mime/globs2").c_str(), kMaxFileBytes, &globs) !=
+            ReadOutcome::kRead)
+            continue;
+        for (const std::string& line : Split(globs, '\n')) {
+            if (line[0] == '#') continue;
+            std::vector<std::string> fields = Split(line, ':');  // weight:type:glob[:flags]
+            if (fields.size() >= 3 && strcasecmp(fields[2].c_str(), glob.c_str()) == 0 &&
+                !Contains(types, fields[1]))
+                types.push_back(fields[1]);
+        }
+    }
+    return types;
+}
+
+const char* IconNameOf(FileIconRole kind) {
+    return kind == FileIconRole::kAudioFile ? kAudioFileIconName : kPlaylistFileIconName;
+}
+
+// The MIME package: each type Vek plays gets the icon of its kind of file, and
+// an extension the database does not know joins the first type of its kind.
+std::string MimePackage(const std::vector<std::string>& types) {
+    struct Type {
+        std::string name;
+        bool has_kind = false;
+        FileIconRole kind = FileIconRole::kAudioFile;
+        std::vector<std::string> new_globs;
+    };
+    std::vector<Type> known;
+    for (const std::string& type : types) known.push_back(Type{type, false, FileIconRole::kAudioFile, {}});
+    std::vector<const Extension*> unknown;
+    for (const Extension& extension : kExtensions) {
+        bool found = false;
+        for (const std::string& type : TypesOfExtension(extension.name)) {
+            for (Type& t : known) {
+                if (t.name != type) continue;
+                found = true;
+                if (!t.has_kind) t.has_kind = true, t.kind = extension.kind;
+            }
+        }
+        if (!found) unknown.push_back(&extension);
+    }
+    for (const Extension* extension : unknown) {
+        for (Type& t : known) {
+            if (t.has_kind && t.kind == extension->kind) {
+                t.new_globs.push_back(std::string("*.") + extension->name);
+                break;
+            }
+        }
+    }
+    std::string xml =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n";
+    for (const Type& t : known) {
+        if (!t.has_kind) continue;
+        xml += "  <mime-type type=\"" + t.name + "\">\n";
+        for (const std::string& glob : t.new_globs) xml += "    <glob pattern=\"" + glob + "\"/>\n";
+        xml += std::string("    <icon name=\"") + IconNameOf(t.kind) + "\"/>\n";
+        xml += "  </mime-type>\n";
+    }
+    return xml + "</mime-info>\n";
+}
+
+// mimeapps.list with our entry first for every type; the other applications a
+// type names stay behind it, and every other line stays as it was.
+void SetDefaults(const std::vector<std::string>& types, const std::string& desktop_file) {
+    std::string path = UserConfigDirectory() + "/mimeapps.list";
+    std::string old;
+    if (ReadRegularFile(path.c_str(), kMaxFileBytes, &old) == ReadOutcome::kRefused) return;
+    IniFile list;
+    IniParse(&list, old);
+    IniValues values;
+    for (const std::string& type : types) {
+        std::string value = desktop_file + ";";
+        std::string current;
+        if (IniFind(list, kDefaultsSection, type, &current)) {
+            for (const std::string& other : Split(current, ';'))
+                if (other != desktop_file) value += other + ";";
+        }
+        values.emplace_back(type, value);
+    }
+    IniSetStrings(&list, kDefaultsSection, values);
+    WriteIfChanged(path, IniText(list));
+}
+
+bool IsSafeName(const std::string& name) {
+    return !name.empty() && name.find('/') == std::string::npos && name != "." && name != "..";
+}
+
+bool FindTool(const char* name, std::string* path) {
+    const char* search = std::getenv("PATH");
+    for (const std::string& dir : Split(search ? search : "/usr/bin:/bin", ':')) {
+        std::string candidate = dir + "/" + name;
+        if (access(candidate.c_str(), X_OK) == 0) {
+            *path = candidate;
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+std::string DesktopExecArgument(const std::string& argument) {
+    // First the quoting of the Exec rules, then the escapes of a text value.
+    std::string quoted = "\"";
+    for (char c : argument) {
+        if (c == '"' || c == '`' || c == '$' || c == '\\') quoted += '\\';
+        if (c == '%') quoted += '%';
+        quoted += c;
+    }
+    quoted += '"';
+    std::string escaped;
+    for (char c : quoted) {
+        switch (c) {
+            case '\\':
+                escaped += "\\\\";
+                break;
+            case '\n':
+                escaped += "\\n";
+                break;
+            case '\t':
+                escaped += "\\t";
+                break;
+            case '\r':
+                escaped += "\\r";
+                break;
+            default:
+                escaped += c;
+        }
+    }
+    return escaped;
+}
+
+bool UserDesktopEntry(const std::string& installed_entry, const std::string& executable,
+                      std::string* entry) {
+    if (!IsUtf8(executable)) return false;
+    std::string exec = "Exec=" + DesktopExecArgument(executable) + " %F";
+    entry->clear();
+    bool in_main = false, placed = false;
+    for (const std::string& line : Split(installed_entry, '\n', true)) {
+        bool header = !line.empty() && line.front() == '[';
+        if (header) in_main = line.rfind("[Desktop Entry]", 0) == 0;
+        // The entry's own Exec line gives way to ours, in its place.
+        bool is_exec = in_main && line.rfind("Exec", 0) == 0 &&
+                       line.find_first_not_of(' ', 4) == line.find('=');
+        if (is_exec && placed) continue;
+        *entry += (is_exec ? exec : line) + "\n";
+        placed = placed || is_exec;
+    }
+    if (!placed) {
+        size_t header = entry->find("[Desktop Entry]\n");
+        if (header == std::string::npos) return false;
+        entry->insert(header + 16, exec + "\n");
+    }
+    return true;
+}
+
+void WriteFileTypes(const FileTypeAssets& assets, const std::string& executable) {
+    std::string data = UserDataDirectory();
+    std::vector<std::string> types = Split(EntryValue(assets.desktop_entry, "MimeType"), ';');
+
+    std::string entry;
+    bool entry_made = IsSafeName(assets.desktop_file_name) &&
+                      UserDesktopEntry(assets.desktop_entry, executable, &entry);
+    if (entry_made) WriteIfChanged(data + "/applications/" + assets.desktop_file_name, entry);
+
+    std::string program_icon = EntryValue(assets.desktop_entry, "Icon");
+    for (const FileTypeIcon& icon : assets.icons) {
+        bool program = icon.role == FileIconRole::kProgram;
+        std::string name = program ? program_icon : IconNameOf(icon.role);
+        if (!IsSafeName(name) || icon.size <= 0) continue;
+        std::string size = std::to_string(icon.size);
+        WriteIfChanged(data + "/icons/hicolor/" + size + "x" + size +
+                           (program ? "/apps/" : "/mimetypes/") + name + ".png",
+                       icon.png);
+    }
+
+    std::string stem = assets.desktop_file_name.substr(0, assets.desktop_file_name.rfind('.'));
+    if (IsSafeName(stem)) WriteIfChanged(data + "/mime/packages/" + stem + ".xml", MimePackage(types));
+
+    // Defaults name the entry; without one they would point at nothing.
+    if (entry_made) SetDefaults(types, assets.desktop_file_name);
+}
+
+std::vector<std::vector<std::string>> FileTypeCacheCommands() {
+    std::string data = UserDataDirectory();
+    std::vector<std::vector<std::string>> commands;
+    std::string tool;
+    if (FindTool("update-desktop-database", &tool))
+        commands.push_back({tool, "-q", data + "/applications"});
+    if (FindTool("update-mime-database", &tool)) commands.push_back({tool, data + "/mime"});
+    // The icon cache is refreshed only where one is kept already: the desktop
+    // finds the icons without one, and a cache made here would go stale when
+    // other programs add icons without refreshing it.
+    std::string hicolor = data + "/icons/hicolor";
+    struct stat info;
+    if (stat((hicolor + "/icon-theme.cache").c_str(), &info) == 0 &&
+        FindTool("gtk-update-icon-cache", &tool))
+        commands.push_back({tool, "-q", "-t", hicolor});
+    return commands;
+}
+
+}  // namespace vek
