@@ -1,0 +1,267 @@
+// The preferences sheet as a user works it: what each control changes and when,
+// what Apply, OK and Cancel do, and what happens once the sheet has closed.
+#include "app/preferences.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QSlider>
+#include <QTabWidget>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "settings/settings.h"
+#include "tests/app/app_test_support.h"
+#include "tests/support/test_support.h"
+
+namespace vek::app {
+namespace {
+
+using test::PumpUntil;
+
+std::vector<std::string> g_device_names;
+
+int FakeCount() {
+    return static_cast<int>(g_device_names.size());
+}
+bool FakeName(int index, char* name, int size) {
+    if (index < 0 || index >= FakeCount()) return false;
+    std::snprintf(name, static_cast<size_t>(size), "%s", g_device_names[index].c_str());
+    return true;
+}
+
+class PreferencesTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ResetSettingsToDefaults();
+        g_device_names = {"Speakers", "Headphones"};
+        SetAudioDeviceList({FakeCount, FakeName});
+    }
+    void TearDown() override {
+        if (IsPreferencesOpen()) Press("cancel");
+        PumpUntil([] { return !IsPreferencesOpen(); }, 2000);
+        SetFolderChooser(nullptr);
+    }
+
+    void Open() {
+        ASSERT_TRUE(ShowPreferences(&owner_, [this] { Closed(); }));
+        ASSERT_TRUE(IsPreferencesOpen());
+    }
+    template <typename T>
+    T* Find(const char* name) {
+        T* found = PreferencesSheet()->findChild<T*>(QString::fromLatin1(name));
+        EXPECT_TRUE(found) << name;
+        return found;
+    }
+    void Page(int index) { Find<QTabWidget>("pages")->setCurrentIndex(index); }
+    void Press(const char* button) { Find<QAbstractButton>(button)->click(); }
+    bool ApplyEnabled() { return Find<QAbstractButton>("apply")->isEnabled(); }
+    void Select(const char* list, const char* text, int nth = 0) {
+        QListWidget* items = Find<QListWidget>(list);
+        for (int row = 0; row < items->count(); ++row)
+            if (items->item(row)->text() == QLatin1String(text) && nth-- == 0)
+                items->setCurrentRow(row);
+    }
+    // OK or Cancel, then the loop runs until the sheet has been finished.
+    void CloseWith(const char* button) {
+        Press(button);
+        ASSERT_TRUE(PumpUntil([this] { return closed_ > 0; }, 2000));
+    }
+    void Closed() {
+        ++closed_;
+        // By now the owner is enabled, the sheet gone and the file written.
+        owner_enabled_ = owner_.isEnabled();
+        sheet_gone_ = !IsPreferencesOpen();
+        ini_at_close_ = vek::test::ReadFileText(config_.IniPath());
+    }
+
+    vek::test::ScopedConfigDir config_;
+    QWidget owner_;
+    int closed_ = 0;
+    bool owner_enabled_ = false;
+    bool sheet_gone_ = false;
+    std::string ini_at_close_;
+};
+
+TEST_F(PreferencesTest, CancelStillWritesTheFileAfterTheSheetHasGone) {
+    owner_.setEnabled(false);
+    Open();
+    CloseWith("cancel");
+    EXPECT_EQ(closed_, 1);
+    EXPECT_TRUE(owner_enabled_);
+    EXPECT_TRUE(sheet_gone_);
+    EXPECT_NE(ini_at_close_.find("[vek]"), std::string::npos);
+}
+
+TEST_F(PreferencesTest, PriorityFiveShowsRealTimeAtOnceAndCancelPutsItBack) {
+    gSettings.DecoderPriority = 2;
+    Open();
+    Page(1);
+    EXPECT_EQ(Find<QLabel>("priority_name")->text(), "Normal Priority");
+    Find<QSlider>("priority")->setValue(5);
+    EXPECT_EQ(Find<QLabel>("priority_name")->text(), "RealTime Priority");
+    EXPECT_EQ(gSettings.DecoderPriority, 5);
+    EXPECT_TRUE(ApplyEnabled());
+    CloseWith("cancel");
+    EXPECT_EQ(gSettings.DecoderPriority, 2);
+}
+
+TEST_F(PreferencesTest, TheChannelSliderAloneLeavesApplyDisabledAndActsOnOk) {
+    Open();
+    Page(1);
+    Find<QSlider>("channels")->setValue(3);
+    EXPECT_FALSE(ApplyEnabled());
+    EXPECT_EQ(gSettings.Channels, -1);
+    CloseWith("ok");
+    EXPECT_EQ(gSettings.Channels, 2);
+    EXPECT_NE(ini_at_close_.find("Channels=2\n"), std::string::npos);
+}
+
+TEST_F(PreferencesTest, WavFileActsAtOnceAndCancelSetsItBack) {
+    Open();
+    Page(1);
+    QListWidget* systems = Find<QListWidget>("output_system");
+    ASSERT_EQ(systems->count(), 3);
+    EXPECT_EQ(systems->item(0)->text(), ".wav file");
+    EXPECT_EQ(systems->item(2)->text(), "Windows Media");
+    EXPECT_TRUE(systems->item(2)->isSelected());
+    Select("output_system", ".wav file");
+    EXPECT_EQ(gSettings.AudioOutputSystem, 1);
+    EXPECT_TRUE(ApplyEnabled());
+    CloseWith("cancel");
+    EXPECT_EQ(gSettings.AudioOutputSystem, 0);
+}
+
+TEST_F(PreferencesTest, ApplyStoresTheChecksAndCancelThenRestoresTheOpeningValues) {
+    Open();
+    Find<QAbstractButton>("always_on_top")->click();
+    EXPECT_FALSE(ApplyEnabled()) << "a check box does not mark the sheet";
+    EXPECT_EQ(gSettings.AlwaysOnTop, 0);
+    Find<QSlider>("minimize_location")->setValue(1);
+    EXPECT_EQ(gSettings.MinimizeLocation, 1);
+    Press("apply");
+    EXPECT_EQ(gSettings.AlwaysOnTop, 1);
+    EXPECT_FALSE(ApplyEnabled());
+    CloseWith("cancel");
+    EXPECT_EQ(gSettings.AlwaysOnTop, 0);
+    EXPECT_EQ(gSettings.MinimizeLocation, 0);
+}
+
+TEST_F(PreferencesTest, TwoDevicesOfOneNameBothChooseTheLowerIndex) {
+    g_device_names = {"USB Audio", "Speakers", "USB Audio"};
+    Open();
+    Page(2);
+    QListWidget* devices = Find<QListWidget>("devices");
+    std::vector<QString> shown;
+    for (int row = 0; row < devices->count(); ++row) shown.push_back(devices->item(row)->text());
+    EXPECT_EQ(shown, (std::vector<QString>{"Speakers", "USB Audio", "USB Audio", "Wave Mapper"}));
+    EXPECT_TRUE(devices->item(3)->isSelected());
+    Select("devices", "USB Audio", 1);
+    EXPECT_EQ(gSettings.WinMMOutputDev, 0);
+    Select("devices", "Wave Mapper");
+    EXPECT_EQ(gSettings.WinMMOutputDev, -1);
+}
+
+TEST_F(PreferencesTest, ADeviceThatIsGoneSelectsNothingAndKeepsItsNumber) {
+    gSettings.WinMMOutputDev = 5;
+    Open();
+    Page(2);
+    EXPECT_TRUE(Find<QListWidget>("devices")->selectedItems().isEmpty());
+    EXPECT_EQ(gSettings.WinMMOutputDev, 5);
+    CloseWith("ok");
+    EXPECT_EQ(gSettings.WinMMOutputDev, 5);
+}
+
+TEST_F(PreferencesTest, TheDeviceListStopsAtTheFirstNameThatCannotBeRead) {
+    SetAudioDeviceList({[] { return 3; },
+                        [](int index, char* name, int size) {
+                            if (index == 1) return false;
+                            std::snprintf(name, static_cast<size_t>(size), "Card %d", index);
+                            return true;
+                        }});
+    Open();
+    Page(2);
+    EXPECT_EQ(Find<QListWidget>("devices")->count(), 2) << "Card 0 and the Wave Mapper";
+}
+
+TEST_F(PreferencesTest, PreferencesWhileOpenBringsTheSheetForwardWithoutANewSnapshot) {
+    Open();
+    QWidget* sheet = PreferencesSheet();
+    gSettings.DownloadOption = 1;
+    ASSERT_TRUE(ShowPreferences(&owner_, [] {}));
+    EXPECT_EQ(PreferencesSheet(), sheet);
+    Page(3);
+    EXPECT_TRUE(Find<QAbstractButton>("play_and_save")->isChecked());
+    Press("play_only");
+    Press("play_and_save");
+    CloseWith("cancel");
+    EXPECT_EQ(gSettings.DownloadOption, 0) << "the value of the sheet's opening";
+}
+
+TEST_F(PreferencesTest, ABrowsedFolderReachesTheSettingsOnlyWithOk) {
+    std::string before = gSettings.InternetDLDir.Get();
+    QString asked_title;
+    SetFolderChooser([&](QWidget*, const QString& title, const QString&) {
+        asked_title = title;
+        return QStringLiteral("/srv/my streams");
+    });
+    Open();
+    Page(3);
+    Press("browse");
+    EXPECT_EQ(asked_title, "Please Select a directory for downloads...");
+    EXPECT_EQ(Find<QLineEdit>("download_folder")->text(), "/srv/my streams/");
+    EXPECT_FALSE(ApplyEnabled());
+    EXPECT_EQ(gSettings.InternetDLDir.Get(), before);
+    CloseWith("ok");
+    EXPECT_EQ(gSettings.InternetDLDir.Get(), "/srv/my streams/");
+    EXPECT_NE(ini_at_close_.find("InternetDLDir=/srv/my streams/\n"), std::string::npos);
+}
+
+TEST_F(PreferencesTest, ABrowsedFolderFollowedByCancelChangesNothing) {
+    std::string before = gSettings.InternetDLDir.Get();
+    SetFolderChooser([](QWidget*, const QString&, const QString&) { return QStringLiteral("/srv"); });
+    Open();
+    Page(3);
+    Press("browse");
+    CloseWith("cancel");
+    EXPECT_EQ(gSettings.InternetDLDir.Get(), before);
+}
+
+TEST_F(PreferencesTest, PagesNeverOpenedKeepTheirSettingsOnOk) {
+    gSettings.Channels = 1;
+    gSettings.AudioOutput8Bit = 1;
+    Open();
+    gSettings.Channels = 0;  // changed elsewhere while the sheet is open
+    CloseWith("ok");
+    EXPECT_EQ(gSettings.Channels, 0);
+    EXPECT_EQ(gSettings.AudioOutput8Bit, 1);
+}
+
+TEST_F(PreferencesTest, RegisterFiletypesWritesTheFilesAndConfirms) {
+    vek::test::EnvRestorer restore_data("XDG_DATA_HOME"), restore_config("XDG_CONFIG_HOME"),
+        restore_path("PATH");
+    vek::test::TempDir data, config;
+    setenv("XDG_DATA_HOME", data.path().c_str(), 1);
+    setenv("XDG_CONFIG_HOME", config.path().c_str(), 1);
+    setenv("PATH", "/nonexistent", 1);  // no cache tools left running behind the test
+    vek::test::RecordingDesktop desktop;
+    Open();
+    Press("register_filetypes");
+    std::vector<vek::test::Box> boxes = desktop.Boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].caption, "FileType Registration...");
+    EXPECT_EQ(boxes[0].text,
+              "Filetypes are now registered,\nYou may start a supported file by double "
+              "clicking.\nIcons may not be updated untill windows is restarted");
+    EXPECT_NE(vek::test::ReadFileText(data.File("applications/vek.desktop")).find("Exec=\""),
+              std::string::npos);
+    EXPECT_TRUE(vek::test::FileExists(data.File("icons/hicolor/64x64/mimetypes/vek-audio-file.png")));
+    EXPECT_FALSE(ApplyEnabled());
+}
+
+}  // namespace
+}  // namespace vek::app
