@@ -7,6 +7,7 @@
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -95,8 +96,7 @@ QListWidget* OpenList(const char* name, int rows) {
     auto* list = new QListWidget;
     list->setObjectName(QString::fromLatin1(name));
     list->setSelectionMode(QAbstractItemView::SingleSelection);
-    int row = list->fontMetrics().height() + 4;
-    list->setMinimumHeight(rows * row + 2 * list->frameWidth() + 4);
+    list->setFixedHeight(rows * list->fontMetrics().height() + 2 * list->frameWidth() + 6);
     return list;
 }
 
@@ -104,6 +104,12 @@ QCheckBox* Check(const char* text, const char* name = nullptr) {
     auto* box = new QCheckBox(QString::fromLatin1(text));
     if (name) box->setObjectName(QString::fromLatin1(name));
     return box;
+}
+
+QRadioButton* Radio(const char* text, const char* name) {
+    auto* button = new QRadioButton(QString::fromLatin1(text));
+    button->setObjectName(QString::fromLatin1(name));
+    return button;
 }
 
 QCheckBox* DisabledCheck(const char* text) {
@@ -122,23 +128,30 @@ QSlider* Slider(const char* name, int max) {
     return slider;
 }
 
-// A slider with the names of its positions under it, first at the left end and
-// last at the right.
+// A slider with the name of each position under its tick: the first at the
+// left end, the last at the right, the others centred.
 QWidget* LabelledSlider(QSlider* slider, std::initializer_list<const char*> labels) {
     auto* box = new QWidget;
-    auto* layout = new QVBoxLayout(box);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    layout->addWidget(slider);
-    auto* row = new QHBoxLayout;
-    int i = 0, n = static_cast<int>(labels.size());
+    auto* grid = new QGridLayout(box);
+    grid->setContentsMargins(0, 0, 0, 0);
+    grid->setVerticalSpacing(0);
+    grid->setHorizontalSpacing(0);
+    int steps = static_cast<int>(labels.size()) - 1;
+    // Two columns per step between ticks; a middle name spans the two
+    // columns around its tick.
+    grid->addWidget(slider, 0, 0, 1, 2 * steps);
+    for (int column = 0; column < 2 * steps; ++column) grid->setColumnStretch(column, 1);
+    int i = 0;
     for (const char* text : labels) {
         auto* label = new QLabel(QString::fromLatin1(text));
-        Qt::Alignment align = i == 0 ? Qt::AlignLeft : i == n - 1 ? Qt::AlignRight : Qt::AlignHCenter;
-        row->addWidget(label, 1, align);
+        if (i == 0)
+            grid->addWidget(label, 1, 0, Qt::AlignLeft);
+        else if (i == steps)
+            grid->addWidget(label, 1, 2 * steps - 1, Qt::AlignRight);
+        else
+            grid->addWidget(label, 1, 2 * i - 1, 1, 2, Qt::AlignHCenter);
         ++i;
     }
-    layout->addLayout(row);
     return box;
 }
 
@@ -179,6 +192,8 @@ class Sheet : public QDialog {
     QWidget* BuildDecoder();
     QWidget* BuildAudio();
     QWidget* BuildStreaming();
+    QVBoxLayout* SettingRadios(Relaxed<int32_t>* field, std::initializer_list<QRadioButton*> buttons,
+                               const char* unusable);
     void Create(int page);
     void Apply();
     void Cancel();
@@ -369,7 +384,7 @@ QWidget* Sheet::BuildDecoder() {
     auto* system = new QVBoxLayout;
     system->addWidget(output_system_);
 
-    auto* plugins_list = OpenList("output_plugins", 2);
+    auto* plugins_list = OpenList("output_plugins", 3);
     plugins_list->setEnabled(false);
     auto* configure = new QPushButton(QStringLiteral("Configure"));
     auto* about = new QPushButton(QStringLiteral("About"));
@@ -389,7 +404,8 @@ QWidget* Sheet::BuildDecoder() {
     left->addStretch();
     auto* right = new QVBoxLayout;
     right->addWidget(Group("Output System", system));
-    right->addWidget(Group("Output Plugins", plugins), 1);
+    right->addWidget(Group("Output Plugins", plugins));
+    right->addStretch();
     auto* layout = new QHBoxLayout(page);
     layout->addLayout(left, 1);
     layout->addLayout(right, 1);
@@ -398,7 +414,7 @@ QWidget* Sheet::BuildDecoder() {
 
 QWidget* Sheet::BuildAudio() {
     auto* page = new QWidget;
-    devices_ = OpenList("devices", 4);
+    devices_ = OpenList("devices", 5);
     connect(devices_, &QListWidget::itemSelectionChanged, this, [this] {
         QString text = SelectedText(devices_);
         if (text == QLatin1String(kWaveMapper)) {
@@ -418,24 +434,10 @@ QWidget* Sheet::BuildAudio() {
     auto* device = new QVBoxLayout;
     device->addWidget(devices_);
 
-    function_ = new QRadioButton(QStringLiteral("Function"));
-    function_->setObjectName(QStringLiteral("function"));
-    thread_ = new QRadioButton(QStringLiteral("Thread"));
-    thread_->setObjectName(QStringLiteral("thread"));
-    auto* window = new QRadioButton(QStringLiteral("Window"));
-    window->setEnabled(false);
-    connect(function_, &QRadioButton::clicked, this, [this] {
-        gSettings.WinMMCallback = 0;
-        MarkChanged();
-    });
-    connect(thread_, &QRadioButton::clicked, this, [this] {
-        gSettings.WinMMCallback = 1;
-        MarkChanged();
-    });
-    auto* callback = new QVBoxLayout;
-    for (QWidget* button : {static_cast<QWidget*>(function_), static_cast<QWidget*>(thread_),
-                            static_cast<QWidget*>(window)})
-        callback->addWidget(button);
+    function_ = Radio("Function", "function");
+    thread_ = Radio("Thread", "thread");
+    QVBoxLayout* callback = SettingRadios(&gSettings.WinMMCallback, {function_, thread_}, "Window");
+    callback->addStretch();
 
     bypass_ = Check("Bypass Audio Compression  Manager", "bypass_acm");
     sync_devices_ = Check("Allow Synchronous Devices", "sync_devices");
@@ -458,25 +460,12 @@ QWidget* Sheet::BuildAudio() {
 
 QWidget* Sheet::BuildStreaming() {
     auto* page = new QWidget;
-    play_only_ = new QRadioButton(QStringLiteral("Play Only"));
-    play_only_->setObjectName(QStringLiteral("play_only"));
-    play_save_ = new QRadioButton(QStringLiteral("Play and Save"));
-    play_save_->setObjectName(QStringLiteral("play_and_save"));
-    auto* save_only = new QRadioButton(QStringLiteral("Save Only"));
-    save_only->setEnabled(false);
-    connect(play_only_, &QRadioButton::clicked, this, [this] {
-        gSettings.DownloadOption = 0;
-        MarkChanged();
-    });
-    connect(play_save_, &QRadioButton::clicked, this, [this] {
-        gSettings.DownloadOption = 1;
-        MarkChanged();
-    });
-    auto* download = new QVBoxLayout;
-    for (QWidget* button : {static_cast<QWidget*>(play_only_), static_cast<QWidget*>(play_save_),
-                            static_cast<QWidget*>(save_only)})
-        download->addWidget(button);
+    play_only_ = Radio("Play Only", "play_only");
+    play_save_ = Radio("Play and Save", "play_and_save");
+    QVBoxLayout* download =
+        SettingRadios(&gSettings.DownloadOption, {play_only_, play_save_}, "Save Only");
     download->addWidget(DisabledCheck("Play after download"));
+    download->addStretch();
 
     folder_ = new QLineEdit;
     folder_->setObjectName(QStringLiteral("download_folder"));
@@ -516,6 +505,27 @@ QWidget* Sheet::BuildStreaming() {
     layout->addWidget(Group("Download Location", location));
     layout->addStretch();
     return page;
+}
+
+// Radio buttons that store their position in field the moment one is clicked,
+// and mark the sheet changed; one more, never usable, follows them.
+QVBoxLayout* Sheet::SettingRadios(Relaxed<int32_t>* field,
+                                  std::initializer_list<QRadioButton*> buttons,
+                                  const char* unusable) {
+    auto* layout = new QVBoxLayout;
+    int32_t value = 0;
+    for (QRadioButton* button : buttons) {
+        connect(button, &QRadioButton::clicked, this, [this, field, value] {
+            *field = value;
+            MarkChanged();
+        });
+        layout->addWidget(button);
+        ++value;
+    }
+    auto* off = new QRadioButton(QString::fromLatin1(unusable));
+    off->setEnabled(false);
+    layout->addWidget(off);
+    return layout;
 }
 
 // Shows the settings of this moment on a page opened for the first time.

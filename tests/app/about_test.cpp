@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QCoreApplication>
 #include <QDialog>
 #include <QLineEdit>
 #include <QListWidget>
@@ -23,6 +24,11 @@ class AboutTest : public ::testing::Test {
   protected:
     void SetUp() override {
         SetLinkOpener([this](const QString& text) { opened_.push_back(text); });
+        // A main window closed by an earlier test has told every loop of Qt to
+        // quit, so a modal loop would end at once; one run of the application's
+        // own loop clears that, as it does when the player starts.
+        QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
+        QCoreApplication::exec();
     }
     void TearDown() override { SetLinkOpener(nullptr); }
 
