@@ -62,9 +62,9 @@ QWidget* AboutPage() {
 
 QWidget* LinksPage() {
     auto* page = new QWidget;
-    auto* note = new QLabel(
-        QStringLiteral("These are the sites the Vek developers recommend.\n"
-                       "They are not under the Vek developers' control."));
+    auto* note =
+        new QLabel(QStringLiteral("These are the sites the Vek developers recommend.\n"
+                                  "They are not under the Vek developers' control."));
     note->setAlignment(Qt::AlignHCenter);
     auto* list = new QListWidget;
     list->setObjectName(QStringLiteral("links"));
@@ -127,7 +127,8 @@ void ShowAbout(QWidget* owner) {
     sheet.setObjectName(QStringLiteral("about"));
     auto* tabs = new QTabWidget;
     QSize page_size = SheetPageSize(sheet.font());
-    for (auto [page, title] : {std::pair{AboutPage(), "About Page"}, std::pair{LinksPage(), "Cool Links"}}) {
+    for (auto [page, title] :
+         {std::pair{AboutPage(), "About Page"}, std::pair{LinksPage(), "Cool Links"}}) {
         page->setMinimumSize(page_size);
         tabs->addTab(page, QString::fromLatin1(title));
     }

@@ -13,7 +13,8 @@ QSize DialogUnitsToPixels(const QFont& font, int x, int y) {
     QString alphabet = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
     double unit_x = metrics.horizontalAdvance(alphabet) / 52.0 / 4.0;
     double unit_y = metrics.height() / 8.0;
-    return QSize(static_cast<int>(std::lround(x * unit_x)), static_cast<int>(std::lround(y * unit_y)));
+    return QSize(static_cast<int>(std::lround(x * unit_x)),
+                 static_cast<int>(std::lround(y * unit_y)));
 }
 
 QSize SheetPageSize(const QFont& font) {

@@ -21,8 +21,8 @@
 #include <QSlider>
 #include <QTabWidget>
 #include <QTimer>
-#include <QValidator>
 #include <QVBoxLayout>
+#include <QValidator>
 #include <algorithm>
 #include <initializer_list>
 #include <vector>
@@ -192,8 +192,8 @@ class Sheet : public QDialog {
     QWidget* BuildDecoder();
     QWidget* BuildAudio();
     QWidget* BuildStreaming();
-    QVBoxLayout* SettingRadios(Relaxed<int32_t>* field, std::initializer_list<QRadioButton*> buttons,
-                               const char* unusable);
+    QVBoxLayout* SettingRadios(Relaxed<int32_t>* field,
+                               std::initializer_list<QRadioButton*> buttons, const char* unusable);
     void Create(int page);
     void Apply();
     void Cancel();
@@ -251,8 +251,8 @@ Sheet::Sheet(QWidget* owner) : QDialog(owner) {
         tabs_->addTab(page.page, QString::fromLatin1(page.title));
     }
 
-    auto* buttons =
-        new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Apply);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel |
+                                         QDialogButtonBox::Apply);
     apply_ = buttons->button(QDialogButtonBox::Apply);
     apply_->setObjectName(QStringLiteral("apply"));
     apply_->setEnabled(false);
@@ -262,8 +262,7 @@ Sheet::Sheet(QWidget* owner) : QDialog(owner) {
         Apply();
         accept();
     });
-    connect(buttons->button(QDialogButtonBox::Cancel), &QPushButton::clicked, this,
-            &Sheet::reject);
+    connect(buttons->button(QDialogButtonBox::Cancel), &QPushButton::clicked, this, &Sheet::reject);
     connect(apply_, &QPushButton::clicked, this, [this] {
         Apply();
         apply_->setEnabled(false);
@@ -302,7 +301,8 @@ QWidget* Sheet::BuildGeneral() {
     on_top_ = Check("Always On Top", "always_on_top");
     splash_ = Check("Show Splashscreen", "splash");
     easy_move_ = Check("Easy Move", "easy_move");
-    for (QWidget* box : {auto_play_, multiple_, on_top_, splash_, easy_move_}) options->addWidget(box);
+    for (QWidget* box : {auto_play_, multiple_, on_top_, splash_, easy_move_})
+        options->addWidget(box);
     options->addWidget(DisabledCheck("Read File Info on Open"));
     options->addWidget(DisabledCheck("Auto Scroll Song Name"));
     options->addStretch();
@@ -357,7 +357,8 @@ QWidget* Sheet::BuildDecoder() {
     // Moving a slider marks the sheet changed only when it changed a value
     // that acts at once.
     auto slid = [this] {
-        if (gSettings.DownSample != quality_baseline_ || gSettings.DecoderPriority != priority_baseline_)
+        if (gSettings.DownSample != quality_baseline_ ||
+            gSettings.DecoderPriority != priority_baseline_)
             MarkChanged();
     };
     connect(quality_, &QSlider::valueChanged, this, [slid](int value) {
@@ -473,9 +474,8 @@ QWidget* Sheet::BuildStreaming() {
     auto* browse = new QPushButton(QStringLiteral("Browse"));
     browse->setObjectName(QStringLiteral("browse"));
     connect(browse, &QPushButton::clicked, page, [this, page] {
-        QString chosen =
-            ChooseFolder(page, QStringLiteral("Please Select a directory for downloads..."),
-                         folder_->text());
+        QString chosen = ChooseFolder(
+            page, QStringLiteral("Please Select a directory for downloads..."), folder_->text());
         if (chosen.isEmpty()) return;
         if (!chosen.endsWith(QLatin1Char('/'))) chosen += QLatin1Char('/');
         if (QFile::encodeName(chosen).size() <= kFolderBytes) folder_->setText(chosen);
@@ -532,9 +532,8 @@ QVBoxLayout* Sheet::SettingRadios(Relaxed<int32_t>* field,
 void Sheet::Create(int page) {
     if (page < 0 || page >= kPageCount || created_[page]) return;
     created_[page] = true;
-    QSignalBlocker block_general(minimize_), block_quality(quality_),
-        block_channels(channels_), block_priority(priority_), block_system(output_system_),
-        block_devices(devices_);
+    QSignalBlocker block_general(minimize_), block_quality(quality_), block_channels(channels_),
+        block_priority(priority_), block_system(output_system_), block_devices(devices_);
     const Settings& s = gSettings;
     switch (page) {
         case kGeneral:

@@ -34,8 +34,8 @@ void SetAudioDeviceList(const AudioDeviceList& list);
 
 // The folder chooser of "Browse": the chosen folder, or an empty text when the
 // user cancelled. Qt's own unless a test puts another in place.
-using FolderChooser = std::function<QString(QWidget* owner, const QString& title,
-                                            const QString& start)>;
+using FolderChooser =
+    std::function<QString(QWidget* owner, const QString& title, const QString& start)>;
 void SetFolderChooser(const FolderChooser& chooser);
 
 }  // namespace vek::app

@@ -133,7 +133,8 @@ std::string MimePackage(const std::vector<std::string>& types) {
         std::vector<std::string> new_globs;
     };
     std::vector<Type> known;
-    for (const std::string& type : types) known.push_back(Type{type, false, FileIconRole::kAudioFile, {}});
+    for (const std::string& type : types)
+        known.push_back(Type{type, false, FileIconRole::kAudioFile, {}});
     std::vector<const Extension*> unknown;
     for (const Extension& extension : kExtensions) {
         bool found = false;
@@ -283,7 +284,8 @@ void WriteFileTypes(const FileTypeAssets& assets, const std::string& executable)
     }
 
     std::string stem = assets.desktop_file_name.substr(0, assets.desktop_file_name.rfind('.'));
-    if (IsSafeName(stem)) WriteIfChanged(data + "/mime/packages/" + stem + ".xml", MimePackage(types));
+    if (IsSafeName(stem))
+        WriteIfChanged(data + "/mime/packages/" + stem + ".xml", MimePackage(types));
 
     // Defaults name the entry; without one they would point at nothing.
     if (entry_made) SetDefaults(types, assets.desktop_file_name);

@@ -223,7 +223,8 @@ TEST_F(PreferencesTest, ABrowsedFolderReachesTheSettingsOnlyWithOk) {
 
 TEST_F(PreferencesTest, ABrowsedFolderFollowedByCancelChangesNothing) {
     std::string before = gSettings.InternetDLDir.Get();
-    SetFolderChooser([](QWidget*, const QString&, const QString&) { return QStringLiteral("/srv"); });
+    SetFolderChooser(
+        [](QWidget*, const QString&, const QString&) { return QStringLiteral("/srv"); });
     Open();
     Page(3);
     Press("browse");
@@ -259,7 +260,8 @@ TEST_F(PreferencesTest, RegisterFiletypesWritesTheFilesAndConfirms) {
               "clicking.\nIcons may not be updated untill windows is restarted");
     EXPECT_NE(vek::test::ReadFileText(data.File("applications/vek.desktop")).find("Exec=\""),
               std::string::npos);
-    EXPECT_TRUE(vek::test::FileExists(data.File("icons/hicolor/64x64/mimetypes/vek-audio-file.png")));
+    EXPECT_TRUE(
+        vek::test::FileExists(data.File("icons/hicolor/64x64/mimetypes/vek-audio-file.png")));
     EXPECT_FALSE(ApplyEnabled());
 }
 

@@ -56,7 +56,8 @@ std::string IconPath(int size) {
 
 TEST_F(InstallTest, LaysOutTheProgramsAndTheirFiles) {
     std::vector<std::string> expected = {"bin/vekplay", "share/vek/clip.mp3",
-                                         "share/man/man1/vekplay.1"};
+                                         "share/man/man1/vekplay.1", "share/doc/vek/README.md",
+                                         "share/doc/vek/CHANGELOG.md"};
     if (kWithApp) {
         for (const char* path :
              {"bin/vek", "share/man/man1/vek.1", "share/applications/vek.desktop",

@@ -3,14 +3,13 @@
 #include "settings/file_types.h"
 
 #include <dirent.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "tests/support/test_support.h"
 
@@ -153,9 +152,8 @@ TEST_F(FileTypesTest, TypesGetTheIconOfTheirKindAndMp1JoinsTheFirstAudioType) {
     std::string package = Package();
     auto block = [&](const std::string& type) {
         size_t at = package.find("<mime-type type=\"" + type + "\">");
-        return at == std::string::npos
-                   ? std::string()
-                   : package.substr(at, package.find("</mime-type>", at) - at);
+        return at == std::string::npos ? std::string()
+                                       : package.substr(at, package.find("</mime-type>", at) - at);
     };
     EXPECT_NE(block("audio/mpeg").find("<glob pattern=\"*.mp1\"/>"), std::string::npos) << package;
     EXPECT_NE(block("audio/mpeg").find("vek-audio-file"), std::string::npos);
@@ -205,10 +203,11 @@ TEST_F(FileTypesTest, TheDesktopsToolsTakeTheRegistration) {
     }
     EXPECT_NE(ReadFileText(data_.File("mime/globs2")).find("audio/mpeg:*.mp1"), std::string::npos);
 
-    std::vector<std::string> env = {"XDG_DATA_HOME=" + data_.path(),
-                                    "XDG_CONFIG_HOME=" + config_.path(),
-                                    "-XDG_CURRENT_DESKTOP", "-KDE_FULL_SESSION", "-GNOME_DESKTOP_SESSION_ID",
-                                    "-DESKTOP_SESSION", "-XDG_SESSION_DESKTOP"};
+    std::vector<std::string> env = {
+        "XDG_DATA_HOME=" + data_.path(), "XDG_CONFIG_HOME=" + config_.path(),
+        "-XDG_CURRENT_DESKTOP",          "-KDE_FULL_SESSION",
+        "-GNOME_DESKTOP_SESSION_ID",     "-DESKTOP_SESSION",
+        "-XDG_SESSION_DESKTOP"};
     for (const char* type : {"audio/mpeg", "audio/x-mpegurl"}) {
         ProgramRun query = RunProgram({"/usr/bin/xdg-mime", "query", "default", type}, env);
         EXPECT_EQ(query.out, "vek.desktop\n") << type << ": " << query.err;

@@ -159,7 +159,8 @@ QImage fileIcon(FileIcon kind, int size) {
     p.drawPath(corner);
     // A playlist's lines, beside small bullets, above a smaller tile at the
     // lower right; an audio file's tile sits in the middle of the lower part.
-    const int tile = std::max(8, static_cast<int>(std::lround(s * (kind == FileIcon::Playlist ? 0.44 : 0.62))));
+    const int tile =
+        std::max(8, static_cast<int>(std::lround(s * (kind == FileIcon::Playlist ? 0.44 : 0.62))));
     double tile_x = (s - tile) / 2.0;
     if (kind == FileIcon::Playlist) {
         tile_x = right - pen - tile - s * 0.03;
