@@ -14,7 +14,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include "app/dialog_units.h"
+#include "app/sheet_geometry.h"
 #include "platform/user_dirs.h"
 
 namespace vek::app {
@@ -138,6 +138,7 @@ void ShowAbout(QWidget* owner) {
     auto* layout = new QVBoxLayout(&sheet);
     layout->addWidget(tabs);
     layout->addWidget(buttons);
+    PlaceBeside(&sheet, owner);
     sheet.exec();
 }
 

@@ -27,7 +27,7 @@
 #include <initializer_list>
 #include <vector>
 
-#include "app/dialog_units.h"
+#include "app/sheet_geometry.h"
 #include "app/file_types.h"
 #include "engine/decoder_thread.h"
 #include "output/output_system.h"
@@ -669,6 +669,7 @@ bool ShowPreferences(QWidget* owner, const std::function<void()>& closed) {
     // button's own handling.
     QObject::connect(g_sheet.data(), &QDialog::finished, g_sheet.data(),
                      [] { QTimer::singleShot(0, FinishClosedSheet); });
+    PlaceBeside(g_sheet, owner);
     g_sheet->show();
     return true;
 }

@@ -1,0 +1,24 @@
+// Where the sheets go and how large their pages are. Sizes are given in dialog
+// units: a quarter of the font's average character width across and an eighth
+// of its height down, so a page drawn for one font keeps its proportions and
+// still holds its texts in another.
+#pragma once
+
+#include <QSize>
+
+class QFont;
+class QWidget;
+
+namespace vek::app {
+
+QSize DialogUnitsToPixels(const QFont& font, int x, int y);
+
+// The size of a sheet's page, 235 x 156 dialog units.
+QSize SheetPageSize(const QFont& font);
+
+// Puts a sheet beside its owner (the small main window) rather than over it,
+// when the screen has room on the right or the left; otherwise leaves it
+// where the window system puts it.
+void PlaceBeside(QWidget* sheet, const QWidget* owner);
+
+}  // namespace vek::app
