@@ -21,9 +21,4 @@ int OpenUrlDialog(QWidget*, char*, size_t) {
     return 0;
 }
 
-void ShowPreferences(QWidget*) {}
-bool PreferencesOpen() {
-    return false;
-}
-
 }  // namespace vek::app

@@ -1,5 +1,5 @@
 // Pieces of the player's face that land later: the tray icon, the playlist
-// editor, the open dialogs, the preferences and the about sheet. The main
+// editor and the open dialogs. The main
 // window already calls them where they belong; until each lands it does
 // nothing and says so here.
 #pragma once
@@ -25,9 +25,5 @@ void SetEditorRefreshEnabled(bool enabled);
 // Open File and Open Location: report that nothing was chosen.
 int OpenFilesDialog(QWidget* owner);
 int OpenUrlDialog(QWidget* owner, char* buffer, size_t buffer_size);
-
-// Preferences: not shown yet.
-void ShowPreferences(QWidget* owner);
-bool PreferencesOpen();
 
 }  // namespace vek::app

@@ -27,13 +27,10 @@
 #include <initializer_list>
 #include <vector>
 
-#include "app/sheet_geometry.h"
 #include "app/file_types.h"
-#include "engine/decoder_thread.h"
+#include "app/sheet_geometry.h"
 #include "output/output_system.h"
 #include "platform/limits.h"
-#include "platform/messages.h"
-#include "platform/thread_queue.h"
 #include "settings/settings.h"
 
 namespace vek::app {
@@ -641,13 +638,12 @@ void Sheet::Cancel() {
     }
 }
 
-// The sheet has closed: it goes, and what it changed is written and acted on.
+// The sheet has closed: the owner is enabled, the sheet goes, and the owner
+// does the rest of its duty.
 void FinishClosedSheet() {
     if (!g_sheet) return;
     if (QWidget* owner = g_sheet->parentWidget()) owner->setEnabled(true);
     delete g_sheet.data();
-    SaveSettings();
-    PostThreadMessage(static_cast<ThreadId>(DecoderThreadId()), DTM_PRIORITY, 0, 0);
     std::function<void()> closed = std::move(g_closed);
     g_closed = nullptr;
     if (closed) closed();

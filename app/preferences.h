@@ -12,11 +12,12 @@ class QWidget;
 
 namespace vek::app {
 
-// Opens the sheet over owner (the main window), taking a copy of the settings
-// for Cancel; when it is open already, only brings it forward. After the sheet
-// has closed and is gone: owner enabled, the settings saved, the decoder thread
-// told to take its priority again, then closed() (the owner re-applies its
-// always-on-top state). Returns whether a sheet is open afterwards.
+// Opens the sheet beside owner (the main window), taking a copy of the
+// settings for Cancel; when it is open already, only brings it forward. Once
+// the sheet has closed, on the next turn of the event loop: owner enabled, the
+// sheet gone, then closed() (the main window saves the settings and applies
+// the decoder's priority and its own layer). Returns whether a sheet is open
+// afterwards.
 bool ShowPreferences(QWidget* owner, const std::function<void()>& closed);
 bool IsPreferencesOpen();
 

@@ -3,8 +3,8 @@
 #include <QFont>
 #include <QFontMetricsF>
 #include <QScreen>
-#include <QWidget>
 #include <QString>
+#include <QWidget>
 #include <algorithm>
 #include <cmath>
 
@@ -30,7 +30,8 @@ void PlaceBeside(QWidget* sheet, const QWidget* owner) {
     QRect beside = owner->frameGeometry();
     QSize size = sheet->sizeHint();
     constexpr int kGap = 8;
-    int y = std::clamp(beside.top(), room.top(), std::max(room.top(), room.bottom() - size.height()));
+    int y =
+        std::clamp(beside.top(), room.top(), std::max(room.top(), room.bottom() - size.height()));
     if (beside.right() + kGap + size.width() <= room.right())
         sheet->move(beside.right() + kGap, y);
     else if (beside.left() - kGap - size.width() >= room.left())

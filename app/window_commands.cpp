@@ -9,6 +9,7 @@
 #include "app/about.h"
 #include "app/main_window.h"
 #include "app/pending_parts.h"
+#include "app/preferences.h"
 #include "control/transport.h"
 #include "engine/decoder_thread.h"
 #include "engine/equaliser.h"
@@ -62,7 +63,7 @@ bool IsChecked(int id) {
         case kCmdPlaylistEditor:
             return IsPlaylistEditorOpen();
         case kCmdPreferences:
-            return PreferencesOpen();
+            return IsPreferencesOpen();
         case kCmdEqualizer:
             return gSettings.EqEnabled != 0;
         default:
@@ -103,7 +104,7 @@ void RunWindowCommand(MainWindow* window, int id) {
                 ShowPlaylistEditor();
             break;
         case kCmdPreferences:
-            ShowPreferences(window);
+            ShowPreferences(window, PreferencesSheetClosed);
             break;
         case kCmdPlay:
             CommandPlay();

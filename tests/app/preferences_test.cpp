@@ -5,15 +5,19 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QSlider>
 #include <QTabWidget>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "app/main_window.h"
+#include "app/window_commands.h"
 #include "settings/settings.h"
 #include "tests/app/app_test_support.h"
 #include "tests/support/test_support.h"
@@ -48,7 +52,10 @@ class PreferencesTest : public ::testing::Test {
     }
 
     void Open() {
-        ASSERT_TRUE(ShowPreferences(&owner_, [this] { Closed(); }));
+        ASSERT_TRUE(ShowPreferences(&owner_, [this] {
+            PreferencesSheetClosed();
+            Closed();
+        }));
         ASSERT_TRUE(IsPreferencesOpen());
     }
     template <typename T>
@@ -73,7 +80,8 @@ class PreferencesTest : public ::testing::Test {
     }
     void Closed() {
         ++closed_;
-        // By now the owner is enabled, the sheet gone and the file written.
+        // By now the owner is enabled, the sheet gone and the main window's
+        // duty (it has none here) has written the file.
         owner_enabled_ = owner_.isEnabled();
         sheet_gone_ = !IsPreferencesOpen();
         ini_at_close_ = vek::test::ReadFileText(config_.IniPath());
@@ -263,6 +271,32 @@ TEST_F(PreferencesTest, RegisterFiletypesWritesTheFilesAndConfirms) {
     EXPECT_TRUE(
         vek::test::FileExists(data.File("icons/hicolor/64x64/mimetypes/vek-audio-file.png")));
     EXPECT_FALSE(ApplyEnabled());
+}
+
+}  // namespace
+}  // namespace vek::app
+
+namespace vek::app {
+namespace {
+
+using PreferencesFromTheWindowTest = test::WindowTest;
+
+// The menu's command opens the sheet and ticks its entry; closing it hands the
+// window its duty: the layer chosen on the sheet is the window's at once.
+TEST_F(PreferencesFromTheWindowTest, TheCommandOpensTheSheetAndItsClosingReachesTheWindow) {
+    MainWindow* w = Open();
+    RunWindowCommand(w, kCmdPreferences);
+    ASSERT_TRUE(IsPreferencesOpen());
+    ShowMainMenu(w, w->mapToGlobal(QPoint(100, 100)));
+    for (QAction* action : w->menu()->findChildren<QAction*>())
+        if (action->data().toInt() == kCmdPreferences) EXPECT_TRUE(action->isChecked());
+    w->menu()->close();
+    PreferencesSheet()->findChild<QAbstractButton*>("always_on_top")->click();
+    PreferencesSheet()->findChild<QAbstractButton*>("ok")->click();
+    ASSERT_TRUE(PumpUntil([] { return !IsPreferencesOpen(); }, 2000));
+    EXPECT_TRUE(
+        PumpUntil([w] { return (w->windowFlags() & Qt::WindowStaysOnTopHint) != 0; }, 2000));
+    EXPECT_NE(IniText().find("AlwaysOnTop=1\n"), std::string::npos);
 }
 
 }  // namespace
