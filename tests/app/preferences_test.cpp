@@ -288,8 +288,11 @@ TEST_F(PreferencesFromTheWindowTest, TheCommandOpensTheSheetAndItsClosingReaches
     RunWindowCommand(w, kCmdPreferences);
     ASSERT_TRUE(IsPreferencesOpen());
     ShowMainMenu(w, w->mapToGlobal(QPoint(100, 100)));
-    for (QAction* action : w->menu()->findChildren<QAction*>())
-        if (action->data().toInt() == kCmdPreferences) EXPECT_TRUE(action->isChecked());
+    for (QAction* action : w->menu()->findChildren<QAction*>()) {
+        if (action->data().toInt() == kCmdPreferences) {
+            EXPECT_TRUE(action->isChecked());
+        }
+    }
     w->menu()->close();
     PreferencesSheet()->findChild<QAbstractButton*>("always_on_top")->click();
     PreferencesSheet()->findChild<QAbstractButton*>("ok")->click();
