@@ -216,6 +216,10 @@ bool PeekMessage(Message* out) {
 
 intptr_t DispatchMessage(const Message& message) {
     if (!message.window || !message.window->proc) return 0;
+    if (message.text_in_lparam) {
+        return message.window->proc(message.window, message.message, message.text.size(),
+                                    reinterpret_cast<intptr_t>(message.text.c_str()));
+    }
     return message.window->proc(message.window, message.message, message.wparam, message.lparam);
 }
 
@@ -278,6 +282,15 @@ bool PostWindowMessage(Window* window, uint32_t message, uintptr_t wparam, intpt
     Item item;
     item.posted = Message{window, message, wparam, lparam, std::string()};
     return Push(queue, item);
+}
+
+bool PostWindowText(Window* window, uint32_t message, std::string text) {
+    if (!window) return false;
+    std::shared_ptr<Queue> queue = FindQueue(window->thread);
+    if (!queue) return false;
+    Item item;
+    item.posted = Message{window, message, 0, 0, std::move(text), true};
+    return Push(queue, std::move(item));
 }
 
 void SetThreadQueueWake(QueueWakeFn wake, void* context) {

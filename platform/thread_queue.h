@@ -35,7 +35,8 @@ struct Message {
     uint32_t message = 0;
     uintptr_t wparam = 0;
     intptr_t lparam = 0;
-    std::string text;  // a text that travels with the message (PostThreadText)
+    std::string text;  // a text that travels with the message (PostThreadText, PostWindowText)
+    bool text_in_lparam = false;  // dispatched with lparam = text, wparam = its length
 };
 
 // The calling thread's id, stable for the thread's life.
@@ -87,6 +88,12 @@ intptr_t SendWindowMessage(Window* window, uint32_t message, uintptr_t wparam, i
 
 // Queues a window message for the window's thread. False when it has no queue.
 bool PostWindowMessage(Window* window, uint32_t message, uintptr_t wparam, intptr_t lparam);
+
+// Queues a window message that carries its own copy of text. The handler gets
+// lparam pointing at the text (NUL-terminated, valid during the call) and
+// wparam its length, so the text may hold NULs of its own. False when the
+// window's thread has no queue.
+bool PostWindowText(Window* window, uint32_t message, std::string text);
 
 // A front-end with its own event loop (Qt) is told here that its thread has new
 // items; it then calls PumpMessages on that thread. Set before items arrive.

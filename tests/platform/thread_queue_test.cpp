@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -137,6 +138,26 @@ TEST(WindowBridge, CrossThreadSendRunsOnTheWindowThreadAfterEarlierPosts) {
     EXPECT_EQ(log.seen[1], UIM_PROGRESS);
     EXPECT_EQ(log.seen[2], UIM_TRACK_ENDED);
     EXPECT_EQ(log.handler_thread, std::this_thread::get_id());
+}
+
+intptr_t TextProc(Window* window, uint32_t, uintptr_t wparam, intptr_t lparam) {
+    static_cast<std::vector<std::string>*>(window->user)
+        ->emplace_back(reinterpret_cast<const char*>(lparam), wparam);
+    return 0;
+}
+
+TEST(WindowBridge, APostedWindowTextReachesTheHandlerWholeWithItsLength) {
+    std::vector<std::string> texts;
+    Window window;
+    InitWindow(&window, TextProc, &texts);
+    std::string text("first\0second", 12);
+    std::thread([&] { PostWindowText(&window, UIM_PROGRESS, text); }).join();
+    text = "changed";
+    Message m;
+    ASSERT_TRUE(PeekMessage(&m));
+    DispatchMessage(m);
+    ASSERT_EQ(texts.size(), 1u);
+    EXPECT_EQ(texts[0], std::string("first\0second", 12));
 }
 
 TEST(WindowBridge, SendOnTheOwnThreadCallsTheHandlerDirectly) {
