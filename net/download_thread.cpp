@@ -10,7 +10,9 @@
 #include <memory>
 #include <string_view>
 
+#include "net/icy_metadata.h"
 #include "net/save_file.h"
+#include "net/stream_title.h"
 #include "net/url_request.h"
 #include "net/url_stream_state.h"
 #include "platform/desktop_hooks.h"
@@ -82,6 +84,68 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
            strncasecmp(text.data(), prefix.data(), prefix.size()) == 0;
 }
 
+// A station could put a new title behind every few bytes of audio; reported
+// at that rate, titles would keep the main window busy. Real stations send
+// their blocks thousands of bytes apart, so this spacing never holds one back.
+constexpr uint64_t kAudioBytesPerTitle = 2048;
+
+void PostTitleWhenDue(UrlStream* stream) {
+    if (!stream->title_pending || stream->audio_since_title < kAudioBytesPerTitle) return;
+    stream->title_pending = false;
+    if (stream->pending_title == stream->title) return;
+    stream->title = stream->pending_title;
+    stream->audio_since_title = 0;
+    PostStreamTitle(stream->url, stream->title);
+}
+
+void ReportTitle(UrlStream* stream, const std::string& title) {
+    stream->pending_title = title;
+    stream->title_pending = true;
+    PostTitleWhenDue(stream);
+}
+
+// A new response begins with its status line (after a redirect or an interim
+// response, or on a fetch again): what was learnt of the last one goes.
+void StartResponse(UrlStream* stream, std::string_view status_line, bool icy) {
+    stream->status_line.assign(status_line);
+    stream->has_location = false;
+    stream->radio = icy;
+    stream->icy_interval = 0;
+    stream->station_name.clear();
+}
+
+void NoteHeader(UrlStream* stream, std::string_view line) {
+    if (StartsWithNoCase(line, "Location:")) stream->has_location = true;
+    if (!StartsWithNoCase(line, "icy-")) return;
+    stream->radio = true;
+    size_t colon = line.find(':');
+    if (colon == std::string_view::npos) return;
+    std::string_view name = line.substr(0, colon);
+    std::string_view value = line.substr(colon + 1);
+    if (name.size() == 11 && StartsWithNoCase(name, "icy-metaint")) {
+        stream->icy_interval = ParseIcyInterval(value);
+    } else if (name.size() == 8 && StartsWithNoCase(name, "icy-name")) {
+        stream->station_name = CleanTitle(value);
+    }
+}
+
+// The response will be played: its body begins.
+void StartBody(UrlStream* stream) {
+    curl_off_t length = -1;
+    curl_easy_getinfo(stream->request, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+    stream->length_known = length >= 0;
+    StartIcyBody(&stream->icy, stream->icy_interval);
+    stream->body_wanted = true;
+    if (!stream->answered.load()) {
+        Answer(stream, true, std::string());
+        if (stream->download_option == 1) OpenSaveFile(stream);
+    }
+    // The station's name stands for the title until the station sends one.
+    if (!stream->title_from_stream && !stream->station_name.empty()) {
+        ReportTitle(stream, stream->station_name);
+    }
+}
+
 // libcurl hands over every header line of every response, redirects and
 // interim responses included. The open is answered at the end of the headers of
 // the response that will be played: a success, or an error status.
@@ -94,12 +158,15 @@ size_t OnHeaderLine(char* data, size_t size, size_t count, void* user) {
     std::string_view line(data, length);
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
     if (StartsWithNoCase(line, "HTTP/")) {
-        stream->status_line.assign(line);
-        stream->has_location = false;
+        StartResponse(stream, line, false);
+        return length;
+    }
+    if (StartsWithNoCase(line, "ICY ")) {
+        StartResponse(stream, line, true);
         return length;
     }
     if (!line.empty()) {
-        if (StartsWithNoCase(line, "Location:")) stream->has_location = true;
+        NoteHeader(stream, line);
         return length;
     }
 
@@ -109,38 +176,59 @@ size_t OnHeaderLine(char* data, size_t size, size_t count, void* user) {
     bool followed = status >= 300 && status < 400 && stream->has_location;
     if (interim || followed) return length;  // libcurl goes on to the next response
     if (status >= 300) {
-        // Not something to play; the open fails with the server's status line.
+        // Not something to play: the open fails with the server's status line,
+        // and a stream fetched again ends.
         stream->http_error = true;
         return 0;
     }
-    stream->body_wanted = true;
-    Answer(stream, true, std::string());
-    if (stream->download_option == 1) OpenSaveFile(stream);
+    StartBody(stream);
     return length;
+}
+
+// Audio goes into the pipe, and into the save file when there is one.
+void DeliverAudio(void* context, const char* data, size_t size) {
+    auto* stream = static_cast<UrlStream*>(context);
+    for (size_t done = 0; done < size;) {
+        if (stream->stop) return;
+        if (QuitPosted()) {
+            stream->stop = true;
+            return;
+        }
+        size_t piece = std::min(kPieceBytes, size - done);
+        // Blocks while the pipe is full: this paces the download to playback.
+        WriteFully(stream->write_fd, data + done, piece);
+        if (stream->save_fd >= 0) WriteFully(stream->save_fd, data + done, piece);
+        done += piece;
+        stream->audio_arrived = true;
+        // Counted only as far as it matters, so that it cannot wrap.
+        if (stream->audio_since_title < kAudioBytesPerTitle) stream->audio_since_title += piece;
+    }
+    PostTitleWhenDue(stream);
+}
+
+void TakeMetadata(void* context, std::string_view block) {
+    auto* stream = static_cast<UrlStream*>(context);
+    std::string title;
+    // An empty title says nothing new; the last one stands.
+    if (FindStreamTitle(block, &title) && !title.empty()) {
+        stream->title_from_stream = true;
+        ReportTitle(stream, title);
+    }
 }
 
 size_t OnBodyBytes(char* data, size_t size, size_t count, void* user) {
     auto* stream = static_cast<UrlStream*>(user);
     size_t length = size * count;
     if (!stream->body_wanted) return length;
-    for (size_t done = 0; done < length;) {
-        if (QuitPosted()) {
-            stream->stop = true;
-            return 0;  // makes libcurl abandon the transfer
-        }
-        size_t piece = std::min(kPieceBytes, length - done);
-        // Blocks while the pipe is full: this paces the download to playback.
-        WriteFully(stream->write_fd, data + done, piece);
-        if (stream->save_fd >= 0) WriteFully(stream->save_fd, data + done, piece);
-        done += piece;
-    }
+    FeedIcyBody(&stream->icy, data, length, IcySink{DeliverAudio, TakeMetadata, stream});
+    if (stream->stop) return 0;  // makes libcurl abandon the transfer
     stream->last_heard = Clock::now();
     return length;
 }
 
 // Runs the request to its end: the body is complete, the network failed or
 // stalled, or WM_QUIT arrived. Returns libcurl's result for it.
-CURLcode Transfer(UrlStream* stream) {
+CURLcode RunTransfer(UrlStream* stream) {
     CURLMcode multi_rc = curl_multi_add_handle(stream->client, stream->request);
     stream->last_heard = Clock::now();
     // Header lines trickling in keep a request alive but never answer it; the
@@ -191,6 +279,57 @@ CURLcode Transfer(UrlStream* stream) {
     return result;
 }
 
+CURLcode Transfer(UrlStream* stream) {
+    stream->status_line.clear();
+    stream->length_known = false;
+    stream->body_wanted = false;
+    stream->audio_arrived = false;
+    stream->http_error = false;
+    stream->error_text[0] = '\0';
+    CURLcode result = RunTransfer(stream);
+    // Done with, so that the same request can be made again.
+    curl_multi_remove_handle(stream->client, stream->request);
+    return result;
+}
+
+// Whether the stream goes on with the same request made again. A stream with a
+// length was a file: it has ended, complete or not. One without is radio, cut
+// off by the network, or closed by a server that said it speaks ICY; a plain
+// server closing such a body has simply ended it.
+bool ShouldFetchAgain(const UrlStream& stream, CURLcode result) {
+    if (stream.stop || stream.http_error || stream.length_known) return false;
+    if (!stream.body_wanted) return true;  // no answer this time: the try failed
+    return result != CURLE_OK || stream.radio;
+}
+
+// Sleeps before a fetch again; false when WM_QUIT came meanwhile.
+bool WaitBeforeFetchingAgain(UrlStream* stream, std::chrono::milliseconds delay) {
+    const auto until = Clock::now() + delay;
+    for (;;) {
+        if (QuitPosted()) {
+            stream->stop = true;
+            return false;
+        }
+        auto left = std::chrono::ceil<std::chrono::milliseconds>(until - Clock::now());
+        if (left.count() <= 0) return true;
+        // The closer wakes this wait along with WM_QUIT.
+        curl_multi_poll(stream->client, nullptr, 0, static_cast<int>(left.count()), nullptr);
+    }
+}
+
+// Plays the stream on across network failures, as long as tries bring audio.
+void FetchAgainWhileCutOff(UrlStream* stream, CURLcode result) {
+    int failed_tries = 0;  // in a row
+    while (ShouldFetchAgain(*stream, result)) {
+        if (stream->audio_arrived) failed_tries = 0;
+        if (failed_tries == kMaxFetchesAgain) return;
+        if (!WaitBeforeFetchingAgain(stream, stream->first_fetch_again_delay * (1 << failed_tries)))
+            return;
+        ++failed_tries;
+        result = Transfer(stream);
+    }
+}
+
 std::string FailureText(const UrlStream& stream, CURLcode result) {
     // The server answered, but not with something to play: its status says why.
     bool answered_otherwise = result == CURLE_OK && !stream.status_line.empty();
@@ -216,10 +355,14 @@ int DownloadThread(void* arg) {
     curl_easy_setopt(stream->request, CURLOPT_WRITEFUNCTION, OnBodyBytes);
     curl_easy_setopt(stream->request, CURLOPT_WRITEDATA, stream.get());
 
-    // A failed or stalled network read after the answer is simply the end of
-    // the stream, like the body's natural end.
+    // A failed or stalled network read after the answer is the end of the
+    // stream, like the body's natural end, unless the stream is fetched again.
     CURLcode result = Transfer(stream.get());
-    if (!stream->answered.load()) Answer(stream.get(), false, FailureText(*stream, result));
+    if (!stream->answered.load()) {
+        Answer(stream.get(), false, FailureText(*stream, result));
+    } else {
+        FetchAgainWhileCutOff(stream.get(), result);
+    }
 
     CloseFd(&stream->write_fd);  // the reader now sees the end of the data
     CloseFd(&stream->save_fd);

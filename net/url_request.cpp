@@ -23,6 +23,7 @@ CURLcode SetRequestOptions(UrlStream* stream) {
     set(CURLOPT_HTTPGET, 1L);
     set(CURLOPT_USERAGENT, kUserAgent);
     set(CURLOPT_HTTPHEADER, stream->request_headers);
+    set(CURLOPT_HTTP200ALIASES, stream->status_aliases);
     // Straight to the server, whatever the environment says about proxies.
     set(CURLOPT_PROXY, "");
     set(CURLOPT_NOPROXY, "*");
@@ -34,6 +35,11 @@ CURLcode SetRequestOptions(UrlStream* stream) {
     // Several threads use libcurl; signals must stay out of it.
     set(CURLOPT_NOSIGNAL, 1L);
     set(CURLOPT_BUFFERSIZE, static_cast<long>(kPieceBytes));
+    // The certificate checks themselves stay on whatever is trusted.
+    if (!stream->trusted_certificates.empty()) {
+        set(CURLOPT_CAINFO, stream->trusted_certificates.c_str());
+        set(CURLOPT_CAPATH, static_cast<const char*>(nullptr));
+    }
     return rc;
 }
 
@@ -48,7 +54,14 @@ bool OpenRequest(UrlStream* stream, std::string* error_text) {
     stream->client = curl_multi_init();
     stream->request = curl_easy_init();
     stream->request_headers = curl_slist_append(nullptr, kAcceptHeader);
-    if (!stream->client || !stream->request || !stream->request_headers) {
+    if (stream->request_headers) {
+        curl_slist* more = curl_slist_append(stream->request_headers, kIcyMetadataHeader);
+        if (!more) curl_slist_free_all(stream->request_headers);
+        stream->request_headers = more;
+    }
+    stream->status_aliases = curl_slist_append(nullptr, kIcyStatusLine);
+    if (!stream->client || !stream->request || !stream->request_headers ||
+        !stream->status_aliases) {
         *error_text = curl_easy_strerror(CURLE_OUT_OF_MEMORY);
         CloseRequest(stream);
         return false;
@@ -72,10 +85,10 @@ void CloseRequest(UrlStream* stream) {
         curl_multi_cleanup(stream->client);
         stream->client = nullptr;
     }
-    if (stream->request_headers) {
-        curl_slist_free_all(stream->request_headers);
-        stream->request_headers = nullptr;
-    }
+    curl_slist_free_all(stream->request_headers);
+    stream->request_headers = nullptr;
+    curl_slist_free_all(stream->status_aliases);
+    stream->status_aliases = nullptr;
 }
 
 }  // namespace vek

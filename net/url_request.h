@@ -12,6 +12,10 @@ namespace vek {
 
 inline constexpr char kUserAgent[] = "VekMP3 v0.90";
 inline constexpr char kAcceptHeader[] = "Accept: audio/x-mpeg, audio/x-mpegurl, */*";
+// Asks a radio server for the titles, as metadata blocks within the audio.
+inline constexpr char kIcyMetadataHeader[] = "Icy-MetaData: 1";
+// The status line of a radio server speaking ICY rather than HTTP.
+inline constexpr char kIcyStatusLine[] = "ICY 200 OK";
 inline constexpr long kMaxRedirects = 5;
 // The body is moved in pieces of at most this size.
 inline constexpr size_t kPieceBytes = 2048;

@@ -38,6 +38,9 @@ std::chrono::milliseconds Scaled(std::chrono::milliseconds limit) {
     return std::chrono::milliseconds(std::llround(static_cast<double>(limit.count()) * g_time_scale.load()));
 }
 
+std::mutex g_test_certificates_mutex;
+std::string g_test_certificates;  // guarded by g_test_certificates_mutex
+
 std::mutex g_active_mutex;
 ActiveStream g_active;  // guarded by g_active_mutex
 
@@ -103,6 +106,11 @@ int OpenUrlStream(const char* url) {
     auto stream = std::make_shared<UrlStream>();
     stream->url = url ? url : "";
     stream->stall_limit = Scaled(kStallLimit);
+    stream->first_fetch_again_delay = Scaled(kFirstFetchAgainDelay);
+    {
+        std::lock_guard<std::mutex> lock(g_test_certificates_mutex);
+        stream->trusted_certificates = g_test_certificates;
+    }
     int stop_wait_ms = static_cast<int>(Scaled(kStopWait).count());
     stream->write_fd = fds[1];
 
@@ -149,6 +157,11 @@ void CloseUrlStream() {
 
 void SetUrlStreamTimeScale(double factor) {
     g_time_scale.store(factor > 0.0 ? factor : 1.0);
+}
+
+void SetUrlStreamTestCertificates(const std::string& pem_path) {
+    std::lock_guard<std::mutex> lock(g_test_certificates_mutex);
+    g_test_certificates = pem_path;
 }
 
 }  // namespace vek

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <string>
 
+#include "net/icy_metadata.h"
 #include "platform/thread_queue.h"
 
 namespace vek {
@@ -19,6 +20,12 @@ namespace vek {
 // waiting for room in the pipe (playback paused) does not count. The answer
 // itself is due within the same time, counted from the request.
 inline constexpr std::chrono::seconds kStallLimit{30};
+
+// A radio stream cut off by the network is fetched again, after this delay
+// for the first try and twice as long for each further try that brings no
+// audio; the stream ends after kMaxFetchesAgain such tries in a row.
+inline constexpr std::chrono::seconds kFirstFetchAgainDelay{1};
+inline constexpr int kMaxFetchesAgain = 3;
 
 struct UrlStream {
     UrlStream() = default;
@@ -31,12 +38,16 @@ struct UrlStream {
     std::string url;  // our own copy, so the caller's text may change
     // kStallLimit as this stream applies it (tests run it faster).
     std::chrono::milliseconds stall_limit = kStallLimit;
+    std::chrono::milliseconds first_fetch_again_delay = kFirstFetchAgainDelay;
+    // Certificates to trust instead of the system's (tests only; empty: the system's).
+    std::string trusted_certificates;
 
     // Internet handles: made by the opener, driven only by the download thread.
     // The closing thread may wake `client` while the download thread waits in it.
     CURLM* client = nullptr;
     CURL* request = nullptr;
     curl_slist* request_headers = nullptr;
+    curl_slist* status_aliases = nullptr;  // status lines taken as HTTP/1.0 200
     char error_text[CURL_ERROR_SIZE] = {};
 
     // The pipe's write end. Once the download thread runs it is the only user and
@@ -52,14 +63,27 @@ struct UrlStream {
 
     // Used by the download thread alone.
     bool stop = false;
-    bool body_wanted = false;  // the final response is a success and is being played
     int download_option = 0;
     std::string download_dir;
     int save_fd = -1;
-    std::string status_line;    // of the response whose headers are arriving
-    bool has_location = false;  // that response names a place to go to instead
     std::chrono::steady_clock::time_point last_heard;  // of the server, by the stall rule
-    bool http_error = false;                           // the server answered with an error status
+    std::string title;                                 // as last reported to the main window
+    std::string pending_title;                         // to be reported when due
+    bool title_pending = false;
+    uint64_t audio_since_title = UINT64_MAX;  // audio bytes since the last report
+    bool title_from_stream = false;           // a StreamTitle has come: the station's name is past
+
+    // Of the response whose headers are arriving, and then of its body.
+    std::string status_line;
+    bool has_location = false;   // it names a place to go to instead
+    bool radio = false;          // it speaks ICY: its status line or an icy- header says so
+    uint32_t icy_interval = 0;   // its icy-metaint
+    std::string station_name;    // its icy-name
+    bool length_known = false;   // it announced its length
+    bool body_wanted = false;    // it is a success and its body is being played
+    bool audio_arrived = false;  // some of its audio went into the pipe
+    bool http_error = false;     // it is an error status
+    IcyDemuxer icy;
 };
 
 }  // namespace vek

@@ -29,6 +29,9 @@ inline constexpr uint32_t UIM_OPEN_FAILED = 0x8203;
 // Posted by the decoder thread when the output would not open for a track (the
 // output has said why): the track was stopped as by DTM_STOP.
 inline constexpr uint32_t UIM_OUTPUT_FAILED = 0x8204;
+// Posted by a URL stream's download thread when the stream's title changes
+// (net/stream_title.h says what it carries).
+inline constexpr uint32_t UIM_STREAM_TITLE = 0x8205;
 inline constexpr uint32_t UIM_TRAY_NOTIFY = 0x9388;
 
 // Thread messages understood by the progress ring thread.

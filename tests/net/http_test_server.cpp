@@ -2,7 +2,9 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <openssl/ssl.h>
 #include <poll.h>
+#include <signal.h>
 #include <strings.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -10,6 +12,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+
+#include "tests/support/test_support.h"
 
 namespace vek::test {
 namespace {
@@ -47,6 +51,80 @@ int ListenOnLoopback(int* port) {
 
 }  // namespace
 
+struct HttpTestServer::Connection {
+    int fd = -1;
+    SSL* ssl = nullptr;
+    short wanted = POLLIN;  // what the last move that could not go on waits for
+};
+
+namespace {
+
+// A TLS move that could not go on now: true, with what it waits for, when it
+// only has to wait; false when the connection has failed or ended.
+bool TlsMustWait(HttpTestServer::Connection& c, int tls_error) {
+    if (tls_error != SSL_ERROR_WANT_READ && tls_error != SSL_ERROR_WANT_WRITE) return false;
+    c.wanted = tls_error == SSL_ERROR_WANT_READ ? POLLIN : POLLOUT;
+    return true;
+}
+
+// > 0: bytes moved; 0: try again once WaitReady says so; -1: the connection is over.
+ssize_t ReceiveSome(HttpTestServer::Connection& c, char* buffer, size_t size) {
+    if (c.ssl) {
+        int got = SSL_read(c.ssl, buffer, static_cast<int>(size));
+        if (got > 0) return got;
+        return TlsMustWait(c, SSL_get_error(c.ssl, got)) ? 0 : -1;
+    }
+    ssize_t got = recv(c.fd, buffer, size, MSG_DONTWAIT);
+    if (got > 0) return got;
+    if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
+        c.wanted = POLLIN;
+        return 0;
+    }
+    return -1;
+}
+
+ssize_t SendSome(HttpTestServer::Connection& c, const char* data, size_t size) {
+    if (c.ssl) {
+        int sent = SSL_write(c.ssl, data, static_cast<int>(size));
+        if (sent > 0) return sent;
+        return TlsMustWait(c, SSL_get_error(c.ssl, sent)) ? 0 : -1;
+    }
+    ssize_t sent = send(c.fd, data, size, MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (sent >= 0) return sent;
+    if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) {
+        c.wanted = POLLOUT;
+        return 0;
+    }
+    return -1;  // the client has gone
+}
+
+}  // namespace
+
+bool MakeTestCertificate(const std::string& dir, TestCertificate* out) {
+    out->cert_path = dir + "/cert.pem";
+    out->key_path = dir + "/key.pem";
+    ProgramRun run = RunProgram({"/usr/bin/openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt",
+                                 "ec_paramgen_curve:prime256v1", "-nodes", "-days", "2", "-subj",
+                                 "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1",
+                                 "-keyout", out->key_path, "-out", out->cert_path});
+    return run.status == 0 && FileExists(out->cert_path) && FileExists(out->key_path);
+}
+
+std::string IcyBody(const std::string& audio, size_t interval,
+                    const std::vector<std::string>& texts) {
+    std::string body;
+    for (size_t at = 0, block = 0; at < audio.size(); at += interval, ++block) {
+        body += audio.substr(at, interval);
+        if (at + interval > audio.size()) break;
+        std::string text = block < texts.size() ? texts[block] : std::string();
+        size_t units = (text.size() + 15) / 16;
+        body += static_cast<char>(units);
+        body += text;
+        body.append(units * 16 - text.size(), '\0');
+    }
+    return body;
+}
+
 HttpReply HttpReply::Bytes(std::string body) {
     HttpReply reply;
     reply.body = std::move(body);
@@ -69,6 +147,21 @@ HttpReply HttpReply::Redirect(std::string location, int status) {
     return reply;
 }
 
+HttpReply HttpReply::Radio(std::string body, uint32_t interval) {
+    HttpReply reply = Bytes(std::move(body));
+    reply.status_line = "ICY 200 OK";
+    reply.send_length = false;
+    reply.headers = {"icy-name: Test Radio", "icy-br: 128"};
+    if (interval) reply.headers.push_back("icy-metaint: " + std::to_string(interval));
+    return reply;
+}
+
+HttpReply HttpReply::ClosedAtOnce() {
+    HttpReply reply;
+    reply.close_at_once = true;
+    return reply;
+}
+
 std::string HttpRequest::Header(const std::string& name) const {
     for (const auto& [key, value] : headers) {
         if (strcasecmp(key.c_str(), name.c_str()) == 0) return value;
@@ -87,17 +180,47 @@ HttpTestServer::HttpTestServer() {
     if (listen_fd_ >= 0) acceptor_ = std::thread([this] { AcceptLoop(); });
 }
 
+HttpTestServer::HttpTestServer(const TestCertificate& tls) {
+    // A client gone in the middle of a TLS write must not end the tests.
+    signal(SIGPIPE, SIG_IGN);
+    SSL_CTX* context = SSL_CTX_new(TLS_server_method());
+    if (!context || SSL_CTX_use_certificate_chain_file(context, tls.cert_path.c_str()) != 1 ||
+        SSL_CTX_use_PrivateKey_file(context, tls.key_path.c_str(), SSL_FILETYPE_PEM) != 1) {
+        SSL_CTX_free(context);
+        return;
+    }
+    SSL_CTX_set_mode(context, SSL_MODE_ENABLE_PARTIAL_WRITE | SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
+    tls_ = context;
+    listen_fd_ = ListenOnLoopback(&port_);
+    if (listen_fd_ >= 0) acceptor_ = std::thread([this] { AcceptLoop(); });
+}
+
 HttpTestServer::~HttpTestServer() {
     Stop();
+    SSL_CTX_free(static_cast<SSL_CTX*>(tls_));
 }
 
 std::string HttpTestServer::Url(const std::string& target) const {
-    return "http://127.0.0.1:" + std::to_string(port_) + target;
+    return (tls_ ? "https" : "http") + std::string("://127.0.0.1:") + std::to_string(port_) +
+           target;
 }
 
 void HttpTestServer::Serve(const std::string& target, HttpReply reply) {
+    ServeInTurn(target, {std::move(reply)});
+}
+
+void HttpTestServer::ServeInTurn(const std::string& target, std::vector<HttpReply> replies) {
     std::lock_guard<std::mutex> lock(mutex_);
-    replies_[target] = std::move(reply);
+    replies_[target] = std::move(replies);
+    served_[target] = 0;
+}
+
+bool HttpTestServer::NextReply(const std::string& target, HttpReply* reply) {
+    auto found = replies_.find(target);
+    if (found == replies_.end() || found->second.empty()) return false;
+    size_t turn = std::min(served_[target]++, found->second.size() - 1);
+    *reply = found->second[turn];
+    return true;
 }
 
 std::vector<HttpRequest> HttpTestServer::Requests() {
@@ -132,7 +255,7 @@ void HttpTestServer::AcceptLoop() {
     while (!stopping_.load()) {
         pollfd waiting{listen_fd_, POLLIN, 0};
         if (poll(&waiting, 1, kTickMs) <= 0) continue;
-        int fd = accept4(listen_fd_, nullptr, nullptr, SOCK_CLOEXEC);
+        int fd = accept4(listen_fd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
         if (fd < 0) continue;
         open_connections_.fetch_add(1);
         std::lock_guard<std::mutex> lock(mutex_);
@@ -146,15 +269,35 @@ bool HttpTestServer::Pause(int ms) {
                               [this] { return stopping_.load(); });
 }
 
-bool HttpTestServer::ReadRequest(int fd, HttpRequest* request) {
+bool HttpTestServer::WaitReady(Connection& c) {
+    if (stopping_.load()) return false;
+    if (c.ssl && SSL_pending(c.ssl) > 0) return true;
+    pollfd waiting{c.fd, c.wanted, 0};
+    poll(&waiting, 1, kTickMs);
+    return !stopping_.load();
+}
+
+bool HttpTestServer::StartTls(Connection& c) {
+    c.ssl = SSL_new(static_cast<SSL_CTX*>(tls_));
+    if (!c.ssl || SSL_set_fd(c.ssl, c.fd) != 1) return false;
+    for (;;) {
+        int done = SSL_accept(c.ssl);
+        if (done == 1) return true;
+        if (!TlsMustWait(c, SSL_get_error(c.ssl, done)) || !WaitReady(c)) return false;
+    }
+}
+
+bool HttpTestServer::ReadRequest(Connection& c, HttpRequest* request) {
     std::string text;
     while (text.find("\r\n\r\n") == std::string::npos) {
-        if (stopping_.load() || text.size() > kMaxRequestBytes) return false;
-        pollfd waiting{fd, POLLIN, 0};
-        if (poll(&waiting, 1, kTickMs) <= 0) continue;
+        if (text.size() > kMaxRequestBytes) return false;
         char buffer[4096];
-        ssize_t got = recv(fd, buffer, sizeof buffer, 0);
-        if (got <= 0) return false;
+        ssize_t got = ReceiveSome(c, buffer, sizeof buffer);
+        if (got < 0) return false;
+        if (got == 0) {
+            if (!WaitReady(c)) return false;
+            continue;
+        }
         text.append(buffer, static_cast<size_t>(got));
     }
     text.resize(text.find("\r\n\r\n"));
@@ -178,15 +321,14 @@ bool HttpTestServer::ReadRequest(int fd, HttpRequest* request) {
     return true;
 }
 
-bool HttpTestServer::SendAll(int fd, const char* data, size_t size) {
+bool HttpTestServer::SendAll(Connection& c, const char* data, size_t size) {
     while (size > 0) {
         if (stopping_.load()) return false;
-        pollfd waiting{fd, POLLOUT, 0};
-        if (poll(&waiting, 1, kTickMs) <= 0) continue;
-        ssize_t sent = send(fd, data, size, MSG_NOSIGNAL | MSG_DONTWAIT);
-        if (sent < 0) {
-            if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) continue;
-            return false;  // the client has gone
+        ssize_t sent = SendSome(c, data, size);
+        if (sent < 0) return false;
+        if (sent == 0) {
+            if (!WaitReady(c)) return false;
+            continue;
         }
         data += sent;
         size -= static_cast<size_t>(sent);
@@ -194,57 +336,63 @@ bool HttpTestServer::SendAll(int fd, const char* data, size_t size) {
     return true;
 }
 
-void HttpTestServer::StayUntilClientLeaves(int fd) {
+void HttpTestServer::StayUntilClientLeaves(Connection& c) {
     while (!stopping_.load()) {
-        pollfd waiting{fd, POLLIN, 0};
-        if (poll(&waiting, 1, kTickMs) <= 0) continue;
         char buffer[512];
-        if (recv(fd, buffer, sizeof buffer, 0) <= 0) return;
+        ssize_t got = ReceiveSome(c, buffer, sizeof buffer);
+        if (got < 0) return;
+        if (got == 0 && !WaitReady(c)) return;
     }
 }
 
+void HttpTestServer::Reply(Connection& c, const HttpReply& reply) {
+    if (reply.close_at_once) return;
+    if (reply.silent_before_headers) {
+        StayUntilClientLeaves(c);
+        return;
+    }
+    std::string head = reply.status_line.empty()
+                           ? "HTTP/1.1 " + std::to_string(reply.status) + " " + reply.reason
+                           : reply.status_line;
+    head += "\r\nConnection: close\r\n";
+    if (reply.send_length) {
+        head += "Content-Length: " + std::to_string(reply.body.size()) + "\r\n";
+    }
+    for (const std::string& line : reply.headers) head += line + "\r\n";
+    head += "\r\n";
+    bool open = SendAll(c, head.data(), head.size());
+
+    size_t limit = std::min(reply.send_limit, reply.body.size());
+    size_t piece = reply.piece_bytes ? reply.piece_bytes : reply.body.size();
+    for (size_t done = 0; open && done < limit;) {
+        if (reply.piece_delay_ms > 0) open = Pause(reply.piece_delay_ms);
+        if (open && done == reply.pause_at) open = Pause(reply.pause_ms);
+        size_t size = std::min(piece, limit - done);
+        if (done < reply.pause_at) size = std::min(size, reply.pause_at - done);
+        open = open && SendAll(c, reply.body.data() + done, size);
+        if (open) body_bytes_sent_.fetch_add(size);
+        done += size;
+    }
+    if (open && reply.silent_at_limit) StayUntilClientLeaves(c);
+    if (open && c.ssl) SSL_shutdown(c.ssl);  // the end of the data, said the TLS way
+}
+
 void HttpTestServer::HandleConnection(int fd) {
+    Connection c;
+    c.fd = fd;
     HttpRequest request;
-    if (ReadRequest(fd, &request)) {
+    if ((!tls_ || StartTls(c)) && ReadRequest(c, &request)) {
         HttpReply reply;
         bool known = false;
         {
             std::lock_guard<std::mutex> lock(mutex_);
             requests_.push_back(request);
-            auto found = replies_.find(request.target);
-            if (found != replies_.end()) {
-                reply = found->second;
-                known = true;
-            }
+            known = NextReply(request.target, &reply);
         }
         if (!known) reply = HttpReply::Status(404, "Not Found");
-
-        if (reply.silent_before_headers) {
-            StayUntilClientLeaves(fd);
-        } else {
-            std::string head = "HTTP/1.1 " + std::to_string(reply.status) + " " + reply.reason +
-                               "\r\nConnection: close\r\n";
-            if (reply.send_length) {
-                head += "Content-Length: " + std::to_string(reply.body.size()) + "\r\n";
-            }
-            for (const std::string& line : reply.headers) head += line + "\r\n";
-            head += "\r\n";
-            bool open = SendAll(fd, head.data(), head.size());
-
-            size_t limit = std::min(reply.send_limit, reply.body.size());
-            size_t piece = reply.piece_bytes ? reply.piece_bytes : reply.body.size();
-            for (size_t done = 0; open && done < limit;) {
-                if (reply.piece_delay_ms > 0) open = Pause(reply.piece_delay_ms);
-                if (open && done == reply.pause_at) open = Pause(reply.pause_ms);
-                size_t size = std::min(piece, limit - done);
-                if (done < reply.pause_at) size = std::min(size, reply.pause_at - done);
-                open = open && SendAll(fd, reply.body.data() + done, size);
-                if (open) body_bytes_sent_.fetch_add(size);
-                done += size;
-            }
-            if (open && reply.silent_at_limit) StayUntilClientLeaves(fd);
-        }
+        Reply(c, reply);
     }
+    SSL_free(c.ssl);
     close(fd);
     {
         std::lock_guard<std::mutex> lock(mutex_);

@@ -1,7 +1,8 @@
 // A small HTTP/1.1 server for tests: it listens on 127.0.0.1 on a port the
 // system picks, serves scripted replies from memory (status, extra headers,
 // pacing, an early close or a silence) and records every request. Each
-// connection gets one reply and is then closed.
+// connection gets one reply and is then closed. It speaks TLS when given a
+// certificate.
 #pragma once
 
 #include <atomic>
@@ -21,6 +22,8 @@ inline constexpr size_t kWholeBody = SIZE_MAX;
 struct HttpReply {
     int status = 200;
     std::string reason = "OK";
+    std::string status_line;           // sent instead of "HTTP/1.1 STATUS REASON" when set
+    bool close_at_once = false;        // no answer at all: the connection is closed
     std::vector<std::string> headers;  // extra lines without CR LF, e.g. "Location: /x"
     std::string body;
     bool send_length = true;             // a Content-Length header for the whole body
@@ -36,6 +39,10 @@ struct HttpReply {
     static HttpReply Bytes(std::string body);
     static HttpReply Status(int status, std::string reason);
     static HttpReply Redirect(std::string location, int status = 302);
+    // A radio server's answer: the ICY status line, a station name ("Test
+    // Radio"), no length; with an interval, its body holds metadata blocks (IcyBody).
+    static HttpReply Radio(std::string body, uint32_t interval = 0);
+    static HttpReply ClosedAtOnce();
 };
 
 struct HttpRequest {
@@ -48,9 +55,28 @@ struct HttpRequest {
     size_t HeaderCount(const std::string& name) const;
 };
 
+// A certificate for 127.0.0.1 and its key, made fresh by the test (PEM files).
+struct TestCertificate {
+    std::string cert_path;
+    std::string key_path;
+};
+// Makes one in dir with the openssl command; false if that failed.
+bool MakeTestCertificate(const std::string& dir, TestCertificate* out);
+
+// A radio body in the ICY manner: the audio with a metadata block after every
+// interval bytes of it. The i-th block holds texts[i], padded with NULs to a
+// multiple of 16 bytes; an empty text, and every block past the texts, is the
+// empty block (a single 0 byte).
+std::string IcyBody(const std::string& audio, size_t interval,
+                    const std::vector<std::string>& texts);
+
 class HttpTestServer {
   public:
-    HttpTestServer();  // listening when constructed; port() is 0 if that failed
+    struct Connection;
+    // Listening when constructed; port() is 0 if that failed. With a
+    // certificate it speaks https only.
+    HttpTestServer();
+    explicit HttpTestServer(const TestCertificate& tls);
     ~HttpTestServer();
     HttpTestServer(const HttpTestServer&) = delete;
     HttpTestServer& operator=(const HttpTestServer&) = delete;
@@ -60,6 +86,8 @@ class HttpTestServer {
 
     // What a request for target gets; any other target gets 404 Not Found.
     void Serve(const std::string& target, HttpReply reply);
+    // The requests for target get these replies in turn; the last one stays.
+    void ServeInTurn(const std::string& target, std::vector<HttpReply> replies);
 
     std::vector<HttpRequest> Requests();
     size_t BodyBytesSent() const { return body_bytes_sent_.load(); }
@@ -74,11 +102,17 @@ class HttpTestServer {
   private:
     void AcceptLoop();
     void HandleConnection(int fd);
-    bool ReadRequest(int fd, HttpRequest* request);
-    bool SendAll(int fd, const char* data, size_t size);
+    bool NextReply(const std::string& target, HttpReply* reply);
+    void Reply(Connection& c, const HttpReply& reply);
+    bool StartTls(Connection& c);
+    // Waits a tick for the connection to be ready for what it last wanted.
+    bool WaitReady(Connection& c);
+    bool ReadRequest(Connection& c, HttpRequest* request);
+    bool SendAll(Connection& c, const char* data, size_t size);
     bool Pause(int ms);
-    void StayUntilClientLeaves(int fd);
+    void StayUntilClientLeaves(Connection& c);
 
+    void* tls_ = nullptr;  // the TLS context when speaking https
     int listen_fd_ = -1;
     int port_ = 0;
     std::atomic<bool> stopping_{false};
@@ -88,7 +122,8 @@ class HttpTestServer {
 
     std::mutex mutex_;  // guards everything below
     std::condition_variable changed_;
-    std::map<std::string, HttpReply> replies_;
+    std::map<std::string, std::vector<HttpReply>> replies_;
+    std::map<std::string, size_t> served_;  // requests answered, by target
     std::vector<HttpRequest> requests_;
     std::vector<std::thread> handlers_;
 };

@@ -3,7 +3,6 @@
 // until its end and compared with what was served.
 #include "net/url_stream.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/ioctl.h>
@@ -14,121 +13,17 @@
 #include <condition_variable>
 #include <cstdio>
 #include <mutex>
-#include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "settings/settings.h"
-#include "tests/net/http_test_server.h"
-#include "tests/support/test_support.h"
+#include "tests/net/url_stream_fixture.h"
 
 namespace vek {
 namespace {
 
-using test::HttpReply;
-using test::HttpTestServer;
-using Clock = std::chrono::steady_clock;
-
-constexpr char kInternetCaption[] = "VEK Internet Error Message...";
-constexpr char kSaveFailedText[] = "URL Save file could NOT be created,\nData will NOT be saved...";
-
-std::string Body(size_t size, unsigned seed = 1) {
-    std::mt19937 random(seed);
-    std::string body(size, '\0');
-    for (char& byte : body) byte = static_cast<char>(random() & 0xFF);
-    return body;
-}
-
-// Reads like the stream reader: until the writer closes its end.
-std::string ReadToEnd(int fd) {
-    std::string data;
-    char buffer[4096];
-    for (;;) {
-        ssize_t got = read(fd, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) return data;
-        data.append(buffer, static_cast<size_t>(got));
-    }
-}
-
-std::string ReadExactly(int fd, size_t size) {
-    std::string data;
-    char buffer[4096];
-    while (data.size() < size) {
-        ssize_t got = read(fd, buffer, std::min(sizeof buffer, size - data.size()));
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) break;
-        data.append(buffer, static_cast<size_t>(got));
-    }
-    return data;
-}
-
-std::string FileText(const std::string& path) {
-    auto bytes = test::ReadFileBytes(path);
-    return std::string(bytes.begin(), bytes.end());
-}
-
-size_t FilesIn(const std::string& path) {
-    size_t count = 0;
-    DIR* dir = opendir(path.c_str());
-    if (!dir) return 0;
-    while (dirent* entry = readdir(dir)) {
-        std::string name = entry->d_name;
-        count += name != "." && name != "..";
-    }
-    closedir(dir);
-    return count;
-}
-
-int OpenDescriptors() {
-    return static_cast<int>(FilesIn("/proc/self/fd")) - 1;
-}  // minus the listing's own
-
-// Closes a stream as the stream reader does: its read end first, then the rest.
-// Returns how long that took.
-std::chrono::milliseconds CloseStream(int fd) {
-    auto start = Clock::now();
-    close(fd);
-    CloseUrlStream();
-    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
-}
-
-class UrlStreamTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        ASSERT_NE(server.port(), 0);
-        gSettings.DownloadOption = 0;
-        gSettings.InternetDLDir.Set(save_dir.path().c_str());
-    }
-    void TearDown() override { ResetSettingsToDefaults(); }
-
-    std::vector<test::Box> InternetErrors() {
-        std::vector<test::Box> found;
-        for (const test::Box& box : desktop.Boxes()) {
-            if (box.caption == kInternetCaption) found.push_back(box);
-        }
-        return found;
-    }
-
-    // Opens a URL that must fail and returns the one box shown for it.
-    test::Box OpenMustFail(const std::string& url) {
-        size_t before = desktop.Boxes().size();
-        EXPECT_EQ(OpenUrlStream(url.c_str()), -1) << url;
-        auto boxes = desktop.Boxes();
-        EXPECT_EQ(boxes.size(), before + 1) << url;
-        if (boxes.size() <= before) return {};
-        const test::Box& box = boxes.back();
-        EXPECT_EQ(box.caption, kInternetCaption);
-        EXPECT_EQ(box.style & MB_TYPEMASK, MB_OK);
-        std::printf("[ box    ] %s\n", box.text.c_str());
-        return box;
-    }
-
-    test::RecordingDesktop desktop;
-    test::TempDir save_dir;
-    HttpTestServer server;
-};
+using namespace test;
 
 TEST_F(UrlStreamTest, StreamsTheServedBytes) {
     std::string body = Body(300000);
@@ -158,6 +53,7 @@ TEST_F(UrlStreamTest, RequestCarriesAgentAndAcceptHeader) {
     EXPECT_EQ(requests[0].Header("User-Agent"), "VekMP3 v0.90");
     EXPECT_EQ(requests[0].Header("Accept"), "audio/x-mpeg, audio/x-mpegurl, */*");
     EXPECT_EQ(requests[0].HeaderCount("Accept"), 1u);
+    EXPECT_EQ(requests[0].Header("Icy-MetaData"), "1");
 }
 
 TEST_F(UrlStreamTest, ConnectsDirectlyWhateverTheProxyEnvironmentSays) {
