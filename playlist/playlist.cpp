@@ -46,11 +46,23 @@ bool ClearPlaylist() {
     while (entry) {
         PlaylistEntry* next = entry->next;
         std::free(entry->path);
+        std::free(entry->title);
         delete entry;
         entry = next;
     }
     gPlaylist = Playlist{};
     RefreshPlaylistEditor();
+    return true;
+}
+
+bool SetEntryTitle(PlaylistEntry* entry, const char* title) {
+    char* copy = nullptr;
+    if (title && *title) {
+        copy = strdup(title);
+        if (!copy) return false;
+    }
+    std::free(entry->title);
+    entry->title = copy;
     return true;
 }
 

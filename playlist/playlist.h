@@ -16,6 +16,9 @@ struct PlaylistEntry {
     // Owned, allocated to its length; never longer than kPathField - 1 characters.
     // A 20,000-entry list would otherwise hold 80 MB of mostly empty fields.
     char* path = nullptr;
+    // What to show for the entry instead of its path, when known: a stream's
+    // title as the station reports it. Owned; null when there is none.
+    char* title = nullptr;
 };
 
 struct Playlist {
@@ -66,6 +69,10 @@ void SetPlaylistLoadBounds(int max_entries, int max_depth);
 // nothing, without a box: the player is being closed. Safe in a signal
 // handler and from any thread.
 void SetPlaylistLoadingStopped(bool stopped);
+
+// Gives the entry a title to show (an empty or null title removes it). False
+// only when memory runs out; the entry then keeps its old title.
+bool SetEntryTitle(PlaylistEntry* entry, const char* title);
 
 // Frees every entry, then asks the editor to refresh. Cannot fail: returns true.
 bool ClearPlaylist();

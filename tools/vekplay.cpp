@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "control/stream_title.h"
 #include "control/transport.h"
 #include "engine/decoder.h"
 #include "engine/decoder_thread.h"
@@ -61,6 +62,11 @@ struct Player {
     int tracks_started = 0;
     int failures_in_a_row = 0;  // entries that would not open since the last good one
     bool progress_line = false;
+    // The entry whose "Playing" line was printed last, and the titles of the
+    // current entry that came before that line (a stream's station name often
+    // does) and wait to be printed after it.
+    const PlaylistEntry* announced = nullptr;
+    std::vector<std::string> waiting_titles;
     Options options;
 };
 
@@ -133,7 +139,13 @@ void RunAction(const TimedAction& action) {
     }
 }
 
-intptr_t PlayerProc(Window*, uint32_t message, uintptr_t, intptr_t lparam) {
+void PrintTitle(const char* title) {
+    EndProgressLine();
+    std::printf("Title: %s\n", title);
+    std::fflush(stdout);
+}
+
+intptr_t PlayerProc(Window*, uint32_t message, uintptr_t wparam, intptr_t lparam) {
     switch (message) {
         case UIM_PLAY_STARTED: {
             HandlePlayStarted();
@@ -144,6 +156,19 @@ intptr_t PlayerProc(Window*, uint32_t message, uintptr_t, intptr_t lparam) {
                 EndProgressLine();
                 std::printf("Playing %s\n", path);
                 std::fflush(stdout);
+                g_player.announced = gPlaylist.current;
+                for (const std::string& title : g_player.waiting_titles) PrintTitle(title.c_str());
+            }
+            g_player.waiting_titles.clear();
+            return 0;
+        }
+        case UIM_STREAM_TITLE: {
+            std::string title;
+            if (HandleStreamTitle(wparam, lparam, &title) && !g_player.options.quiet) {
+                if (gPlaylist.current == g_player.announced)
+                    PrintTitle(title.c_str());
+                else
+                    g_player.waiting_titles.push_back(title);
             }
             return 0;
         }

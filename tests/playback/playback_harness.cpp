@@ -3,6 +3,7 @@
 #include <chrono>
 #include <thread>
 
+#include "control/stream_title.h"
 #include "control/transport.h"
 #include "engine/decoder_thread.h"
 #include "platform/desktop_hooks.h"
@@ -31,9 +32,14 @@ int PlaybackHarness::Count(uint32_t message) const {
     return n;
 }
 
-intptr_t PlaybackHarness::Proc(Window* window, uint32_t message, uintptr_t, intptr_t lparam) {
+intptr_t PlaybackHarness::Proc(Window* window, uint32_t message, uintptr_t wparam,
+                               intptr_t lparam) {
     auto* self = static_cast<PlaybackHarness*>(window->user);
     self->reports_.push_back(Report{message, lparam});
+    std::string title;
+    if (message == UIM_STREAM_TITLE && HandleStreamTitle(wparam, lparam, &title)) {
+        self->titles_.push_back(title);
+    }
     if (self->on_report && self->on_report(message, lparam)) return 1;
     if (message == UIM_TRACK_ENDED) {
         bool halt = self->stop_after_track_ends >= 0 &&

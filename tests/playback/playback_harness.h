@@ -24,6 +24,8 @@ class PlaybackHarness {
 
     int decoder() const { return decoder_; }
     const std::vector<Report>& reports() const { return reports_; }
+    // Each title a stream reported that the window took for its current entry.
+    const std::vector<std::string>& titles() const { return titles_; }
     int Count(uint32_t message) const;
 
     // Handles the window's messages until pred() holds or the time is up.
@@ -47,6 +49,7 @@ class PlaybackHarness {
     bool list_finished_ = false;
     bool stopped_ = false;
     std::vector<Report> reports_;
+    std::vector<std::string> titles_;
 };
 
 // Concatenated contents of reference .pcm files from tests/data.

@@ -234,5 +234,20 @@ TEST_F(VekplayTest, PlaysAnHttpStream) {
     EXPECT_EQ(server.Requests()[0].Header("User-Agent"), "VekMP3 v0.90");
 }
 
+TEST_F(VekplayTest, PrintsTheTitlesOfARadioAsTheyChange) {
+    test::HttpTestServer server;
+    std::vector<uint8_t> clip = test::ReadFileBytes(DataPath(kClip));
+    test::HttpReply reply = test::HttpReply::Radio(
+        test::IcyBody(std::string(clip.begin(), clip.end()), 8192,
+                      {"StreamTitle='One';", "StreamTitle='One';", "StreamTitle='Two';"}),
+        8192);
+    reply.send_length = true;
+    server.Serve("/radio", reply);
+    RunResult run = Vekplay({"--wav", dir_.File("r.wav"), server.Url("/radio")});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out,
+              "Playing " + server.Url("/radio") + "\nTitle: Test Radio\nTitle: One\nTitle: Two\n");
+}
+
 }  // namespace
 }  // namespace vek
