@@ -78,7 +78,7 @@ TEST_F(RadioStreamTest, OnlyAudioReachesPipeAndSaveFileAndEachNewTitleIsReported
     std::string got = ReadToEnd(fd);
     CloseStream(fd);
     EXPECT_TRUE(got == audio) << got.size();
-    EXPECT_TRUE(FileText(save_dir.File("live.mp3")) == audio);
+    EXPECT_TRUE(ReadFileText(save_dir.File("live.mp3")) == audio);
     EXPECT_EQ(Titles(url), (std::vector<std::string>{"Test Radio", "First", "Second"}));
     EXPECT_TRUE(desktop.Boxes().empty());
 }
@@ -129,7 +129,7 @@ TEST_F(RadioStreamTest, TriesGoOnWhileTheyBringAudioAndEndAfterThreeInARowBringN
     auto took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
     CloseStream(fd);
     EXPECT_TRUE(got == a + b) << got.size();
-    EXPECT_TRUE(FileText(save_dir.File("live.mp3")) == a + b);
+    EXPECT_TRUE(ReadFileText(save_dir.File("live.mp3")) == a + b);
     // a, two refusals, b (its third try), then three refusals in a row.
     EXPECT_EQ(server.Requests().size(), 7u);
     EXPECT_GE(took, 2 * (kFastDelay + 2 * kFastDelay + 4 * kFastDelay) * 9 / 10);

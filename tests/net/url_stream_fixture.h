@@ -57,11 +57,6 @@ inline std::string ReadExactly(int fd, size_t size) {
     return data;
 }
 
-inline std::string FileText(const std::string& path) {
-    auto bytes = ReadFileBytes(path);
-    return std::string(bytes.begin(), bytes.end());
-}
-
 inline size_t FilesIn(const std::string& path) {
     size_t count = 0;
     DIR* dir = opendir(path.c_str());

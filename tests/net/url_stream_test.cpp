@@ -102,7 +102,7 @@ TEST_F(UrlStreamTest, ServerClosingEarlyEndsTheStreamNormally) {
     std::string got = ReadToEnd(fd);
     CloseStream(fd);
     EXPECT_TRUE(got == body.substr(0, 20000));
-    EXPECT_TRUE(FileText(save_dir.File("cut.mp3")) == got);
+    EXPECT_TRUE(ReadFileText(save_dir.File("cut.mp3")) == got);
     EXPECT_TRUE(desktop.Boxes().empty());
 }
 
@@ -114,7 +114,7 @@ TEST_F(UrlStreamTest, SaveFileHoldsTheServedBytes) {
     ASSERT_GE(fd, 0);
     EXPECT_TRUE(ReadToEnd(fd) == body);
     CloseStream(fd);
-    EXPECT_TRUE(FileText(save_dir.File("song.mp3")) == body);
+    EXPECT_TRUE(ReadFileText(save_dir.File("song.mp3")) == body);
     EXPECT_EQ(FilesIn(save_dir.path()), 1u);
     EXPECT_TRUE(desktop.Boxes().empty());
 }
@@ -130,7 +130,7 @@ TEST_F(UrlStreamTest, SaveFileInSmallSlowPieces) {
     ASSERT_GE(fd, 0);
     EXPECT_TRUE(ReadToEnd(fd) == body);
     CloseStream(fd);
-    EXPECT_TRUE(FileText(save_dir.File("slow.mp3")) == body);
+    EXPECT_TRUE(ReadFileText(save_dir.File("slow.mp3")) == body);
 }
 
 TEST_F(UrlStreamTest, EmptyDownloadDirectorySavesIntoTheCurrentDirectory) {
@@ -147,7 +147,7 @@ TEST_F(UrlStreamTest, EmptyDownloadDirectorySavesIntoTheCurrentDirectory) {
     }
     ASSERT_EQ(chdir(previous), 0);
     ASSERT_GE(fd, 0);
-    EXPECT_EQ(FileText(save_dir.File("here.mp3")), "saved here");
+    EXPECT_EQ(ReadFileText(save_dir.File("here.mp3")), "saved here");
 }
 
 TEST_F(UrlStreamTest, OptionsZeroAndTwoCreateNoFile) {
@@ -188,7 +188,7 @@ TEST_F(UrlStreamTest, FollowsHttpRedirectsAndSavesUnderTheNameAsked) {
     ASSERT_GE(fd, 0);
     EXPECT_TRUE(ReadToEnd(fd) == body);
     CloseStream(fd);
-    EXPECT_TRUE(FileText(save_dir.File("old.mp3")) == body);
+    EXPECT_TRUE(ReadFileText(save_dir.File("old.mp3")) == body);
     EXPECT_EQ(server.Requests().size(), 2u);
 }
 
@@ -333,7 +333,7 @@ TEST_F(UrlStreamTest, StopWhileTheServerIsSilentEndsPromptly) {
     EXPECT_LT(took.count(), 500);
     EXPECT_TRUE(server.WaitForConnectionsToEnd(1000));
     // A stream stopped early leaves the bytes received so far.
-    EXPECT_TRUE(FileText(save_dir.File("quiet.mp3")) == body.substr(0, 10000));
+    EXPECT_TRUE(ReadFileText(save_dir.File("quiet.mp3")) == body.substr(0, 10000));
 }
 
 // The stream's limits run twenty times faster here: 1.5 s of silence stands
@@ -431,7 +431,7 @@ TEST_F(UrlStreamTest, StopBeforeReadingKeepsWhatArrivedInTheSaveFile) {
     ASSERT_GE(fd, 0);
     EXPECT_TRUE(ReadExactly(fd, 5000) == body.substr(0, 5000));
     CloseStream(fd);
-    std::string saved = FileText(save_dir.File("part.mp3"));
+    std::string saved = ReadFileText(save_dir.File("part.mp3"));
     EXPECT_GE(saved.size(), 5000u);
     EXPECT_LT(saved.size(), body.size());
     EXPECT_TRUE(saved == body.substr(0, saved.size()));

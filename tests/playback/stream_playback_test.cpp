@@ -27,11 +27,6 @@ using test::ReadWav;
 using test::ReferencePcm;
 using test::WavFile;
 
-std::string FileText(const std::string& path) {
-    std::vector<uint8_t> bytes = test::ReadFileBytes(path);
-    return std::string(bytes.begin(), bytes.end());
-}
-
 class StreamPlaybackTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -39,7 +34,7 @@ class StreamPlaybackTest : public ::testing::Test {
         gSettings.AudioOutputSystem = 1;
         ClearPlaylist();
         desktop_.SetSaveNames({dir_.File("out.wav")});
-        clip_ = FileText(DataPath("made/mpeg1_l3_cbr128_44k.mp3"));
+        clip_ = test::ReadFileText(DataPath("made/mpeg1_l3_cbr128_44k.mp3"));
     }
     void TearDown() override {
         SetUrlStreamTimeScale(1.0);
@@ -85,7 +80,7 @@ TEST_F(StreamPlaybackTest, AServedClipDecodesExactlyAsTheFileAndTheSaveFileKeeps
     WavFile wav;
     ASSERT_TRUE(ReadWav(dir_.File("out.wav"), &wav));
     EXPECT_TRUE(wav.data == ReferencePcm({"made/mpeg1_l3_cbr128_44k.pcm"})) << wav.data.size();
-    EXPECT_EQ(FileText(dir_.File("clip.mp3")), clip_);
+    EXPECT_EQ(test::ReadFileText(dir_.File("clip.mp3")), clip_);
     // Without a length to measure, progress shows 0 until the end sends 100.
     for (const test::Report& r : player.reports()) {
         if (r.message == UIM_PROGRESS) {
@@ -195,7 +190,7 @@ TEST_F(StreamPlaybackTest, ARadioDecodesExactlyAsTheFileAndItsTitlesGoToItsEntry
         PlaybackHarness player;
         PlayToEnd(server_.Url(target), &player);
         EXPECT_TRUE(Decoded() == ReferencePcm({"made/mpeg1_l3_cbr128_44k.pcm"}));
-        EXPECT_EQ(FileText(dir_.File(target.substr(1))), clip_);
+        EXPECT_EQ(test::ReadFileText(dir_.File(target.substr(1))), clip_);
         EXPECT_EQ(player.titles(), (std::vector<std::string>{"Test Radio", "One", "Two"}));
         ASSERT_NE(gPlaylist.current->title, nullptr);
         EXPECT_STREQ(gPlaylist.current->title, "Two");
