@@ -18,6 +18,7 @@
 #include "app/progress_ring.h"
 #include "app/qt_desktop.h"
 #include "app/time_display.h"
+#include "control/stream_title.h"
 #include "control/transport.h"
 #include "engine/decoder_thread.h"
 #include "output/output_system.h"
@@ -188,6 +189,13 @@ intptr_t MainWindow::HandleMessage(uint32_t message, uintptr_t wparam, intptr_t 
             RequestRingRedraw();
             HandleTrackEnded();
             result = 1;
+            break;
+        case UIM_STREAM_TITLE:
+            // The entry keeps the title; whatever shows entries shows it.
+            if (HandleStreamTitle(wparam, lparam, nullptr)) {
+                RefreshPlaylistEditor();
+                NotifyPlayer(PlayerEvent::TitleChanged, 0);
+            }
             break;
         case WM_COPYDATA:
             result = ReceiveHandOverRecord(&bridge_, *reinterpret_cast<const CopyData*>(lparam));

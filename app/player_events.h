@@ -12,6 +12,7 @@ enum class PlayerEvent {
     Seeked,            // value: the percent the user sought on the ring
     VolumeChanged,     // value: EqVolume
     OptionsChanged,    // ShufflePlay, RepeatPlay or EqEnabled was switched (value 0)
+    TitleChanged,      // the current entry's display title changed (value 0)
 };
 
 using PlayerListener = void (*)(PlayerEvent event, int value, void* context);

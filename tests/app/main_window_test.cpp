@@ -19,6 +19,7 @@
 #include "control/transport.h"
 #include "engine/decoder.h"
 #include "engine/decoder_thread.h"
+#include "net/stream_title.h"
 #include "output/outputs.h"
 #include "platform/messages.h"
 #include "tests/app/app_test_support.h"
@@ -254,6 +255,33 @@ TEST_F(MainWindowTest, ListenersHearEachChangeOnce) {
     w->RunCommand(kCmdShuffle);
     std::vector<std::pair<PlayerEvent, int>> want = {{PlayerEvent::VolumeChanged, 8},
                                                      {PlayerEvent::OptionsChanged, 0}};
+    EXPECT_EQ(heard, want);
+}
+
+int g_editor_refreshes = 0;
+
+TEST_F(MainWindowTest, AStreamsTitleGoesToItsEntryAndIsAnnounced) {
+    Open();
+    ASSERT_TRUE(AppendEntry("http://old.example/radio"));
+    ASSERT_TRUE(AppendEntry("http://radio.example/live"));
+    ASSERT_TRUE(SelectEntry(1));
+    std::vector<std::pair<PlayerEvent, int>> heard;
+    AddPlayerListener(RecordEvent, &heard);
+    SetPlaylistRefreshHook([] { ++g_editor_refreshes; });
+    std::thread([] {
+        // The player moved on from the first stream while its title was on its way.
+        PostStreamTitle("http://old.example/radio", "Late");
+        PostStreamTitle("http://radio.example/live", "Song");
+        PostStreamTitle("http://radio.example/live", "Song");
+    }).join();
+    EXPECT_TRUE(PumpUntil([] { return gPlaylist.current->title != nullptr; }, 2000));
+    Pump(20);
+    SetPlaylistRefreshHook(nullptr);
+    RemovePlayerListener(RecordEvent, &heard);
+    EXPECT_EQ(gPlaylist.first->title, nullptr);
+    EXPECT_STREQ(gPlaylist.current->title, "Song");
+    EXPECT_EQ(g_editor_refreshes, 1);
+    std::vector<std::pair<PlayerEvent, int>> want = {{PlayerEvent::TitleChanged, 0}};
     EXPECT_EQ(heard, want);
 }
 
