@@ -62,27 +62,6 @@ class RadioStreamTest : public UrlStreamTest {
     std::vector<std::pair<std::string, std::string>> titles_;
 };
 
-TEST_F(RadioStreamTest, OnlyAudioReachesPipeAndSaveFileAndEachNewTitleIsReported) {
-    std::string audio = Body(60000, 20);
-    HttpReply reply = HttpReply::Radio(IcyBody(audio, 8192,
-                                               {"StreamTitle='First';", "", "StreamTitle='First';",
-                                                "StreamTitle='Second';StreamUrl='';"}),
-                                       8192);
-    reply.send_length = true;  // so that it ends with the body
-    reply.piece_bytes = 1000;
-    server.Serve("/radio/live.mp3", reply);
-    gSettings.DownloadOption = 1;
-    std::string url = server.Url("/radio/live.mp3");
-    int fd = OpenUrlStream(url.c_str());
-    ASSERT_GE(fd, 0);
-    std::string got = ReadToEnd(fd);
-    CloseStream(fd);
-    EXPECT_TRUE(got == audio) << got.size();
-    EXPECT_TRUE(ReadFileText(save_dir.File("live.mp3")) == audio);
-    EXPECT_EQ(Titles(url), (std::vector<std::string>{"Test Radio", "First", "Second"}));
-    EXPECT_TRUE(desktop.Boxes().empty());
-}
-
 TEST_F(RadioStreamTest, AStationSendingTitlesAfterEveryFewBytesIsNotReportedAtThatRate) {
     std::string audio = Body(40960, 26);
     std::vector<std::string> texts;

@@ -181,7 +181,9 @@ TEST_F(StreamPlaybackTest, ARadioDecodesExactlyAsTheFileAndItsTitlesGoToItsEntry
         SCOPED_TRACE(interval);
         std::string target = "/radio" + std::to_string(interval) + ".mp3";
         HttpReply reply = HttpReply::Radio(
-            IcyBody(clip_, interval, {"StreamTitle='One';", "", "StreamTitle='Two';"}), interval);
+            IcyBody(clip_, interval,
+                    {"StreamTitle='One';", "", "StreamTitle='Two';", "StreamTitle='Two';"}),
+            interval);
         reply.send_length = true;  // so that it ends with the body
         reply.piece_bytes = 1500;
         server_.Serve(target, reply);
