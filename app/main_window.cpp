@@ -18,6 +18,7 @@
 #include "app/progress_ring.h"
 #include "app/qt_desktop.h"
 #include "app/time_display.h"
+#include "app/tray_icon.h"
 #include "control/stream_title.h"
 #include "control/transport.h"
 #include "engine/decoder_thread.h"
@@ -149,7 +150,7 @@ void MainWindow::Destroy() {
         gSettings.WindowX = x();
         gSettings.WindowY = y();
     }
-    RemoveTrayIcon();
+    RemoveTrayIcon(this);
     gSettings.StartupExpanded = expanded_ ? 1 : 0;
     SaveSettings();
     display_timer_.stop();
@@ -230,9 +231,9 @@ void MainWindow::changeEvent(QEvent* event) {
         // paint on the way back asks it for the ring as it stands.
         SetRingWindowMinimised(minimised);
         if (!minimised)
-            RemoveTrayIcon();
-        else if (gSettings.MinimizeLocation == 1)
-            AddTrayIcon(last_percent_);
+            RemoveTrayIcon(this);
+        else if (MinimisesToTray(gSettings.MinimizeLocation))
+            AddTrayIcon(this, last_percent_);
     }
     QWidget::changeEvent(event);
 }

@@ -2,11 +2,6 @@
 
 namespace vek::app {
 
-void LoadTrayIcons() {}
-void AddTrayIcon(int) {}
-void UpdateTrayIcon(int) {}
-void RemoveTrayIcon() {}
-
 bool IsPlaylistEditorOpen() {
     return false;
 }

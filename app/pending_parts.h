@@ -1,7 +1,6 @@
-// Pieces of the player's face that land later: the tray icon, the playlist
-// editor and the open dialogs. The main
-// window already calls them where they belong; until each lands it does
-// nothing and says so here.
+// Pieces of the player's face that land later: the playlist editor and the
+// open dialogs. The main window already calls them where they belong; until
+// each lands it does nothing and says so here.
 #pragma once
 
 #include <cstddef>
@@ -9,12 +8,6 @@
 class QWidget;
 
 namespace vek::app {
-
-// Tray icon: minimising always goes to the taskbar for now.
-void LoadTrayIcons();
-void AddTrayIcon(int percent);
-void UpdateTrayIcon(int percent);
-void RemoveTrayIcon();
 
 // Playlist editor: never open yet.
 bool IsPlaylistEditorOpen();

@@ -201,7 +201,10 @@ QImage progressIcon(int index) {
     // right, then the middle row, then the top row.
     const int edges[4] = {0, 5, 11, 16};
     const int shown = index == 10 ? 9 : index;
-    Canvas out(16, 16, Rgb{0, 0, 0});
+    // The black ground has a thin grey rim, the skin's unlit metal, so that an
+    // icon with nothing uncovered yet still shows on a dark panel.
+    Canvas out(16, 16, Rgb{84, 86, 92});
+    out.fill(1, 1, 15, 15, Rgb{0, 0, 0});
     for (int part = 0; part < shown; ++part) {
         const int row = 2 - part / 3, col = part % 3;
         for (int y = edges[row]; y < edges[row + 1]; ++y)

@@ -1,0 +1,220 @@
+#include "app/tray_icon.h"
+
+#include <QCursor>
+#include <QFile>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QImage>
+#include <QPixmap>
+#include <QPointer>
+#include <QStyleHints>
+#include <QTimer>
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+#include "app/main_window.h"
+#include "app/mini_bar.h"
+#include "app/window_commands.h"
+#include "platform/limits.h"
+#include "playlist/playlist.h"
+
+namespace vek::app {
+namespace {
+
+constexpr int kPictureCount = 11;
+constexpr int kTipLength = 63;
+
+// What stays for the process: the pictures and the tests' settings.
+struct TrayShared {
+    std::array<QImage, kPictureCount> pictures;
+    bool (*available)() = nullptr;
+    int watch_ms = 2000;
+};
+TrayShared g_shared;
+
+// The icon of one main window. It is made on the window's first minimise to
+// the tray, as the window's child, so it goes with the window.
+struct Tray {
+    QPointer<QSystemTrayIcon> icon;
+    QPointer<MainWindow> window;
+    bool in_tray = false;
+    int shown_index = -1;
+    TrayClicks clicks;
+    QTimer* bar_wait = nullptr;  // children of the icon
+    QTimer* watch = nullptr;
+};
+Tray g_tray;
+
+bool StatusAreaAvailable() {
+    return g_shared.available ? g_shared.available() : QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+// The name the tip gives the track: the current entry's file name (for a URL
+// its last segment, or the whole URL when nothing follows its last '/'); empty
+// with an empty list.
+QString CurrentTitle() {
+    char path[kPathField];
+    if (!GetCurrentPath(path, sizeof path)) return QString();
+    const char* slash = std::strrchr(path, '/');
+    const char* title = slash && slash[1] != '\0' ? slash + 1 : path;
+    return QFile::decodeName(title);
+}
+
+// Back from the tray, as a double click asks: the window leaves its minimised
+// state (which removes the icon) and comes to the front.
+void RestoreWindow(MainWindow* window) {
+    window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+    RemoveTrayIcon(window);
+    window->raise();
+    window->activateWindow();
+}
+
+void Act(TrayAction action) {
+    MainWindow* window = g_tray.window;
+    if (!window) return;
+    switch (action) {
+        case TrayAction::AwaitSecondClick:
+            g_tray.bar_wait->start(QGuiApplication::styleHints()->mouseDoubleClickInterval());
+            break;
+        case TrayAction::OpenBar:
+            ShowMiniBar(window, QCursor::pos());
+            break;
+        case TrayAction::Restore:
+            g_tray.bar_wait->stop();
+            RestoreWindow(window);
+            break;
+        case TrayAction::OpenMenu:
+            g_tray.bar_wait->stop();
+            ShowMainMenu(window, QCursor::pos());
+            break;
+        case TrayAction::None:
+            break;
+    }
+}
+
+void ShowPicture(int percent) {
+    int index = TrayIconIndex(percent);
+    if (index != g_tray.shown_index) {
+        g_tray.icon->setIcon(QIcon(QPixmap::fromImage(g_shared.pictures[index])));
+        g_tray.shown_index = index;
+    }
+    g_tray.icon->setToolTip(TrayTipText(CurrentTitle(), percent));
+}
+
+void MakeIcon(MainWindow* window) {
+    if (g_tray.icon && g_tray.window == window) return;
+    delete g_tray.icon;
+    g_tray = Tray{};
+    g_tray.window = window;
+    g_tray.icon = new QSystemTrayIcon(window);
+    g_tray.bar_wait = new QTimer(g_tray.icon);
+    g_tray.bar_wait->setSingleShot(true);
+    QObject::connect(g_tray.bar_wait, &QTimer::timeout,
+                     [] { Act(OnDoubleClickIntervalOver(&g_tray.clicks)); });
+    QObject::connect(
+        g_tray.icon, &QSystemTrayIcon::activated,
+        [](QSystemTrayIcon::ActivationReason reason) { Act(OnTrayClick(&g_tray.clicks, reason)); });
+    // A status area that goes away (its panel quit) takes the icon with it;
+    // the window must not stay hidden then.
+    g_tray.watch = new QTimer(g_tray.icon);
+    QObject::connect(g_tray.watch, &QTimer::timeout, [] {
+        if (g_tray.in_tray && g_tray.window && !StatusAreaAvailable()) RestoreWindow(g_tray.window);
+    });
+}
+
+}  // namespace
+
+int TrayIconIndex(int percent) {
+    return std::clamp(percent, 0, 100) / 10;
+}
+
+QString TrayTipText(const QString& title, int percent) {
+    const QString head = QStringLiteral("Vek - ");
+    const QString tail =
+        QStringLiteral(" - %1%").arg(std::clamp(percent, 0, 100), 3, 10, QLatin1Char('0'));
+    const int room = kTipLength - static_cast<int>(head.size() + tail.size());
+    if (title.size() <= room) return head + title + tail;
+    // A long title gives way, not the percent. Never half of a character
+    // made of two UTF-16 units.
+    int keep = room - 1;
+    if (title.at(keep - 1).isHighSurrogate()) --keep;
+    return head + title.left(keep) + QChar(0x2026) + tail;
+}
+
+TrayAction OnTrayClick(TrayClicks* clicks, QSystemTrayIcon::ActivationReason reason) {
+    switch (reason) {
+        case QSystemTrayIcon::Trigger:
+            if (clicks->bar_pending) {
+                clicks->bar_pending = false;
+                return TrayAction::Restore;
+            }
+            clicks->bar_pending = true;
+            return TrayAction::AwaitSecondClick;
+        case QSystemTrayIcon::DoubleClick:
+            clicks->bar_pending = false;
+            return TrayAction::Restore;
+        case QSystemTrayIcon::Context:
+            clicks->bar_pending = false;
+            return TrayAction::OpenMenu;
+        default:
+            return TrayAction::None;
+    }
+}
+
+TrayAction OnDoubleClickIntervalOver(TrayClicks* clicks) {
+    if (!clicks->bar_pending) return TrayAction::None;
+    clicks->bar_pending = false;
+    return TrayAction::OpenBar;
+}
+
+bool MinimisesToTray(int minimize_location) {
+    return minimize_location == 1 && StatusAreaAvailable();
+}
+
+void LoadTrayIcons() {
+    for (int i = 0; i < kPictureCount; ++i)
+        g_shared.pictures[i] = QImage(QStringLiteral(":/skin/progress_%1.png").arg(i));
+}
+
+void AddTrayIcon(MainWindow* window, int percent) {
+    MakeIcon(window);
+    ShowPicture(percent);
+    g_tray.icon->show();
+    g_tray.in_tray = true;
+    g_tray.clicks = TrayClicks{};
+    g_tray.watch->start(g_shared.watch_ms);
+    // Called while the window is being minimised, which shows it once its
+    // state has changed: it is hidden when that is over.
+    QTimer::singleShot(0, window, [window] {
+        if (g_tray.in_tray && g_tray.window == window) window->hide();
+    });
+}
+
+void UpdateTrayIcon(int percent) {
+    if (g_tray.in_tray && g_tray.icon) ShowPicture(percent);
+}
+
+void RemoveTrayIcon(MainWindow* window) {
+    if (!g_tray.in_tray || !g_tray.icon || g_tray.window != window) return;
+    g_tray.in_tray = false;
+    g_tray.watch->stop();
+    g_tray.bar_wait->stop();
+    g_tray.icon->hide();
+    CloseMiniBar();
+    if (!window->isMinimized()) window->show();
+}
+
+bool IsInTray() {
+    return g_tray.in_tray;
+}
+
+void SetStatusAreaCheck(bool (*available)()) {
+    g_shared.available = available;
+}
+
+void SetStatusAreaWatchInterval(int milliseconds) {
+    g_shared.watch_ms = milliseconds;
+}
+
+}  // namespace vek::app
