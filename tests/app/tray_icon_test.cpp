@@ -102,6 +102,7 @@ class TrayWindowTest : public test::WindowTest {
         WindowTest::SetUp();
         g_status_area = true;
         SetStatusAreaCheck(FakeStatusArea);
+        double_click_ms_ = QGuiApplication::styleHints()->mouseDoubleClickInterval();
         QGuiApplication::styleHints()->setMouseDoubleClickInterval(30);
         gSettings.MinimizeLocation = 1;
     }
@@ -110,6 +111,7 @@ class TrayWindowTest : public test::WindowTest {
         WindowTest::TearDown();
         SetStatusAreaCheck(nullptr);
         SetStatusAreaWatchInterval(2000);
+        QGuiApplication::styleHints()->setMouseDoubleClickInterval(double_click_ms_);
     }
     QSystemTrayIcon* Icon() { return window_->findChild<QSystemTrayIcon*>(); }
     bool IconShown() { return Icon() && Icon()->isVisible(); }
@@ -118,6 +120,8 @@ class TrayWindowTest : public test::WindowTest {
         Pump(20);
     }
     void Click(QSystemTrayIcon::ActivationReason reason) { emit Icon()->activated(reason); }
+
+    int double_click_ms_ = 0;
 };
 
 TEST_F(TrayWindowTest, MinimisingWithLocation0KeepsTheTaskbar) {
