@@ -8,8 +8,8 @@
 #include <QPushButton>
 #include <QScreen>
 #include <algorithm>
-#include <cmath>
 
+#include "app/sheet_geometry.h"
 #include "app/window_commands.h"
 
 namespace vek::app {
@@ -24,8 +24,7 @@ constexpr BarButton kButtons[] = {
     {"Stop", kCmdStop},     {"Next", kCmdNext},
 };
 
-// The bar was drawn as 80 x 14 dialog units, each button 16 x 13: a quarter
-// of the font's average character width across, an eighth of its height down.
+// The bar was drawn as 80 x 14 dialog units, each button 16 x 13.
 constexpr int kButtonUnitsX = 16, kButtonUnitsY = 13;
 constexpr QPoint kOffsetFromPointer(80, 40);
 constexpr int kFrameWidth = 2;
@@ -33,15 +32,12 @@ constexpr int kFrameWidth = 2;
 // Wide enough for the longest label too: the desktop's font is seldom as
 // narrow as the one the bar was drawn for, and a cut label helps nobody.
 QSize ButtonSize(const QFont& font) {
+    QSize size = DialogUnitsToPixels(font, kButtonUnitsX, kButtonUnitsY);
     QFontMetrics metrics(font);
-    double unit_x = metrics.horizontalAdvance(
-                        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) /
-                    52.0 / 4.0;
-    double unit_y = metrics.height() / 8.0;
-    int width = static_cast<int>(std::lround(kButtonUnitsX * unit_x));
     for (const BarButton& b : kButtons)
-        width = std::max(width, metrics.horizontalAdvance(QString::fromLatin1(b.text)) + 10);
-    return QSize(width, static_cast<int>(std::lround(kButtonUnitsY * unit_y)));
+        size.setWidth(
+            std::max(size.width(), metrics.horizontalAdvance(QString::fromLatin1(b.text)) + 10));
+    return size;
 }
 
 class MiniBar : public QFrame {
