@@ -15,8 +15,8 @@
 
 #include "app/main_window.h"
 #include "app/mini_bar.h"
+#include "app/player_events.h"
 #include "app/window_commands.h"
-#include "platform/limits.h"
 #include "playlist/playlist.h"
 
 namespace vek::app {
@@ -40,6 +40,7 @@ struct Tray {
     QPointer<MainWindow> window;
     bool in_tray = false;
     int shown_index = -1;
+    int percent = 0;
     TrayClicks clicks;
     QTimer* bar_wait = nullptr;  // children of the icon
     QTimer* watch = nullptr;
@@ -50,15 +51,20 @@ bool StatusAreaAvailable() {
     return g_shared.available ? g_shared.available() : QSystemTrayIcon::isSystemTrayAvailable();
 }
 
-// The name the tip gives the track: the current entry's file name (for a URL
-// its last segment, or the whole URL when nothing follows its last '/'); empty
-// with an empty list.
+// The name the tip gives the track: a stream's own title when it has sent
+// one (in UTF-8, or else most likely Latin-1), otherwise the current entry's
+// file name (for a URL its last segment, or the whole URL when nothing follows
+// its last '/'); empty with an empty list.
 QString CurrentTitle() {
-    char path[kPathField];
-    if (!GetCurrentPath(path, sizeof path)) return QString();
-    const char* slash = std::strrchr(path, '/');
-    const char* title = slash && slash[1] != '\0' ? slash + 1 : path;
-    return QFile::decodeName(title);
+    const PlaylistEntry* entry = gPlaylist.current;
+    if (!entry) return QString();
+    if (entry->title) {
+        QString title = QString::fromUtf8(entry->title);
+        return title.contains(QChar::ReplacementCharacter) ? QString::fromLatin1(entry->title)
+                                                           : title;
+    }
+    const char* slash = std::strrchr(entry->path, '/');
+    return QFile::decodeName(slash && slash[1] != '\0' ? slash + 1 : entry->path);
 }
 
 // Back from the tray, as a double click asks: the window leaves its minimised
@@ -94,12 +100,17 @@ void Act(TrayAction action) {
 }
 
 void ShowPicture(int percent) {
+    g_tray.percent = percent;
     int index = TrayIconIndex(percent);
     if (index != g_tray.shown_index) {
         g_tray.icon->setIcon(QIcon(QPixmap::fromImage(g_shared.pictures[index])));
         g_tray.shown_index = index;
     }
     g_tray.icon->setToolTip(TrayTipText(CurrentTitle(), percent));
+}
+
+void FollowTitle(PlayerEvent event, int, void*) {
+    if (event == PlayerEvent::TitleChanged) UpdateTrayIcon(g_tray.percent);
 }
 
 void MakeIcon(MainWindow* window) {
@@ -175,6 +186,9 @@ bool MinimisesToTray(int minimize_location) {
 void LoadTrayIcons() {
     for (int i = 0; i < kPictureCount; ++i)
         g_shared.pictures[i] = QImage(QStringLiteral(":/skin/progress_%1.png").arg(i));
+    // A stream's title changes without a change of percent.
+    RemovePlayerListener(FollowTitle, nullptr);
+    AddPlayerListener(FollowTitle, nullptr);
 }
 
 void AddTrayIcon(MainWindow* window, int percent) {

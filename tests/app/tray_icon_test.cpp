@@ -12,6 +12,7 @@
 #include "app/mini_bar.h"
 #include "app/player_events.h"
 #include "control/transport.h"
+#include "net/stream_title.h"
 #include "platform/messages.h"
 #include "tests/app/app_test_support.h"
 
@@ -111,6 +112,19 @@ TEST_F(TrayWindowTest, MinimisedTheWindowGivesWayToTheIcon) {
 
 // Some status areas report a double click as a click and a double click,
 // others as two clicks.
+// A stream names its track itself, and renames it without a change of percent.
+TEST_F(TrayWindowTest, TheTipFollowsAStreamsTitle) {
+    const char* url = "http://radio.example/";
+    Open();
+    ASSERT_TRUE(AppendEntry(url));  // after the start, so that nothing plays it
+    Minimise();
+    EXPECT_EQ(Icon()->toolTip(), QStringLiteral("Vek - http://radio.example/ - 000%"));
+    PostStreamTitle(url, "Band - Song");
+    EXPECT_TRUE(PumpUntil(
+        [&] { return Icon()->toolTip() == QStringLiteral("Vek - Band - Song - 000%"); }, 2000))
+        << Icon()->toolTip().toStdString();
+}
+
 TEST_F(TrayWindowTest, ADoubleClickRestoresTheWindowAndRemovesTheIcon) {
     MainWindow* w = Open();
     for (auto second : {QSystemTrayIcon::DoubleClick, QSystemTrayIcon::Trigger}) {
