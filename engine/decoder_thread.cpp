@@ -180,6 +180,9 @@ PlayEnd PlayTrack(DecoderState* s) {
     bool first_frame = true;
 
     for (;;) {
+        // A stop taken while the reader waited ends the track before the queue
+        // is looked at again, or the request behind it would be dropped.
+        if (g_taken.stop || g_taken.quit) break;
         if (g_taken.seek >= 0) {
             Seek(s, &header, g_taken.seek, &frame_counter);
             g_taken.seek = -1;

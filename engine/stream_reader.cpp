@@ -2,6 +2,7 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -39,6 +40,8 @@ constexpr size_t kInputBytes = 65536;
 constexpr int64_t kSearchByteLimit = 32 * static_cast<int64_t>(kSearchLimit);
 // How many bytes a search examines between two looks for a stop.
 constexpr int64_t kPollBytes = 4096;
+// How long a read from a pipe waits for data between two looks for a stop.
+constexpr int kPipePollMs = 100;
 
 const char kSyncCaption[] = "Synchronization Error...";
 
@@ -91,6 +94,21 @@ int64_t Position() {
     return g_reader.base + static_cast<int64_t>(g_reader.next);
 }
 
+// A stream's pipe may stay silent for as long as the network does (a stall,
+// a reconnect's wait); the thread must still answer a stop meanwhile. True
+// when data (or the end) is there; false when a stop is waiting.
+bool WaitForPipeData() {
+    Reader& r = g_reader;
+    if (r.seekable || !r.stop_check) return true;
+    for (;;) {
+        if (r.stopped) return false;
+        pollfd ready{r.fd, POLLIN, 0};
+        int n = poll(&ready, 1, kPipePollMs);
+        if (n != 0 && !(n < 0 && errno == EINTR)) return true;  // data, end or error: read tells
+        if (n == 0 && r.stop_check()) r.stopped = true;
+    }
+}
+
 // Reads more input behind the unconsumed bytes; false at the end of the input
 // or on a read failure. Whatever arrived is taken: a pipe hands over only what
 // it has so far.
@@ -105,6 +123,7 @@ bool Refill() {
         r.end -= r.next;
         r.next = 0;
     }
+    if (!WaitForPipeData()) return false;
     for (;;) {
         ssize_t n = read(r.fd, r.input + r.end, kInputBytes - r.end);
         if (n > 0) {
@@ -282,6 +301,7 @@ Step InitialSearch() {
         if (IsValidHeader(r.word)) return Step::kAccept;
         ++counted;
     }
+    if (r.stopped) return Step::kFail;  // a stop while waiting for input is no sync error
     ShowMessageBox(MainWindow(), "This does not look like a valid MPEG Audio File", kSyncCaption,
                    MB_OK);
     return Step::kFail;

@@ -167,6 +167,23 @@ TEST_F(SearchInterruptTest, AStopDuringASearchIsAnsweredAndTheNextTrackPlays) {
     EXPECT_TRUE(server_.WaitForConnectionsToEnd(3000));
 }
 
+TEST_F(StreamPlaybackTest, AStopWhileTheNetworkIsSilentIsAnsweredAtOnce) {
+    HttpReply reply = HttpReply::Bytes(clip_);
+    reply.pause_at = 20000;  // mid-stream, then silence far beyond the test
+    reply.pause_ms = 20000;
+    server_.Serve("/silent.mp3", reply);
+    PlaybackHarness player;
+    PostPlay(server_.Url("/silent.mp3").c_str());
+    ASSERT_TRUE(player.PumpUntil([&] { return server_.BodyBytesSent() >= 20000; }, 5000));
+    player.PumpUntil([] { return false; }, 300);  // it has read what came and waits for more
+    desktop_.SetSaveNames({dir_.File("next.wav")});
+    PostStop(player.decoder());
+    PostPlay(DataPath("made/mpeg1_l3_cbr128_44k.mp3").c_str());
+    ASSERT_TRUE(player.PumpUntil([&] { return player.Count(UIM_PLAY_STARTED) == 2; }, 1000));
+    EXPECT_EQ(player.Count(UIM_TRACK_ENDED), 0) << "a stopped stream has not ended";
+    EXPECT_TRUE(desktop_.Boxes().empty());
+}
+
 TEST_F(SearchInterruptTest, AQuitDuringASearchEndsTheThreadInTime) {
     PlaybackHarness player;
     StartSearching(&player);
