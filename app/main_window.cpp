@@ -131,6 +131,9 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 void MainWindow::Destroy() {
     destroyed_ = true;
     g_window = nullptr;
+    // A track change waiting for its gap would ask a stopping decoder to play.
+    track_change_timer_.stop();
+    DropTrackChange();
     StopHandOverListener();
     if (IsPlaylistEditorOpen()) ClosePlaylistEditor();
     StopTimeDisplay();
@@ -222,6 +225,16 @@ void MainWindow::RunCommand(int id) {
 void MainWindow::timerEvent(QTimerEvent* event) {
     if (event->timerId() == display_timer_.timerId()) RequestTimeRedraw();
     if (event->timerId() == input_.volume_timer.timerId()) StepVolume(this);
+    if (event->timerId() == track_change_timer_.timerId()) {
+        track_change_timer_.stop();
+        FinishTrackChange();
+        NoticePlayerChanges();
+    }
+}
+
+void MainWindow::FinishTrackChangeLater() {
+    // A coarse timer may fire a little early; the gap is a lower bound.
+    track_change_timer_.start(kTrackChangeGapMs, Qt::PreciseTimer, this);
 }
 
 void MainWindow::changeEvent(QEvent* event) {

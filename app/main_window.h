@@ -47,6 +47,9 @@ class MainWindow : public QWidget {
     void RepaintControl(PushControl control);
     void RepaintRegion(const QRegion& region);
     void ToggleExpanded();
+    // Next and Previous play their entry once the gap has passed (restarted
+    // by a second change within it).
+    void FinishTrackChangeLater();
     // Into the topmost layer or out of it, as AlwaysOnTop says.
     void ApplyTopmost();
 
@@ -79,6 +82,7 @@ class MainWindow : public QWidget {
     QMenu menu_;
     WindowInput input_;
     QBasicTimer display_timer_;
+    QBasicTimer track_change_timer_;
     bool created_ = false;
     bool destroyed_ = false;
     bool expanded_ = false;

@@ -116,10 +116,10 @@ void RunWindowCommand(MainWindow* window, int id) {
             CommandPause();
             break;
         case kCmdNext:
-            CommandNext();
+            if (CommandNext()) window->FinishTrackChangeLater();
             break;
         case kCmdPrevious:
-            CommandPrevious();
+            if (CommandPrevious()) window->FinishTrackChangeLater();
             break;
         case kCmdShuffle:
             Toggle(gSettings.ShufflePlay);

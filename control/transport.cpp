@@ -5,7 +5,6 @@
 #include "engine/decoder_thread.h"
 #include "output/output_system.h"
 #include "platform/limits.h"
-#include "platform/worker_thread.h"
 #include "playlist/playlist.h"
 #include "settings/settings.h"
 
@@ -13,6 +12,7 @@ namespace vek {
 namespace {
 
 std::atomic<PlayState> g_state{PlayState::Stopped};
+bool g_change_pending = false;  // main thread only
 
 }  // namespace
 
@@ -24,6 +24,7 @@ void SetPlayState(PlayState state) {
 }
 
 void Halt() {
+    FinishTrackChange();
     if (GetPlayState() == PlayState::Paused) {
         Output().Resume();
         Output().Reset();
@@ -39,6 +40,7 @@ bool PlayCurrentEntry() {
 }
 
 void CommandPlay() {
+    FinishTrackChange();
     switch (GetPlayState()) {
         case PlayState::Paused:
             Output().Resume();
@@ -60,25 +62,37 @@ void CommandStop() {
 }
 
 void CommandPause() {
+    FinishTrackChange();
     if (GetPlayState() != PlayState::Playing) return;
     Output().Pause();
     SetPlayState(PlayState::Paused);
 }
 
 namespace {
-void MoveAndPlay(bool (*select)()) {
-    if (!select()) return;  // no wrap-around at either end
+bool MoveAndHalt(bool (*select)()) {
+    FinishTrackChange();
+    if (!select()) return false;  // no wrap-around at either end
     Halt();
-    SleepMs(100);
-    PlayCurrentEntry();
+    g_change_pending = true;
+    return true;
 }
 }  // namespace
 
-void CommandNext() {
-    MoveAndPlay(SelectNext);
+bool CommandNext() {
+    return MoveAndHalt(SelectNext);
 }
-void CommandPrevious() {
-    MoveAndPlay(SelectPrevious);
+bool CommandPrevious() {
+    return MoveAndHalt(SelectPrevious);
+}
+
+void FinishTrackChange() {
+    if (!g_change_pending) return;
+    g_change_pending = false;
+    PlayCurrentEntry();
+}
+
+void DropTrackChange() {
+    g_change_pending = false;
 }
 
 void CommandPlayCurrent() {
@@ -95,6 +109,12 @@ void HandlePlayFailed() {
 }
 
 bool HandleTrackEnded() {
+    // A track that ends while Next or Previous waits for it to stop has been
+    // replaced already: the change plays its entry, and the end moves no further.
+    if (g_change_pending) {
+        FinishTrackChange();
+        return true;
+    }
     // No stop is posted first: the decoder is idle after a natural end and the
     // output stays open, so the next track follows without a gap.
     if (SelectNext() || (gSettings.RepeatPlay != 0 && SelectEntry(0))) {

@@ -25,9 +25,23 @@ void CommandPlay();
 void CommandStop();
 // Pauses only while playing.
 void CommandPause();
-// Next / previous entry, if there is one: halt, wait 100 ms, play it.
-void CommandNext();
-void CommandPrevious();
+// How long Next and Previous give the decoder to stop before they ask for
+// the new entry.
+inline constexpr int kTrackChangeGapMs = 100;
+
+// Next / previous entry, if there is one: halts now and keeps the new entry's
+// play pending; the front-end calls FinishTrackChange kTrackChangeGapMs later
+// (a timer in the window, so its thread never sleeps). False at either end of
+// the list (there is no wrap-around): nothing was done.
+bool CommandNext();
+bool CommandPrevious();
+
+// Posts the pending play of a track change, if one is pending. Every other
+// command finishes a pending change first, so a command given during the gap
+// acts on the new entry as if the gap had passed.
+void FinishTrackChange();
+// Forgets a pending change without playing it: the window is going away.
+void DropTrackChange();
 // Halt, then play the current entry.
 void CommandPlayCurrent();
 
@@ -42,6 +56,8 @@ void HandlePlayFailed();
 // The decoder reports the natural end of a track: the next entry, or the first
 // with RepeatPlay, is posted; at the end of the list the output is closed after
 // it has played out and the state becomes Stopped. True when a track follows.
+// During a track change's gap the end is that of the track being replaced: the
+// change is finished instead.
 bool HandleTrackEnded();
 
 }  // namespace vek

@@ -299,6 +299,41 @@ TEST_F(MainWindowTest, ACommandSentFromAnotherThreadRunsOnTheWindow) {
     EXPECT_EQ(gSettings.RepeatPlay, 1);
 }
 
+// Next gives the decoder 100 ms to stop before it asks for the entry; the
+// window waits on a timer, so a timer meant to fire every 5 ms keeps firing.
+void RecordStart(PlayerEvent event, int, void* at) {
+    if (event == PlayerEvent::TrackStarted)
+        *static_cast<std::chrono::steady_clock::time_point*>(at) = std::chrono::steady_clock::now();
+}
+
+TEST_F(MainWindowTest, NextAfterAStopPlaysTheNextEntryWithoutHoldingTheWindow) {
+    for (int i = 0; i < 2; ++i)
+        ASSERT_TRUE(AddFileByName(vek::test::DataPath("made/mpeg1_l3_cbr128_44k.mp3").c_str()));
+    MainWindow* w = Open();
+    ASSERT_TRUE(PumpUntil([] { return GetPlayState() == PlayState::Playing; }, 5000));
+    w->RunCommand(kCmdStop);
+    std::chrono::steady_clock::time_point started{};
+    AddPlayerListener(RecordStart, &started);
+    QElapsedTimer clock;
+    qint64 last = 0, worst = 0;
+    QTimer tick;
+    tick.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        worst = std::max(worst, clock.elapsed() - last);
+        last = clock.elapsed();
+    });
+    clock.start();
+    tick.start(5);
+    auto next = std::chrono::steady_clock::now();
+    w->RunCommand(kCmdNext);
+    bool played = PumpUntil([&] { return GetPlayState() == PlayState::Playing; }, 5000);
+    RemovePlayerListener(RecordStart, &started);
+    ASSERT_TRUE(played);
+    EXPECT_EQ(CurrentPosition(), 1);
+    EXPECT_GE(started - next, std::chrono::milliseconds(kTrackChangeGapMs));
+    EXPECT_LT(worst, kTrackChangeGapMs) << "ms the GUI thread was held at most";
+}
+
 TEST_F(MainWindowTest, ThePreferencesSheetsClosingSavesAndAppliesTheLayer) {
     MainWindow* w = Open();
     w->setEnabled(false);  // as a sheet may leave it

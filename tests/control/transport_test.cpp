@@ -24,6 +24,8 @@ using test::PlaybackHarness;
 
 const char* const kClip = "made/mpeg1_l3_cbr128_44k.mp3";
 const char* const kClipPcm = "made/mpeg1_l3_cbr128_44k.pcm";
+const char* const kOther = "made/mpeg1_l2_44k.mp2";
+const char* const kOtherPcm = "made/mpeg1_l2_44k.pcm";
 
 // The .wav writer asks for its file name once a track's first frame has been
 // read; this chooser keeps the decoder thread there until the test lets go.
@@ -126,6 +128,37 @@ TEST_F(TransportTest, PlayWhilePausedResumesWithoutRestarting) {
     ASSERT_TRUE(player_.Stop());
     EXPECT_EQ(player_.Count(UIM_PLAY_STARTED), 1);
     EXPECT_TRUE(Samples(1) == test::ReferencePcm({kClipPcm})) << "the track played once, whole";
+}
+
+// Next halts at once; the new entry is asked for only when the front-end
+// finishes the change, its gap later.
+TEST_F(TransportTest, NextPlaysItsEntryOnlyWhenTheChangeIsFinished) {
+    ASSERT_TRUE(AddFileByName(test::DataPath(kOther).c_str()));
+    PlayToTheFirstFrame();
+    ASSERT_TRUE(CommandNext());
+    EXPECT_EQ(CurrentPosition(), 1);
+    LetGo();
+    player_.PumpUntil([] { return false; }, kTrackChangeGapMs);
+    EXPECT_EQ(player_.Count(UIM_PLAY_STARTED), 1) << "played before the gap had passed";
+    FinishTrackChange();
+    ASSERT_TRUE(player_.PlayToEnd(20000));
+    ASSERT_TRUE(player_.Stop());
+    EXPECT_EQ(player_.Count(UIM_PLAY_STARTED), 2);
+    EXPECT_TRUE(Samples(2) == test::ReferencePcm({kOtherPcm})) << "the next entry, whole";
+}
+
+// The end of the track being replaced does not move the list a second step:
+// the change's entry plays, then the list goes on from there.
+TEST_F(TransportTest, ATrackEndingDuringTheGapLetsTheChangePlayItsEntry) {
+    ASSERT_TRUE(AddFileByName(test::DataPath(kOther).c_str()));
+    ASSERT_TRUE(AddFileByName(test::DataPath(kClip).c_str()));
+    ASSERT_TRUE(CommandNext());
+    EXPECT_TRUE(HandleTrackEnded());
+    EXPECT_EQ(CurrentPosition(), 1);
+    LetGo();
+    ASSERT_TRUE(player_.PlayToEnd(20000));
+    ASSERT_TRUE(player_.Stop());
+    EXPECT_TRUE(Samples(1) == test::ReferencePcm({kOtherPcm, kClipPcm}));
 }
 
 }  // namespace
