@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "control/transport.h"
+#include "engine/decoder_thread.h"
 #include "settings/settings.h"
 
 namespace vek::app {
@@ -23,6 +24,7 @@ struct Reported {
     PlayState state = PlayState::Stopped;
     int volume = 0;
     int options = 0;
+    int length_ms = -1;
 };
 Reported g_reported;
 
@@ -48,7 +50,7 @@ void NotifyPlayer(PlayerEvent event, int value) {
 }
 
 void NoticePlayerChanges() {
-    Reported now{true, GetPlayState(), gSettings.EqVolume, Options()};
+    Reported now{true, GetPlayState(), gSettings.EqVolume, Options(), PlayingTrackMs()};
     Reported before = g_reported;
     g_reported = now;
     if (!before.known) return;
@@ -56,6 +58,7 @@ void NoticePlayerChanges() {
         NotifyPlayer(PlayerEvent::PlayStateChanged, static_cast<int>(now.state));
     if (now.volume != before.volume) NotifyPlayer(PlayerEvent::VolumeChanged, now.volume);
     if (now.options != before.options) NotifyPlayer(PlayerEvent::OptionsChanged, 0);
+    if (now.length_ms != before.length_ms) NotifyPlayer(PlayerEvent::LengthChanged, now.length_ms);
 }
 
 }  // namespace vek::app

@@ -13,6 +13,7 @@ enum class PlayerEvent {
     VolumeChanged,     // value: EqVolume
     OptionsChanged,    // ShufflePlay, RepeatPlay or EqEnabled was switched (value 0)
     TitleChanged,      // the current entry's display title changed (value 0)
+    LengthChanged,     // value: the playing track's length in ms, -1 while unknown
 };
 
 using PlayerListener = void (*)(PlayerEvent event, int value, void* context);
@@ -22,9 +23,9 @@ void AddPlayerListener(PlayerListener listener, void* context);
 void RemovePlayerListener(PlayerListener listener, void* context);
 
 // The main window's side. NotifyPlayer reports one event;
-// NoticePlayerChanges reports the play state, the volume and the options if
-// they differ from what was last reported, and is called after everything the
-// window handles.
+// NoticePlayerChanges reports the play state, the volume, the options and the
+// track's length if they differ from what was last reported, and is called
+// after everything the window handles.
 void NotifyPlayer(PlayerEvent event, int value);
 void NoticePlayerChanges();
 

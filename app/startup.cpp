@@ -15,6 +15,7 @@
 
 #include "app/display_probe.h"
 #include "app/main_window.h"
+#include "app/mpris.h"
 #include "app/qt_desktop.h"
 #include "app/time_display.h"
 #include "engine/decoder_thread.h"
@@ -154,7 +155,10 @@ int RunPlayer(int argc, char** argv) {
     }
     window->show();
     CloseOnSignals(window);
+    // The desktop's media controls, where there is a session bus to reach them.
+    StartMpris(window, QDBusConnection::sessionBus());
     int code = QApplication::exec();
+    StopMpris();
     if (DecoderThreadGivenUp() || TimeDisplayGivenUp()) {
         // The settings are saved; a thread given up may still be inside a
         // library call, so leave without tearing down what it could touch.

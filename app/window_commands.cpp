@@ -9,6 +9,7 @@
 #include "app/about.h"
 #include "app/main_window.h"
 #include "app/pending_parts.h"
+#include "app/player_events.h"
 #include "app/preferences.h"
 #include "control/transport.h"
 #include "engine/decoder_thread.h"
@@ -152,6 +153,11 @@ void RunWindowCommand(MainWindow* window, int id) {
 
 void SendMainWindowCommand(int id) {
     SendWindowMessage(vek::MainWindow(), WM_COMMAND, static_cast<uintptr_t>(id), 0);
+}
+
+void SeekToPercent(int percent) {
+    PostSeek(percent, DecoderThreadId());
+    NotifyPlayer(PlayerEvent::Seeked, percent);
 }
 
 void BuildMainMenu(MainWindow* window, QMenu* menu) {

@@ -38,6 +38,10 @@ void RunWindowCommand(MainWindow* window, int id);
 // returns once it has run; nothing when there is no main window.
 void SendMainWindowCommand(int id);
 
+// GUI thread. Seeks as the ring does: the decoder jumps to percent (0..100)
+// of the playing track and the player's listeners hear of it.
+void SeekToPercent(int percent);
+
 // The popup menu, built once into menu.
 void BuildMainMenu(MainWindow* window, QMenu* menu);
 // Shows the main window's popup menu at a screen point, its check marks set

@@ -9,7 +9,6 @@
 #include "app/window_commands.h"
 #include "control/transport.h"
 #include "engine/decoder.h"
-#include "engine/decoder_thread.h"
 #include "platform/messages.h"
 #include "playlist/playlist.h"
 #include "settings/settings.h"
@@ -63,9 +62,7 @@ int PushControlAt(const Skin& skin, QPoint point) {
 void SeekAt(const Skin& skin, QPoint point) {
     int sector = SectorAt(skin, point);
     if (sector < 0) return;
-    int percent = sector * 100 / kRingSectors;
-    PostSeek(percent, DecoderThreadId());
-    NotifyPlayer(PlayerEvent::Seeked, percent);
+    SeekToPercent(sector * 100 / kRingSectors);
 }
 
 void SetEqualiserAt(const Skin& skin, QPoint point) {
@@ -156,9 +153,8 @@ void MoveTo(MainWindow* window, QPoint point, QPoint global_point, bool left_dow
         case Kind::Volume:
             // A move in the column ends any stepping and takes its cell at once.
             if (left_down && skin.volume_column.contains(point)) {
-                window->input().volume_timer.stop();
                 int cell = VolumeCellAt(skin, point);
-                SetVolume(window, cell >= 0 ? cell : static_cast<int>(gSettings.EqVolume));
+                TakeVolumeCell(window, cell >= 0 ? cell : static_cast<int>(gSettings.EqVolume));
             }
             break;
         case Kind::Equaliser:
@@ -191,6 +187,11 @@ void DoubleClickAt(MainWindow* window, QPoint point) {
     // answers it, so a quick double click on a button acts once.
     if (window->skin().title_strip.contains(point))
         window->HandleMessage(WM_COMMAND, kCmdWinShade, 0);
+}
+
+void TakeVolumeCell(MainWindow* window, int cell) {
+    window->input().volume_timer.stop();
+    SetVolume(window, cell);
 }
 
 void StepVolume(MainWindow* window) {

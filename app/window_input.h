@@ -44,6 +44,10 @@ void MoveTo(MainWindow* window, QPoint point, QPoint global_point, bool left_dow
 void ReleaseLeftButton(MainWindow* window);
 void DoubleClickAt(MainWindow* window, QPoint point);
 
+// Sets the volume column to a cell (0..15) at once, ending any stepping, as
+// a move in the column does.
+void TakeVolumeCell(MainWindow* window, int cell);
+
 // One tick of the volume column's timer.
 void StepVolume(MainWindow* window);
 

@@ -1,6 +1,7 @@
 #include "engine/decoder_thread.h"
 
 #include <atomic>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -25,6 +26,8 @@ constexpr size_t kStackBytes = 16384;
 // The last percentage posted, one value for the whole process: the first value
 // of a track is posted only when it differs from the last track's last one.
 std::atomic<int> g_last_percent{-1};
+
+std::atomic<int32_t> g_track_ms{-1};
 
 WorkerThread g_worker;    // main thread only
 bool g_given_up = false;  // main thread only
@@ -146,6 +149,14 @@ void ReportPercent(const DecoderState& s, const FrameHeader& header, int frame_c
     if (buffer_count < 1) SleepMs(1);
 }
 
+void PublishTrackLength(const FrameHeader& header) {
+    int32_t frames = TotalFrames(header);
+    if (frames <= 0) return;  // a stream
+    double ms = frames * SecondsPerFrame(header) * 1000.0;
+    g_track_ms.store(ms < INT32_MAX ? static_cast<int32_t>(ms) : INT32_MAX,
+                     std::memory_order_relaxed);
+}
+
 PlayEnd PlayTrack(DecoderState* s) {
     FrameHeader header;
     bool stop = false;
@@ -168,6 +179,7 @@ PlayEnd PlayTrack(DecoderState* s) {
     int buffer_count = Output().GetBufferCount();
 
     g_taken = TakenDuringRead{};
+    g_track_ms.store(-1, std::memory_order_relaxed);
     if (!OpenInput(s->path, StopOrQuitWaiting)) {
         ShowOpenFailure(*s);
         PostWindowMessage(s->main_window, UIM_OPEN_FAILED, 0, 0);
@@ -207,6 +219,7 @@ PlayEnd PlayTrack(DecoderState* s) {
                 stop = output_failed = true;
                 break;
             }
+            if (first_frame) PublishTrackLength(header);
             first_frame = false;
         }
 
@@ -364,6 +377,10 @@ int PostCloseOutput(int thread_id) {
 int PostSeek(int percent, int thread_id) {
     PostThreadMessage(static_cast<ThreadId>(thread_id), DTM_SEEK, 0, percent);
     return 1;
+}
+
+int32_t PlayingTrackMs() {
+    return g_track_ms.load(std::memory_order_relaxed);
 }
 
 int DecoderThreadId() {

@@ -4,6 +4,8 @@
 // UIM_OUTPUT_FAILED when one cannot.
 #pragma once
 
+#include <cstdint>
+
 #include "platform/thread_queue.h"
 #include "platform/worker_thread.h"
 
@@ -32,6 +34,11 @@ int PostPlay(const char* path);
 int PostStop(int thread_id);
 int PostCloseOutput(int thread_id);
 int PostSeek(int percent, int thread_id);
+
+// Any thread. The length in milliseconds of the track being played (or the
+// last one played), as its percentages count it: its frames by a frame's
+// time. -1 until the track's first frame is read, and for a stream.
+int32_t PlayingTrackMs();
 
 // The id of the running decoder thread (0 before the start).
 int DecoderThreadId();

@@ -1,0 +1,299 @@
+// The player as the desktop's media controls see it: a private session bus
+// (dbus-daemon, started once for this program), the window on Qt's offscreen
+// platform, and a second connection calling in as playerctl would.
+#include "app/mpris.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDBusPendingCall>
+#include <QDBusVariant>
+#include <QObject>
+#include <QVariantMap>
+#include <algorithm>
+#include <vector>
+
+#include "app/player_events.h"
+#include "control/transport.h"
+#include "tests/app/app_test_support.h"
+
+namespace vek::app {
+namespace {
+
+using test::PumpUntil;
+
+const char* const kClip = "made/mpeg1_l3_cbr128_44k.mp3";
+const char* const kOtherClip = "made/mpeg1_l2_44k.mp2";
+const char* const kPlayer = "org.mpris.MediaPlayer2.Player";
+const char* const kRoot = "org.mpris.MediaPlayer2";
+
+// dbus-daemon for this process, ended with it.
+class PrivateBus {
+  public:
+    static QString Address() {
+        static PrivateBus bus;
+        return bus.address_;
+    }
+
+  private:
+    PrivateBus() {
+        int out[2];
+        if (pipe(out) != 0) return;
+        pid_ = fork();
+        if (pid_ == 0) {
+            dup2(out[1], 1);
+            int quiet = open("/dev/null", O_WRONLY);  // its notes on resource limits
+            dup2(quiet, 2);
+            execlp("dbus-daemon", "dbus-daemon", "--session", "--nofork", "--nopidfile",
+                   "--print-address=1", nullptr);
+            _exit(127);
+        }
+        close(out[1]);
+        char c;
+        while (read(out[0], &c, 1) == 1 && c != '\n') address_ += QLatin1Char(c);
+        close(out[0]);
+    }
+    ~PrivateBus() {
+        if (pid_ <= 0) return;
+        kill(pid_, SIGTERM);
+        waitpid(pid_, nullptr, 0);
+    }
+    pid_t pid_ = -1;
+    QString address_;
+};
+
+// What the player announces, as a client hears it.
+class Heard : public QObject {
+    Q_OBJECT
+  public:
+    std::vector<QVariantMap> changes;  // of the player interface
+    std::vector<qlonglong> seeks;
+  public slots:
+    void PropertiesChanged(const QString& interface, const QVariantMap& changed,
+                           const QStringList&) {
+        if (interface == QLatin1String(kPlayer)) changes.push_back(changed);
+    }
+    void Seeked(qlonglong position) { seeks.push_back(position); }
+};
+
+class MprisTest : public test::WindowTest {
+  protected:
+    void SetUp() override {
+        WindowTest::SetUp();
+        ASSERT_FALSE(PrivateBus::Address().isEmpty()) << "dbus-daemon (package dbus-daemon)";
+        gSettings.RepeatPlay = 1;  // the short clip plays for as long as a test needs
+    }
+    void TearDown() override {
+        StopMpris();
+        WindowTest::TearDown();
+        QDBusConnection::disconnectFromBus(QStringLiteral("player"));
+        QDBusConnection::disconnectFromBus(QStringLiteral("client"));
+    }
+    void Start(const std::vector<const char*>& files) {
+        for (const char* f : files) ASSERT_TRUE(AddFileByName(vek::test::DataPath(f).c_str()));
+        Open();
+        ASSERT_TRUE(StartMpris(window_.get(), Bus("player")));
+        ASSERT_TRUE(PumpUntil([] { return !MprisBusName().isEmpty(); }, 5000));
+        for (const char* signal : {"PropertiesChanged", "Seeked"}) {
+            client_.connect(MprisBusName(), QStringLiteral("/org/mpris/MediaPlayer2"), QString(),
+                            QString::fromLatin1(signal), &heard_,
+                            signal[0] == 'S'
+                                ? SLOT(Seeked(qlonglong))
+                                : SLOT(PropertiesChanged(QString, QVariantMap, QStringList)));
+        }
+        if (!files.empty()) {
+            ASSERT_TRUE(PumpUntil([] { return GetPlayState() == PlayState::Playing; }, 5000));
+        }
+    }
+    static QDBusConnection Bus(const char* name) {
+        return QDBusConnection::connectToBus(PrivateBus::Address(), QString::fromLatin1(name));
+    }
+    QDBusMessage Call(const char* interface, const char* member, const QVariantList& args = {}) {
+        QDBusMessage call = QDBusMessage::createMethodCall(
+            MprisBusName(), QStringLiteral("/org/mpris/MediaPlayer2"),
+            QString::fromLatin1(interface), QString::fromLatin1(member));
+        call.setArguments(args);
+        QDBusPendingCall pending = client_.asyncCall(call);
+        EXPECT_TRUE(PumpUntil([&] { return pending.isFinished(); }, 5000)) << member;
+        return pending.reply();
+    }
+    QVariant Get(const char* property, const char* interface = kPlayer) {
+        QDBusMessage reply = Call("org.freedesktop.DBus.Properties", "Get",
+                                  {QString::fromLatin1(interface), QString::fromLatin1(property)});
+        return reply.arguments().value(0).value<QDBusVariant>().variant();
+    }
+    QDBusMessage Set(const char* property, const QVariant& value) {
+        return Call("org.freedesktop.DBus.Properties", "Set",
+                    {QString::fromLatin1(kPlayer), QString::fromLatin1(property),
+                     QVariant::fromValue(QDBusVariant(value))});
+    }
+    // Whether a PropertiesChanged has carried this value of the property.
+    bool Announced(const char* property, const QVariant& value) {
+        for (const QVariantMap& change : heard_.changes)
+            if (change.value(QString::fromLatin1(property)) == value) return true;
+        return false;
+    }
+    QVariantMap Metadata() {
+        return qdbus_cast<QVariantMap>(Get("Metadata").value<QDBusArgument>());
+    }
+
+    QDBusConnection client_ = Bus("client");
+    Heard heard_;
+};
+
+TEST_F(MprisTest, TheRootInterfaceNamesThePlayerAndTheTypesOfItsDesktopEntry) {
+    Start({});
+    EXPECT_EQ(MprisBusName(), QStringLiteral("org.mpris.MediaPlayer2.vek"));
+    EXPECT_EQ(Get("Identity", kRoot).toString(), QStringLiteral("Vek"));
+    EXPECT_EQ(Get("DesktopEntry", kRoot).toString(), QStringLiteral("vek"));
+    EXPECT_EQ(Get("SupportedUriSchemes", kRoot).toStringList(),
+              (QStringList{"file", "http", "https"}));
+    std::string entry = vek::test::ReadFileText(VEK_TEST_DATA_DIR "/../../res/desktop/vek.desktop");
+    size_t at = entry.find("\nMimeType=") + 10;
+    QString types = QString::fromStdString(entry.substr(at, entry.find('\n', at) - at));
+    EXPECT_EQ(Get("SupportedMimeTypes", kRoot).toStringList(),
+              types.split(u';', Qt::SkipEmptyParts));
+}
+
+TEST_F(MprisTest, ASecondPlayerTakesANameOfItsOwn) {
+    gSettings.MultipleInstances = 1;
+    QDBusConnection first = Bus("client");
+    ASSERT_TRUE(first.registerService(QStringLiteral("org.mpris.MediaPlayer2.vek")));
+    Start({});
+    EXPECT_EQ(MprisBusName(),
+              QStringLiteral("org.mpris.MediaPlayer2.vek.instance%1").arg(getpid()));
+}
+
+TEST_F(MprisTest, PlaybackStatusFollowsTheWindowsCommands) {
+    Start({kClip});
+    EXPECT_EQ(Get("PlaybackStatus").toString(), QStringLiteral("Playing"));
+    const struct {
+        int command;
+        const char* status;
+    } steps[] = {{kCmdPause, "Paused"}, {kCmdPlay, "Playing"}, {kCmdStop, "Stopped"}};
+    for (const auto& step : steps) {
+        window_->RunCommand(step.command);
+        EXPECT_EQ(Get("PlaybackStatus").toString(), QLatin1String(step.status));
+        EXPECT_TRUE(PumpUntil([&] { return Announced("PlaybackStatus", step.status); }, 5000))
+            << step.status;
+    }
+}
+
+TEST_F(MprisTest, PlayPausePausesAndResumesAsTheButtonsDo) {
+    Start({kClip});
+    Call(kPlayer, "PlayPause");
+    EXPECT_EQ(GetPlayState(), PlayState::Paused);
+    Call(kPlayer, "PlayPause");
+    EXPECT_EQ(GetPlayState(), PlayState::Playing);
+}
+
+TEST_F(MprisTest, NextPlaysTheNextEntryAndItsMetadataIsAnnounced) {
+    Start({kClip, kOtherClip});
+    QVariant first_id = Metadata().value("mpris:trackid");
+    Call(kPlayer, "Next");
+    EXPECT_EQ(CurrentPosition(), 1);
+    auto other = QStringLiteral("mpeg1_l2_44k.mp2");
+    ASSERT_TRUE(PumpUntil(
+        [&] {
+            for (const QVariantMap& change : heard_.changes) {
+                QVariantMap m = qdbus_cast<QVariantMap>(change.value("Metadata"));
+                if (m.value("xesam:title") == other) return true;
+            }
+            return false;
+        },
+        5000));
+    QVariantMap now = Metadata();
+    EXPECT_TRUE(now.value("xesam:url").toString().endsWith(QStringLiteral("/") + other));
+    EXPECT_NE(now.value("mpris:trackid"), first_id);
+    EXPECT_TRUE(PumpUntil([] { return GetPlayState() == PlayState::Playing; }, 5000));
+}
+
+void RecordSeek(PlayerEvent event, int value, void* sought) {
+    if (event == PlayerEvent::Seeked) static_cast<std::vector<int>*>(sought)->push_back(value);
+}
+
+TEST_F(MprisTest, SetPositionSeeksTheTrackItNamesAsTheRingDoes) {
+    Start({kClip});
+    ASSERT_TRUE(PumpUntil([&] { return Metadata().contains("mpris:length"); }, 5000));
+    QVariantMap track = Metadata();
+    qlonglong half = track.value("mpris:length").toLongLong() / 2;
+    std::vector<int> sought;
+    AddPlayerListener(RecordSeek, &sought);
+    Call(kPlayer, "SetPosition", {QVariant::fromValue(QDBusObjectPath("/elsewhere")), half});
+    Call(kPlayer, "SetPosition", {track.value("mpris:trackid"), half});
+    RemovePlayerListener(RecordSeek, &sought);
+    EXPECT_EQ(sought, std::vector<int>{50}) << "only the track named is sought";
+    auto heard_half = [&] {
+        return std::find(heard_.seeks.begin(), heard_.seeks.end(), half) != heard_.seeks.end();
+    };
+    EXPECT_TRUE(PumpUntil(heard_half, 5000));
+}
+
+TEST_F(MprisTest, VolumeMapsOntoTheSixteenStepsBothWays) {
+    Start({});
+    const struct {
+        double set;
+        int step;
+    } cases[] = {{0.0, 0}, {1.0, 15}, {0.5, 8}, {0.2, 3}, {2.0, 15}, {-1.0, 0}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(Set("Volume", c.set).type(), QDBusMessage::ReplyMessage);
+        EXPECT_EQ(gSettings.EqVolume, c.step) << c.set;
+        EXPECT_DOUBLE_EQ(Get("Volume").toDouble(), c.step / 15.0);
+    }
+    EXPECT_TRUE(PumpUntil([&] { return Announced("Volume", 0.2); }, 5000));
+}
+
+TEST_F(MprisTest, OpenUriPlaysTheFileAloneAndRefusesOtherSchemes) {
+    Start({kClip, kClip});
+    std::string other = vek::test::DataPath(kOtherClip);
+    Call(kPlayer, "OpenUri", {QStringLiteral("file://") + QString::fromStdString(other)});
+    ASSERT_EQ(PlaylistCount(), 1);
+    EXPECT_STREQ(gPlaylist.current->path, other.c_str());
+    EXPECT_EQ(Call(kPlayer, "OpenUri", {QStringLiteral("ftp://host/a.mp3")}).type(),
+              QDBusMessage::ErrorMessage);
+    EXPECT_EQ(PlaylistCount(), 1);
+}
+
+// The real program: it serves the bus it finds, and starts without a word
+// where there is none.
+TEST(MprisProgramTest, ThePlayerTakesItsNameOnTheSessionBus) {
+    vek::test::TempDir runtime, config;
+    QDBusConnection client = QDBusConnection::connectToBus(PrivateBus::Address(), "watcher");
+    vek::test::ProgramRun run = vek::test::RunProgram(
+        {VEK_PLAYER_PATH},
+        {"DBUS_SESSION_BUS_ADDRESS=" + PrivateBus::Address().toStdString(), "-DISPLAY",
+         "QT_QPA_PLATFORM=offscreen", "XDG_RUNTIME_DIR=" + runtime.path(),
+         "VEK_CONFIG_DIR=" + config.path()},
+        20000, [&](pid_t) {
+            return client.interface()->isServiceRegistered("org.mpris.MediaPlayer2.vek").value();
+        });
+    QDBusConnection::disconnectFromBus("watcher");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_FALSE(run.timed_out) << "the name never appeared";
+}
+
+TEST(MprisProgramTest, WithoutASessionBusThePlayerPlaysAndSaysNothingOfIt) {
+    vek::test::TempDir runtime, config;
+    std::string device = runtime.File("device.raw");
+    vek::test::ProgramRun run = vek::test::RunProgram(
+        {VEK_PLAYER_PATH, vek::test::DataPath(kClip)},
+        {"-DBUS_SESSION_BUS_ADDRESS", "-DISPLAY", "QT_QPA_PLATFORM=offscreen",
+         "SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + device, "XDG_RUNTIME_DIR=" + runtime.path(),
+         "VEK_CONFIG_DIR=" + config.path()},
+        20000, [&](pid_t) { return vek::test::FileExists(device); });
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(
+        QString::fromStdString(run.err).indexOf(QStringLiteral("bus"), 0, Qt::CaseInsensitive), -1)
+        << run.err;
+}
+
+}  // namespace
+}  // namespace vek::app
+
+#include "mpris_test.moc"
