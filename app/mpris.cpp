@@ -16,7 +16,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 
 #include "app/file_types.h"
 #include "app/main_window.h"
@@ -66,8 +65,9 @@ struct Mpris {
     int serial = 0;
     QByteArray id_path;
     // The path of the track the decoder started last: the length it reports
-    // belongs to that one.
+    // belongs to that one, and is kept while the same track starts again.
     QByteArray started_path;
+    int64_t length_us = -1;
     // What PropertiesChanged has told, by interface.
     QVariantMap told[kInterfaceCount];
 };
@@ -96,9 +96,10 @@ QString UrlOf(const QByteArray& path) {
 }
 
 int64_t LengthUs() {
+    if (CurrentPath() != g_mpris->started_path) return -1;
     int32_t ms = PlayingTrackMs();
-    if (ms <= 0 || CurrentPath() != g_mpris->started_path) return -1;
-    return ms * kUsPerMs;
+    if (ms > 0) g_mpris->length_us = ms * kUsPerMs;
+    return g_mpris->length_us;
 }
 
 int64_t PositionUs() {
@@ -148,6 +149,12 @@ QVariant PlaybackStatus() {
             break;
     }
     return QStringLiteral("Stopped");
+}
+
+// The schemes OpenUri takes: local files and the streams the player fetches.
+const QStringList& UriSchemes() {
+    static const QStringList schemes{"file", "http", "https"};
+    return schemes;
 }
 
 // The types of the desktop entry built into the program, its MimeType key.
@@ -215,11 +222,7 @@ const Property kProperties[] = {
     {kRoot, "HasTrackList", "b", [] { return QVariant(false); }, nullptr},
     {kRoot, "Identity", "s", [] { return QVariant(QStringLiteral("Vek")); }, nullptr},
     {kRoot, "DesktopEntry", "s", [] { return QVariant(QStringLiteral("vek")); }, nullptr},
-    {kRoot, "SupportedUriSchemes", "as",
-     [] {
-         return QVariant(QStringList{"file", "http", "https"});
-     },
-     nullptr},
+    {kRoot, "SupportedUriSchemes", "as", [] { return QVariant(UriSchemes()); }, nullptr},
     {kRoot, "SupportedMimeTypes", "as", MimeTypes, nullptr},
     {kPlayer, "PlaybackStatus", "s", PlaybackStatus, nullptr},
     {kPlayer, "LoopStatus", "s",
@@ -309,13 +312,8 @@ const char* SetPosition(const QVariantList& args) {
 // and it plays.
 const char* OpenUri(const QVariantList& args) {
     QUrl url(args[0].toString());
-    QByteArray name;
-    if (url.scheme() == QLatin1String("file"))
-        name = QFile::encodeName(url.toLocalFile());
-    else if (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https"))
-        name = url.toEncoded();
-    else
-        return "Vek opens file, http and https addresses only";
+    if (!UriSchemes().contains(url.scheme())) return "not a scheme of SupportedUriSchemes";
+    QByteArray name = url.isLocalFile() ? QFile::encodeName(url.toLocalFile()) : url.toEncoded();
     if (name.isEmpty()) return "the address names no file";
     if (!WindowAlive()) return nullptr;
     CopyData record{CDS_REPLACE_PLAY, static_cast<uint32_t>(name.size()), name.constData()};
@@ -326,7 +324,7 @@ const char* OpenUri(const QVariantList& args) {
 }
 
 template <int command>
-const char* RunCommand(const QVariantList&) {
+const char* Command(const QVariantList&) {
     Run(command);
     return nullptr;
 }
@@ -340,13 +338,13 @@ struct Method {
 
 const Method kMethods[] = {
     {kRoot, "Raise", "", Raise},
-    {kRoot, "Quit", "", RunCommand<kCmdClose>},
-    {kPlayer, "Next", "", RunCommand<kCmdNext>},
-    {kPlayer, "Previous", "", RunCommand<kCmdPrevious>},
+    {kRoot, "Quit", "", Command<kCmdClose>},
+    {kPlayer, "Next", "", Command<kCmdNext>},
+    {kPlayer, "Previous", "", Command<kCmdPrevious>},
     // The window's Pause acts only while playing, as the desktop's does.
-    {kPlayer, "Pause", "", RunCommand<kCmdPause>},
+    {kPlayer, "Pause", "", Command<kCmdPause>},
     {kPlayer, "PlayPause", "", PlayPause},
-    {kPlayer, "Stop", "", RunCommand<kCmdStop>},
+    {kPlayer, "Stop", "", Command<kCmdStop>},
     {kPlayer, "Play", "", Play},
     {kPlayer, "Seek", "Offset:x", Seek},
     {kPlayer, "SetPosition", "TrackId:o Position:x", SetPosition},
@@ -497,7 +495,10 @@ void OnPlayerEvent(PlayerEvent event, int value, void*) {
         QByteArray path = CurrentPath();
         bool again = path == g_mpris->started_path;
         g_mpris->started_path = path;
-        if (again) SendSeeked(0);
+        if (again)
+            SendSeeked(0);
+        else
+            g_mpris->length_us = -1;
     }
     int64_t length = LengthUs();
     if (event == PlayerEvent::Seeked && length > 0) SendSeeked(length * value / 100);

@@ -15,6 +15,7 @@
 #include "app/display_handoff.h"
 #include "app/main_window.h"
 #include "app/skin.h"
+#include "control/transport.h"
 #include "playlist/playlist.h"
 #include "settings/settings.h"
 #include "tests/support/test_support.h"
@@ -94,6 +95,7 @@ class WindowTest : public ::testing::Test {
         ResetSettingsToDefaults();
         gSettings.StartupExpanded = 1;  // most tests look at the lower half
         ClearPlaylist();
+        SetPlayState(PlayState::Stopped);  // not what an earlier test's window left
     }
     void TearDown() override {
         if (window_) {
