@@ -17,10 +17,12 @@
 #include <QObject>
 #include <QVariantMap>
 #include <algorithm>
+#include <thread>
 #include <vector>
 
 #include "app/player_events.h"
 #include "control/transport.h"
+#include "net/stream_title.h"
 #include "tests/app/app_test_support.h"
 
 namespace vek::app {
@@ -139,6 +141,13 @@ class MprisTest : public test::WindowTest {
             if (change.value(QString::fromLatin1(property)) == value) return true;
         return false;
     }
+    // Whether a PropertiesChanged has carried Metadata with this title.
+    bool AnnouncedTitle(const QString& title) {
+        for (const QVariantMap& change : heard_.changes)
+            if (qdbus_cast<QVariantMap>(change.value("Metadata")).value("xesam:title") == title)
+                return true;
+        return false;
+    }
     QVariantMap Metadata() {
         return qdbus_cast<QVariantMap>(Get("Metadata").value<QDBusArgument>());
     }
@@ -199,19 +208,20 @@ TEST_F(MprisTest, NextPlaysTheNextEntryAndItsMetadataIsAnnounced) {
     Call(kPlayer, "Next");
     EXPECT_EQ(CurrentPosition(), 1);
     auto other = QStringLiteral("mpeg1_l2_44k.mp2");
-    ASSERT_TRUE(PumpUntil(
-        [&] {
-            for (const QVariantMap& change : heard_.changes) {
-                QVariantMap m = qdbus_cast<QVariantMap>(change.value("Metadata"));
-                if (m.value("xesam:title") == other) return true;
-            }
-            return false;
-        },
-        5000));
+    ASSERT_TRUE(PumpUntil([&] { return AnnouncedTitle(other); }, 5000));
     QVariantMap now = Metadata();
     EXPECT_TRUE(now.value("xesam:url").toString().endsWith(QStringLiteral("/") + other));
     EXPECT_NE(now.value("mpris:trackid"), first_id);
     EXPECT_TRUE(PumpUntil([] { return GetPlayState() == PlayState::Playing; }, 5000));
+}
+
+TEST_F(MprisTest, TheTitleIsTheStationsOnceItNamesOneElseTheFileTitle) {
+    Start({});
+    ASSERT_TRUE(AppendEntry("http://radio.example/live"));
+    ASSERT_TRUE(SelectEntry(0));
+    EXPECT_EQ(Metadata().value("xesam:title"), QStringLiteral("live"));
+    std::thread([] { PostStreamTitle("http://radio.example/live", "Song"); }).join();
+    EXPECT_TRUE(PumpUntil([&] { return AnnouncedTitle(QStringLiteral("Song")); }, 5000));
 }
 
 void RecordSeek(PlayerEvent event, int value, void* sought) {
