@@ -28,6 +28,13 @@ bool AppendEntry(const char* path) {
         return false;
     }
     std::memcpy(entry->path, path, length + 1);
+    try {
+        gPlaylist.index.push_back(entry);
+    } catch (const std::bad_alloc&) {
+        std::free(entry->path);
+        delete entry;
+        return false;
+    }
 
     if (!gPlaylist.first) {
         gPlaylist.first = entry;
@@ -37,7 +44,6 @@ bool AppendEntry(const char* path) {
         gPlaylist.last->next = entry;
     }
     gPlaylist.last = entry;
-    ++gPlaylist.count;
     return true;
 }
 
@@ -79,12 +85,13 @@ bool SelectEntry(int position) {
     // Positions come from list boxes and from a second instance; a negative one
     // can only mean "from the start".
     if (position < 0) position = 0;
-    gPlaylist.current = gPlaylist.first;
-    for (int step = 0; step < position; ++step) {
-        // Running out of entries leaves the last one current, as the walk ends there.
-        if (!gPlaylist.current->next) return false;
-        gPlaylist.current = gPlaylist.current->next;
+    // A position beyond the end leaves the last entry current, as a walk from
+    // the first entry would end there.
+    if (position >= PlaylistCount()) {
+        gPlaylist.current = gPlaylist.last;
+        return false;
     }
+    gPlaylist.current = gPlaylist.index[static_cast<size_t>(position)];
     return true;
 }
 
@@ -101,7 +108,12 @@ bool SelectPrevious() {
 }
 
 int PlaylistCount() {
-    return gPlaylist.count;
+    return static_cast<int>(gPlaylist.index.size());
+}
+
+PlaylistEntry* EntryAt(int position) {
+    if (position < 0 || position >= PlaylistCount()) return nullptr;
+    return gPlaylist.index[static_cast<size_t>(position)];
 }
 
 int CurrentPosition() {

@@ -37,4 +37,10 @@ std::string ResolvePlaylistEntry(std::string_view folder, std::string_view text)
     return resolved;
 }
 
+std::string_view EntryFileTitle(std::string_view path) {
+    size_t slash = path.rfind('/');
+    if (slash == std::string_view::npos || slash + 1 == path.size()) return path;
+    return path.substr(slash + 1);
+}
+
 }  // namespace vek

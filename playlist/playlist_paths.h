@@ -15,4 +15,9 @@ std::string PlaylistFolder(const char* playlist_name);
 // folder, with '\' read as '/' because many lists are written on Windows.
 std::string ResolvePlaylistEntry(std::string_view folder, std::string_view text);
 
+// The name a list shows for an entry: the text after the path's last '/' (the
+// file's name; for a URL its last segment), or the whole path when nothing
+// follows that '/' ("http://radio.example/") or there is none.
+std::string_view EntryFileTitle(std::string_view path);
+
 }  // namespace vek

@@ -50,5 +50,21 @@ TEST(PlaylistPaths, AbsolutePathsAndUrlsStandAsWritten) {
         << "nothing after the separator: a file name, as everywhere else";
 }
 
+TEST(PlaylistPaths, FileTitleIsTheTextAfterTheLastSlash) {
+    const struct {
+        const char* path;
+        const char* title;
+    } cases[] = {
+        {"/m/a b.mp3", "a b.mp3"},
+        {"/a.mp3", "a.mp3"},
+        {"bare.mp3", "bare.mp3"},
+        {"http://radio.example/live.mp3", "live.mp3"},
+        {"http://radio.example/", "http://radio.example/"},
+        {"http://radio.example", "radio.example"},
+        {"", ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(EntryFileTitle(c.path), c.title) << c.path;
+}
+
 }  // namespace
 }  // namespace vek
