@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/pending_parts.h"
+#include "app/playlist_editor.h"
 #include "app/window_commands.h"
 #include "control/transport.h"
 #include "platform/desktop_hooks.h"

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "app/handover_receipt.h"
-#include "app/pending_parts.h"
+#include "app/playlist_editor.h"
 #include "app/player_events.h"
 #include "app/progress_ring.h"
 #include "app/qt_desktop.h"

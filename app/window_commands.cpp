@@ -8,8 +8,10 @@
 
 #include "app/about.h"
 #include "app/main_window.h"
-#include "app/pending_parts.h"
+#include "app/open_files_dialog.h"
+#include "app/open_url_dialog.h"
 #include "app/player_events.h"
+#include "app/playlist_editor.h"
 #include "app/preferences.h"
 #include "control/transport.h"
 #include "engine/decoder_thread.h"
@@ -28,7 +30,7 @@ void Toggle(Relaxed<int32_t>& setting) {
 }
 
 void OpenFile(MainWindow* window) {
-    if (OpenFilesDialog(window) <= 0 || !SelectEntry(0)) return;
+    if (OpenFilesDialog(window, true, kFilterAllSupported) <= 0 || !SelectEntry(0)) return;
     if (gSettings.ShufflePlay != 0) ShufflePlaylist();
     SetEditorRefreshEnabled(true);
     RefreshPlaylistEditor();

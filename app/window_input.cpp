@@ -4,8 +4,8 @@
 #include <QWindow>
 
 #include "app/main_window.h"
-#include "app/pending_parts.h"
 #include "app/player_events.h"
+#include "app/playlist_editor.h"
 #include "app/window_commands.h"
 #include "control/transport.h"
 #include "engine/decoder.h"

@@ -34,6 +34,10 @@ inline constexpr uint32_t UIM_OUTPUT_FAILED = 0x8204;
 inline constexpr uint32_t UIM_STREAM_TITLE = 0x8205;
 inline constexpr uint32_t UIM_TRAY_NOTIFY = 0x9388;
 
+// Asks the playlist editor to show the list anew. It shares its number with
+// UIM_TRAY_NOTIFY; the two never meet, as each goes to one window only.
+inline constexpr uint32_t UIM_PLAYLIST_REFRESH = 0x9388;
+
 // Thread messages understood by the progress ring thread.
 inline constexpr uint32_t RTM_SET_PERCENT = 0x6400;
 inline constexpr uint32_t RTM_REDRAW = 0x6401;

@@ -1,0 +1,66 @@
+#include "app/open_files_dialog.h"
+
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <string>
+
+#include "playlist/playlist.h"
+#include "settings/settings.h"
+
+namespace vek::app {
+namespace {
+
+// Qt separates a filter's patterns with blanks. Its own dialog matches them
+// without regard to case, so "a.mp3" shows under "*.MP3" as it would on a
+// file system that ignores case.
+QStringList FilterSet(int set) {
+    const QString all = QStringLiteral("All Supported Files (*.MP1 *.MP2 *.MP3 *.PLS *.M3U)");
+    const QString audio = QStringLiteral("Mpeg Audio Files (*.MP1 *.MP2 *.MP3)");
+    const QString playlists = QStringLiteral("Playlist Files (*.PLS *.M3U)");
+    const QString any = QStringLiteral("All FileTypes (*)");
+    switch (set) {
+        case kFilterAudio:
+            return {audio};
+        case kFilterPlaylists:
+            return {playlists};
+        default:
+            return {all, audio, playlists, any};
+    }
+}
+
+}  // namespace
+
+int OpenFilesDialog(QWidget* owner, bool replace, int filter_set) {
+    QFileDialog dialog(owner, QStringLiteral("Open a MP3 Or Playlist..."),
+                       QFile::decodeName(gSettings.PreviousDir.Get().c_str()));
+    // The desktop's own chooser may match the patterns by case; this one does not.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    dialog.setNameFilters(FilterSet(filter_set));
+    if (dialog.exec() != QDialog::Accepted) return 0;
+    const QStringList files = dialog.selectedFiles();
+    if (files.isEmpty()) return 0;
+    return AddChosenFiles(files, replace);
+}
+
+int AddChosenFiles(const QStringList& files, bool replace) {
+    if (files.isEmpty()) return 0;
+    if (replace) ClearPlaylist();
+
+    // The folder is kept for the next dialog. The root keeps its '/' even when
+    // several files were chosen: an empty folder would open somewhere else.
+    std::string folder = QFile::encodeName(QFileInfo(files.first()).absolutePath()).toStdString();
+    if (files.size() == 1 && folder.back() != '/') folder += '/';
+    gSettings.PreviousDir.Set(folder.c_str());  // a folder too long to store is not kept
+
+    for (const QString& file : files) {
+        QByteArray name = QFile::encodeName(file);
+        if (!AddFileByName(name.constData())) ComplainAboutName(name.constData());
+    }
+    return static_cast<int>(files.size());
+}
+
+}  // namespace vek::app

@@ -1,0 +1,439 @@
+#include "app/playlist_editor.h"
+
+#include <QCloseEvent>
+#include <QCursor>
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QFile>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListView>
+#include <QMenu>
+#include <QMimeData>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+#include <QUrl>
+#include <QWidget>
+#include <cstring>
+#include <vector>
+
+#include "app/open_files_dialog.h"
+#include "app/open_url_dialog.h"
+#include "app/playlist_model.h"
+#include "app/window_commands.h"
+#include "platform/desktop_hooks.h"
+#include "platform/limits.h"
+#include "platform/messages.h"
+#include "platform/thread_queue.h"
+#include "playlist/playlist.h"
+#include "settings/settings.h"
+
+namespace vek::app {
+namespace {
+
+// The controls, by the identifiers of the editor's template.
+enum Control : int {
+    kDismiss = 1,
+    kLoadList = 2,
+    kSaveList = 3,
+    kAddItem = 5,
+    kDelItem = 6,
+    kShuffle = 7,
+    kSort = 8,
+    kUp = 9,
+    kDown = 10,
+    kClear = 11,
+    kList = 1012,
+    kPlaytime = 1081,
+};
+
+// The popup entries.
+enum PopupCommand : int {
+    kCmdAddFiles = 40029,
+    kCmdAddUrl = 40030,
+    kCmdAddEvent = 40032,
+    kCmdAscending = 40038,
+    kCmdDescending = 40039,
+};
+
+// The template, in dialog units of its 8-point font. Only the sizes survive:
+// the layout below places every control anew at once. "Up" and "Dn" are 13
+// units wide rather than 18, so that the layout's places for them and for the
+// playing time (3, 27 and 47 pixels) do not lay one over the other.
+struct TemplateControl {
+    Control id;
+    const char* name;  // the object name, by which the tests find it
+    const char* text;
+    int x, y, width, height;
+};
+constexpr TemplateControl kTemplate[] = {
+    {kList, "list", "", 3, 3, 149, 121},
+    {kLoadList, "load", "Load List", 156, 3, 33, 11},
+    {kSaveList, "save", "Save List", 156, 15, 33, 11},
+    {kAddItem, "add", "Add Item", 156, 34, 33, 11},
+    {kDelItem, "delete", "Del Item", 156, 45, 33, 11},
+    {kShuffle, "shuffle", "Shuffle", 156, 64, 33, 11},
+    {kSort, "sort", "Sort", 156, 75, 33, 11},
+    {kUp, "up", "Up", 3, 127, 13, 7},
+    {kDown, "down", "Dn", 21, 127, 13, 7},
+    {kPlaytime, "playtime", "Playtime: Unknown", 47, 126, 105, 8},
+    {kClear, "clear", "Clear", 156, 86, 33, 11},
+    {kDismiss, "dismiss", "Dismiss", 156, 113, 33, 11},
+};
+constexpr int kTemplateWidth = 192, kTemplateHeight = 138;
+
+// Dialog units become pixels by the base units of the 8-point dialog font: a
+// quarter of its average character width across, an eighth of its height down,
+// rounded to the nearest pixel.
+constexpr int kBaseUnitX = 6, kBaseUnitY = 13;
+constexpr int DialogX(int units) {
+    return (units * kBaseUnitX + 2) / 4;
+}
+constexpr int DialogY(int units) {
+    return (units * kBaseUnitY + 4) / 8;
+}
+
+constexpr int kMinimumWidth = 240, kMinimumHeight = 226;
+
+// The layout was drawn for a dialog font whose base units are 6 by 13 pixels;
+// most desktops' 8-point fonts are wider. Such a font is made smaller until
+// each control shows its whole text.
+QFont FittedFont(QFont font, const QStringList& texts, QSize room) {
+    QFontInfo info(font);
+    for (int pixels = info.pixelSize(); pixels > 7; --pixels) {
+        font.setPixelSize(pixels);
+        QFontMetrics metrics(font);
+        bool fits = metrics.height() <= room.height();
+        for (const QString& text : texts) fits = fits && metrics.horizontalAdvance(text) <= room.width();
+        if (fits) break;
+    }
+    return font;
+}
+
+// Where the layout puts the right-hand buttons, from the top.
+int RightButtonY(Control id) {
+    switch (id) {
+        case kLoadList:
+            return 3;
+        case kSaveList:
+            return 22;
+        case kAddItem:
+            return 50;
+        case kDelItem:
+            return 68;
+        case kShuffle:
+            return 96;
+        case kSort:
+            return 114;
+        case kClear:
+            return 132;
+        case kDismiss:
+            return 160;
+        default:
+            return -1;
+    }
+}
+
+bool g_refresh_enabled = true;
+
+class PlaylistEditor : public QWidget {
+  public:
+    PlaylistEditor();
+    ~PlaylistEditor() override;
+
+    Window* bridge() { return &bridge_; }
+    void StorePlace();
+    void SelectCurrentLine();
+
+  protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+  private:
+    static intptr_t Proc(Window* window, uint32_t message, uintptr_t wparam, intptr_t lparam);
+    void Layout();
+    void Refresh();
+    void Act(int id);
+    void PlayLine(int row);
+    void AddDropped(const std::vector<QByteArray>& names);
+
+    Window bridge_;
+    PlaylistModel model_;
+    QListView* list_ = nullptr;
+    std::vector<std::pair<Control, QWidget*>> controls_;
+    QMenu add_popup_;
+    QMenu sort_popup_;
+};
+
+PlaylistEditor* g_editor = nullptr;
+
+PlaylistEditor::PlaylistEditor() : QWidget(nullptr, Qt::Window) {
+    InitWindow(&bridge_, Proc, this);
+    setWindowTitle(QStringLiteral("VEK Playlist Editor"));
+    setAcceptDrops(true);
+    QFont font = this->font();
+    font.setPointSize(8);
+    // Fusion's buttons keep 3 pixels clear on each side of the text.
+    setFont(FittedFont(font,
+                       {QStringLiteral("Load List"), QStringLiteral("Save List"),
+                        QStringLiteral("Add Item"), QStringLiteral("Del Item"),
+                        QStringLiteral("Shuffle"), QStringLiteral("Dismiss")},
+                       QSize(DialogX(33) - 8, DialogY(11))));
+
+    for (const TemplateControl& c : kTemplate) {
+        QWidget* widget;
+        QSize size(DialogX(c.width), DialogY(c.height));
+        if (c.id == kList) {
+            list_ = new QListView(this);
+            list_->setModel(&model_);
+            // Every line is as high as the first, so a view of a long list
+            // lays out without asking for every line.
+            list_->setUniformItemSizes(true);
+            list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+            list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+            list_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+            list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+            list_->installEventFilter(this);
+            connect(list_, &QListView::doubleClicked, this,
+                    [this](const QModelIndex& index) { PlayLine(index.row()); });
+            widget = list_;
+        } else if (c.id == kPlaytime) {
+            widget = new QLabel(QString::fromLatin1(c.text), this);
+        } else {
+            auto* button = new QPushButton(QString::fromLatin1(c.text), this);
+            button->setAutoDefault(false);
+            int id = c.id;
+            connect(button, &QPushButton::clicked, this, [this, id] { Act(id); });
+            widget = button;
+        }
+        if (c.id == kUp || c.id == kDown)
+            widget->setFont(FittedFont(font, {QString::fromLatin1(c.text)},
+                                       QSize(DialogX(c.width) - 6, DialogY(c.height) - 2)));
+        widget->setObjectName(QString::fromLatin1(c.name));
+        widget->setGeometry(QRect(QPoint(DialogX(c.x), DialogY(c.y)), size));
+        controls_.emplace_back(c.id, widget);
+    }
+    for (const auto& [id, widget] : controls_) {
+        if (id == kSaveList || id == kDelItem || id == kSort) widget->setEnabled(false);
+        if (id == kDismiss) static_cast<QPushButton*>(widget)->setDefault(true);
+    }
+
+    auto add = [this](QMenu* menu, const char* text, int id) {
+        QAction* action = menu->addAction(QString::fromLatin1(text));
+        connect(action, &QAction::triggered, this, [this, id] { Act(id); });
+        return action;
+    };
+    add(&add_popup_, "Add File(s)...", kCmdAddFiles);
+    add(&add_popup_, "Add URL...", kCmdAddUrl);
+    add(&add_popup_, "Add Event...", kCmdAddEvent)->setEnabled(false);
+    add(&sort_popup_, "Ascending", kCmdAscending);
+    add(&sort_popup_, "Decending", kCmdDescending);
+
+    setMinimumSize(kMinimumWidth, kMinimumHeight);
+    resize(DialogX(kTemplateWidth), DialogY(kTemplateHeight));
+
+    // The place it had when last closed, if that is still on a screen; the
+    // first time the window manager chooses.
+    QPoint place(gSettings.PlaylistX, gSettings.PlaylistY);
+    if (place != QPoint(-1, -1) && QGuiApplication::screenAt(place + QPoint(8, 8))) move(place);
+    Layout();
+}
+
+PlaylistEditor::~PlaylistEditor() {
+    ForgetWindow(&bridge_);
+}
+
+intptr_t PlaylistEditor::Proc(Window* window, uint32_t message, uintptr_t, intptr_t) {
+    if (message == UIM_PLAYLIST_REFRESH && g_refresh_enabled)
+        static_cast<PlaylistEditor*>(window->user)->Refresh();
+    return 0;
+}
+
+void PlaylistEditor::Layout() {
+    const int w = width(), h = height();
+    for (const auto& [id, widget] : controls_) {
+        QRect place = widget->geometry();
+        if (id == kList) {
+            place = QRect(3, 3, w - 60, h - 24);
+        } else if (int y = RightButtonY(id); y >= 0) {
+            place.moveTo(w - 52, y);
+        } else {
+            int x = id == kUp ? 3 : id == kDown ? 27 : 47;
+            place.moveTo(x, h - 13);
+        }
+        widget->setGeometry(place);
+    }
+}
+
+void PlaylistEditor::Refresh() {
+    model_.Reload();
+}
+
+void PlaylistEditor::SelectCurrentLine() {
+    QModelIndex current = model_.index(CurrentPosition(), 0);
+    if (!current.isValid()) return;
+    list_->selectionModel()->setCurrentIndex(current, QItemSelectionModel::ClearAndSelect);
+    list_->scrollTo(current, QAbstractItemView::PositionAtCenter);
+}
+
+void PlaylistEditor::StorePlace() {
+    // A Wayland compositor never tells a window where it is.
+    if (isMinimized() || QGuiApplication::platformName() == QLatin1String("wayland")) return;
+    gSettings.PlaylistX = x();
+    gSettings.PlaylistY = y();
+}
+
+void PlaylistEditor::Act(int id) {
+    switch (id) {
+        case kDismiss:
+            close();
+            break;
+        case kLoadList:
+            if (OpenFilesDialog(this, true, kFilterPlaylists) > 0) {
+                SetEditorRefreshEnabled(true);
+                RefreshPlaylistEditor();
+            }
+            break;
+        case kAddItem:
+            add_popup_.exec(QCursor::pos());
+            break;
+        case kSort:
+            sort_popup_.exec(QCursor::pos());
+            break;
+        case kShuffle:
+            if (ShufflePlaylist()) RefreshPlaylistEditor();
+            break;
+        case kClear:
+            SetEditorRefreshEnabled(true);
+            ClearPlaylist();
+            break;
+        case kCmdAddFiles:
+            if (OpenFilesDialog(this, false, kFilterAllSupported) > 0) {
+                SetEditorRefreshEnabled(true);
+                RefreshPlaylistEditor();
+            }
+            break;
+        case kCmdAddUrl: {
+            char url[kPathField] = {};
+            if (OpenUrlDialog(this, url, sizeof url) != 1 || std::strlen(url) < 4) break;
+            if (!AppendEntry(url)) ComplainAboutName(url);
+            SetEditorRefreshEnabled(true);
+            RefreshPlaylistEditor();
+            break;
+        }
+        default:  // the controls still without an action
+            break;
+    }
+}
+
+void PlaylistEditor::PlayLine(int row) {
+    if (!SelectEntry(row < 0 ? 0 : row)) return;
+    SendMainWindowCommand(kCmdPlayCurrent);
+}
+
+void PlaylistEditor::resizeEvent(QResizeEvent*) {
+    Layout();
+}
+
+void PlaylistEditor::closeEvent(QCloseEvent* event) {
+    event->accept();
+    if (g_editor != this) return;
+    StorePlace();
+    g_editor = nullptr;
+    SetPlaylistRefreshHook(nullptr);
+    deleteLater();  // its own handler is still running
+}
+
+void PlaylistEditor::keyPressEvent(QKeyEvent* event) {
+    // Enter anywhere but in the list means the default button.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        Act(kDismiss);
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+bool PlaylistEditor::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != list_ || event->type() != QEvent::KeyPress) return false;
+    switch (static_cast<QKeyEvent*>(event)->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            PlayLine(list_->currentIndex().row());
+            return true;
+        case Qt::Key_Insert:
+        case Qt::Key_Delete:
+            return true;
+        default:
+            return false;
+    }
+}
+
+void PlaylistEditor::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void PlaylistEditor::dropEvent(QDropEvent* event) {
+    // The names are taken now and read once the drag has ended, so an error
+    // box cannot hold up the file manager.
+    std::vector<QByteArray> names;
+    for (const QUrl& url : event->mimeData()->urls())
+        names.push_back(url.isLocalFile() ? QFile::encodeName(url.toLocalFile()) : url.toEncoded());
+    event->acceptProposedAction();
+    QTimer::singleShot(0, this, [this, names] { AddDropped(names); });
+}
+
+void PlaylistEditor::AddDropped(const std::vector<QByteArray>& names) {
+    // Appended to the list as it stands; what plays goes on playing.
+    SetEditorRefreshEnabled(false);
+    for (const QByteArray& name : names) AddNameOrComplain(name.constData());
+    SetEditorRefreshEnabled(true);
+    RefreshPlaylistEditor();
+}
+
+// The playlist asks for a refresh after each change it makes by itself.
+void RefreshHook() {
+    if (g_editor) SendWindowMessage(g_editor->bridge(), UIM_PLAYLIST_REFRESH, 0, 0);
+}
+
+}  // namespace
+
+bool ShowPlaylistEditor() {
+    if (!g_editor) {
+        g_editor = new PlaylistEditor;
+        SetPlaylistRefreshHook(RefreshHook);
+        g_editor->SelectCurrentLine();
+    }
+    g_editor->show();
+    g_editor->raise();
+    g_editor->activateWindow();
+    return true;
+}
+
+void ClosePlaylistEditor() {
+    PlaylistEditor* editor = g_editor;
+    if (!editor) return;
+    editor->StorePlace();
+    g_editor = nullptr;
+    SetPlaylistRefreshHook(nullptr);
+    delete editor;
+}
+
+bool IsPlaylistEditorOpen() {
+    return g_editor && !g_editor->isHidden();
+}
+
+void SetEditorRefreshEnabled(bool enabled) {
+    g_refresh_enabled = enabled;
+}
+
+QWidget* PlaylistEditorWindow() {
+    return g_editor;
+}
+
+}  // namespace vek::app

@@ -1,0 +1,30 @@
+// The playlist editor: a resizable window of its own, without an owner (it
+// stays while the main window is minimised or in the tray), that shows the
+// playlist by file titles and loads, adds, shuffles and clears it. One
+// instance at most; GUI thread only.
+#pragma once
+
+class QWidget;
+
+namespace vek::app {
+
+// Creates the editor where it was last closed, if there is none, and shows it.
+// False only when it cannot be made.
+bool ShowPlaylistEditor();
+
+// Destroys the editor, keeping its place in PlaylistX and PlaylistY unless it
+// is minimised.
+void ClosePlaylistEditor();
+
+// True when the editor exists and is not hidden.
+bool IsPlaylistEditorOpen();
+
+// While off, the playlist's refresh requests leave the editor as it is; a
+// drop being read turns it off so that each name does not redraw the list.
+// On from the start.
+void SetEditorRefreshEnabled(bool enabled);
+
+// The editor's window, for the tests; nullptr while it is closed.
+QWidget* PlaylistEditorWindow();
+
+}  // namespace vek::app

@@ -1,0 +1,35 @@
+// The playlist as Qt's views see it: one row per entry, each fetched only when
+// a view draws it, so that a list of any length shows at once. GUI thread only.
+#pragma once
+
+#include <QAbstractListModel>
+#include <QString>
+
+namespace vek {
+struct PlaylistEntry;
+}
+
+namespace vek::app {
+
+// The line a list shows for an entry: its file title.
+QString EntryLine(const PlaylistEntry& entry);
+
+// The rows are the entries as they were at the last Reload: a list changed
+// without one (while a drop is read) shows its old number of lines, and a line
+// past the present end shows nothing.
+class PlaylistModel : public QAbstractListModel {
+  public:
+    explicit PlaylistModel(QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    // The line (display role) and the full path (tool tip).
+    QVariant data(const QModelIndex& index, int role) const override;
+
+    // The list changed: views forget their rows, their selection and their caret.
+    void Reload();
+
+  private:
+    int rows_;
+};
+
+}  // namespace vek::app
