@@ -40,6 +40,8 @@ int OpenFilesDialog(QWidget* owner, bool replace, int filter_set) {
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFiles);
     dialog.setNameFilters(FilterSet(filter_set));
+    // Wide enough that names, sizes and dates are not cut short.
+    dialog.resize(dialog.sizeHint().expandedTo(QSize(760, 460)));
     if (dialog.exec() != QDialog::Accepted) return 0;
     const QStringList files = dialog.selectedFiles();
     if (files.isEmpty()) return 0;
