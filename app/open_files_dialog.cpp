@@ -3,6 +3,10 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontMetrics>
+#include <QHeaderView>
+#include <QLocale>
+#include <QTreeView>
 #include <string>
 
 #include "playlist/playlist.h"
@@ -29,6 +33,23 @@ QStringList FilterSet(int set) {
     }
 }
 
+// The name takes the room the size, type and date leave; those get what their
+// longest usual texts need, measured rather than read from every file.
+void FitDetailColumns(QTreeView* details) {
+    QHeaderView* header = details->header();
+    const QFontMetrics metrics(details->font());
+    const int margin = 4 * metrics.averageCharWidth();
+    const QString samples[] = {
+        QStringLiteral("1023.9 KiB"), QStringLiteral("MP3 audio file"),
+        QLocale().toString(QDateTime(QDate(2000, 12, 28), QTime(23, 59, 59)), QLocale::ShortFormat)};
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(0, QHeaderView::Stretch);
+    for (int column = 1; column <= 3; ++column) {
+        header->setSectionResizeMode(column, QHeaderView::Interactive);
+        header->resizeSection(column, metrics.horizontalAdvance(samples[column - 1]) + margin);
+    }
+}
+
 }  // namespace
 
 int OpenFilesDialog(QWidget* owner, bool replace, int filter_set) {
@@ -42,6 +63,8 @@ int OpenFilesDialog(QWidget* owner, bool replace, int filter_set) {
     dialog.setNameFilters(FilterSet(filter_set));
     // Wide enough that names, sizes and dates are not cut short.
     dialog.resize(dialog.sizeHint().expandedTo(QSize(760, 460)));
+    if (auto* details = dialog.findChild<QTreeView*>(QStringLiteral("treeView")))
+        FitDetailColumns(details);
     if (dialog.exec() != QDialog::Accepted) return 0;
     const QStringList files = dialog.selectedFiles();
     if (files.isEmpty()) return 0;

@@ -204,7 +204,9 @@ PlaylistEditor::PlaylistEditor() : QWidget(nullptr, Qt::Window) {
                     [this](const QModelIndex& index) { PlayLine(index.row()); });
             widget = list_;
         } else if (c.id == kPlaytime) {
-            widget = new QLabel(QString::fromLatin1(c.text), this);
+            auto* label = new QLabel(QString::fromLatin1(c.text), this);
+            label->setIndent(4);  // clear of "Dn", whose right edge it meets
+            widget = label;
         } else {
             auto* button = new QPushButton(QString::fromLatin1(c.text), this);
             button->setAutoDefault(false);

@@ -9,12 +9,14 @@
 namespace vek::app {
 
 QString EntryLine(const PlaylistEntry& entry) {
+    // A station's title is UTF-8 as it comes; a file title is a name on disk.
+    if (entry.title) return QString::fromUtf8(entry.title);
     std::string_view title = EntryFileTitle(entry.path);
     return QFile::decodeName(QByteArray(title.data(), static_cast<qsizetype>(title.size())));
 }
 
 PlaylistModel::PlaylistModel(QObject* parent)
-    : QAbstractListModel(parent), rows_(PlaylistCount()) {}
+    : QAbstractListModel(parent), rows_(PlaylistCount()), version_(PlaylistVersion()) {}
 
 int PlaylistModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : rows_;
@@ -34,8 +36,15 @@ QVariant PlaylistModel::data(const QModelIndex& index, int role) const {
 }
 
 void PlaylistModel::Reload() {
+    // The same entries in the same order (a stream's title changed): the lines
+    // are drawn anew and the user's selection stays.
+    if (version_ == PlaylistVersion() && rows_ == PlaylistCount()) {
+        if (rows_ > 0) emit dataChanged(index(0, 0), index(rows_ - 1, 0));
+        return;
+    }
     beginResetModel();
     rows_ = PlaylistCount();
+    version_ = PlaylistVersion();
     endResetModel();
 }
 

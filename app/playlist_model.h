@@ -4,6 +4,7 @@
 
 #include <QAbstractListModel>
 #include <QString>
+#include <cstdint>
 
 namespace vek {
 struct PlaylistEntry;
@@ -11,7 +12,8 @@ struct PlaylistEntry;
 
 namespace vek::app {
 
-// The line a list shows for an entry: its file title.
+// The line a list shows for an entry: a stream's title where the station has
+// given one, else its file title.
 QString EntryLine(const PlaylistEntry& entry);
 
 // The rows are the entries as they were at the last Reload: a list changed
@@ -25,11 +27,13 @@ class PlaylistModel : public QAbstractListModel {
     // The line (display role) and the full path (tool tip).
     QVariant data(const QModelIndex& index, int role) const override;
 
-    // The list changed: views forget their rows, their selection and their caret.
+    // The list changed: views forget their rows, their selection and their
+    // caret. When only what the lines show changed, they are only drawn anew.
     void Reload();
 
   private:
     int rows_;
+    uint64_t version_;
 };
 
 }  // namespace vek::app

@@ -1,6 +1,7 @@
 #include "app/window_commands.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QKeySequence>
 #include <QMenu>
 #include <QShortcut>
@@ -216,8 +217,13 @@ void InstallCommandKeys(MainWindow* window) {
         // window of the player, not only this one.
         shortcut->setContext(Qt::ApplicationShortcut);
         int id = key.id;
-        QObject::connect(shortcut, &QShortcut::activated, window,
-                         [window, id] { window->RunCommand(id); });
+        // Not while a dialog or a popup is in front: a popup takes no part in
+        // a dialog's modality, so Esc closing a file dialog's completion list
+        // would otherwise open a second file dialog over the first.
+        QObject::connect(shortcut, &QShortcut::activated, window, [window, id] {
+            if (QApplication::activeModalWidget() || QApplication::activePopupWidget()) return;
+            window->RunCommand(id);
+        });
     }
 }
 

@@ -12,6 +12,7 @@ Playlist gPlaylist;
 namespace {
 
 void (*g_refresh_hook)() = nullptr;
+uint64_t g_version = 0;
 
 }  // namespace
 
@@ -44,6 +45,7 @@ bool AppendEntry(const char* path) {
         gPlaylist.last->next = entry;
     }
     gPlaylist.last = entry;
+    NotePlaylistChanged();
     return true;
 }
 
@@ -57,6 +59,7 @@ bool ClearPlaylist() {
         entry = next;
     }
     gPlaylist = Playlist{};
+    NotePlaylistChanged();
     RefreshPlaylistEditor();
     return true;
 }
@@ -122,6 +125,14 @@ int CurrentPosition() {
     for (PlaylistEntry* entry = gPlaylist.current->previous; entry; entry = entry->previous)
         ++position;
     return position;
+}
+
+uint64_t PlaylistVersion() {
+    return g_version;
+}
+
+void NotePlaylistChanged() {
+    ++g_version;
 }
 
 void SetPlaylistRefreshHook(void (*refresh)()) {

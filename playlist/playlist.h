@@ -93,6 +93,13 @@ int PlaylistCount();
 PlaylistEntry* EntryAt(int position);
 int CurrentPosition();
 
+// Grows with every change of which entries the list holds and in what order
+// (not with a change of the current entry or of a title): a view that saw the
+// same version shows the same entries. The list's own operations call
+// NotePlaylistChanged.
+uint64_t PlaylistVersion();
+void NotePlaylistChanged();
+
 // The editor's refresh request; does nothing until the editor sets it.
 void SetPlaylistRefreshHook(void (*refresh)());
 void RefreshPlaylistEditor();

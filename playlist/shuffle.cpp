@@ -38,8 +38,11 @@ bool ShufflePlaylist() {
     const long long span = 4LL * (count - 1);
     for (PlaylistEntry* entry = gPlaylist.first; entry; entry = entry->next) {
         int partner = static_cast<int>((Draw() % span) / 4);
+        // A stream's title goes with its address.
         std::swap(entry->path, EntryAt(partner)->path);
+        std::swap(entry->title, EntryAt(partner)->title);
     }
+    NotePlaylistChanged();
     return true;
 }
 

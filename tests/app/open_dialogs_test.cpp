@@ -5,6 +5,8 @@
 #include <QAbstractItemModel>
 #include <QFileDialog>
 #include <QListView>
+#include <QMenu>
+#include <QShortcut>
 #include <cstring>
 
 #include "app/open_files_dialog.h"
@@ -224,6 +226,31 @@ TEST_F(MainWindowOpenTest, OpenLocationReplacesTheListWithTheUrl) {
     test::EnterUrl(QStringLiteral("abc"));
     w->RunCommand(kCmdOpenLocation);
     EXPECT_EQ(Entries(), std::vector<std::string>{"http://127.0.0.1:9/live"});
+}
+
+// A popup takes no part in a dialog's modality: Esc closing one (the file
+// dialog's completion list) must not reach the window's Esc key.
+TEST_F(MainWindowOpenTest, TheEscKeyOpensNoDialogWhileAPopupIsInFront) {
+    MainWindow* w = Open();
+    QShortcut* esc = nullptr;
+    for (QShortcut* shortcut : w->findChildren<QShortcut*>())
+        if (shortcut->key() == QKeySequence(Qt::Key_Escape)) esc = shortcut;
+    ASSERT_NE(esc, nullptr);
+    int dialogs = 0;
+    test::WhenModal<QFileDialog>([&](QFileDialog* dialog) {
+        ++dialogs;
+        dialog->reject();
+        return true;
+    });
+    QMenu popup;
+    popup.addAction(QStringLiteral("completion"));
+    popup.popup(w->mapToGlobal(QPoint(10, 10)));
+    ASSERT_TRUE(test::PumpUntil([] { return QApplication::activePopupWidget() != nullptr; }, 1000));
+    emit esc->activated();
+    popup.close();
+    EXPECT_EQ(dialogs, 0);
+    emit esc->activated();  // with nothing in front it opens the dialog
+    EXPECT_EQ(dialogs, 1);
 }
 
 }  // namespace

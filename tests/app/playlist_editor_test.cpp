@@ -56,6 +56,12 @@ class PlaylistEditorTest : public test::WindowTest {
             rows << index.row();
         return rows;
     }
+    static void Select(std::initializer_list<int> rows) {
+        QItemSelectionModel* selection = List()->selectionModel();
+        selection->clear();
+        for (int row : rows)
+            selection->select(List()->model()->index(row, 0), QItemSelectionModel::Select);
+    }
     static void AppendAll(std::initializer_list<std::string> paths) {
         for (const std::string& path : paths) ASSERT_TRUE(AppendEntry(path.c_str()));
     }
@@ -72,6 +78,16 @@ TEST_F(PlaylistEditorTest, ItShowsFileTitlesAndSelectsTheCurrentLine) {
     EXPECT_EQ(Lines(), (QStringList{"a b.mp3", "live", "http://radio.example/", "c.mp3"}));
     EXPECT_EQ(SelectedRows(), QList<int>{3});
     EXPECT_TRUE(IsPlaylistEditorOpen());
+}
+
+TEST_F(PlaylistEditorTest, AStationsTitleShowsInItsLineAndTheSelectionStays) {
+    AppendAll({"/a.mp3", "http://radio.example/live"});
+    ShowEditor();
+    Select({0});
+    ASSERT_TRUE(SetEntryTitle(EntryAt(1), "Artist - Song"));
+    RefreshPlaylistEditor();  // as the main window asks when a title comes
+    EXPECT_EQ(Lines(), (QStringList{"a.mp3", "Artist - Song"}));
+    EXPECT_EQ(SelectedRows(), QList<int>{0});
 }
 
 TEST_F(PlaylistEditorTest, AnEmptyListShowsNoLines) {

@@ -121,5 +121,17 @@ TEST_F(Shuffle, CurrentEntryKeepsItsPosition) {
     EXPECT_EQ(CurrentPath(), "C.mp3");  // the fourth of EADCB
 }
 
+TEST_F(Shuffle, AStreamsTitleGoesWithItsAddress) {
+    SetShuffleSeedSource(FixedSeed);
+    g_seed = 1;
+    AppendAll({"A.mp3", "http://b/", "C.mp3", "D.mp3", "E.mp3"});
+    ASSERT_TRUE(SetEntryTitle(EntryAt(1), "Song"));
+    uint64_t version = PlaylistVersion();
+    ASSERT_TRUE(ShufflePlaylist());
+    EXPECT_NE(PlaylistVersion(), version);
+    for (PlaylistEntry* e = gPlaylist.first; e; e = e->next)
+        EXPECT_EQ(e->title != nullptr, std::string(e->path) == "http://b/") << e->path;
+}
+
 }  // namespace
 }  // namespace vek::test
