@@ -2,19 +2,17 @@
 
 #include <QCloseEvent>
 #include <QContextMenuEvent>
-#include <QFile>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTimer>
-#include <QUrl>
 #include <vector>
 
 #include "app/handover_receipt.h"
-#include "app/playlist_editor.h"
 #include "app/player_events.h"
+#include "app/playlist_editor.h"
 #include "app/progress_ring.h"
 #include "app/qt_desktop.h"
 #include "app/time_display.h"
@@ -301,9 +299,7 @@ void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
 void MainWindow::dropEvent(QDropEvent* event) {
     // The file manager waits for the drop to finish; the names are taken now
     // and handled once it has, so an error box cannot hold up the drag.
-    std::vector<QByteArray> names;
-    for (const QUrl& url : event->mimeData()->urls())
-        names.push_back(url.isLocalFile() ? QFile::encodeName(url.toLocalFile()) : url.toEncoded());
+    std::vector<QByteArray> names = DroppedNames(*event->mimeData());
     event->acceptProposedAction();
     QTimer::singleShot(0, this, [names] {
         PlayDroppedNames(names);

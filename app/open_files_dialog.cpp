@@ -39,9 +39,9 @@ void FitDetailColumns(QTreeView* details) {
     QHeaderView* header = details->header();
     const QFontMetrics metrics(details->font());
     const int margin = 4 * metrics.averageCharWidth();
-    const QString samples[] = {
-        QStringLiteral("1023.9 KiB"), QStringLiteral("MP3 audio file"),
-        QLocale().toString(QDateTime(QDate(2000, 12, 28), QTime(23, 59, 59)), QLocale::ShortFormat)};
+    const QString samples[] = {QStringLiteral("1023.9 KiB"), QStringLiteral("MP3 audio file"),
+                               QLocale().toString(QDateTime(QDate(2000, 12, 28), QTime(23, 59, 59)),
+                                                  QLocale::ShortFormat)};
     header->setStretchLastSection(false);
     header->setSectionResizeMode(0, QHeaderView::Stretch);
     for (int column = 1; column <= 3; ++column) {

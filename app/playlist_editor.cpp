@@ -4,7 +4,6 @@
 #include <QCursor>
 #include <QFontInfo>
 #include <QFontMetrics>
-#include <QFile>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -14,7 +13,6 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
-#include <QUrl>
 #include <QWidget>
 #include <cstring>
 #include <vector>
@@ -22,6 +20,7 @@
 #include "app/open_files_dialog.h"
 #include "app/open_url_dialog.h"
 #include "app/playlist_model.h"
+#include "app/qt_desktop.h"
 #include "app/window_commands.h"
 #include "platform/desktop_hooks.h"
 #include "platform/limits.h"
@@ -106,7 +105,8 @@ QFont FittedFont(QFont font, const QStringList& texts, QSize room) {
         font.setPixelSize(pixels);
         QFontMetrics metrics(font);
         bool fits = metrics.height() <= room.height();
-        for (const QString& text : texts) fits = fits && metrics.horizontalAdvance(text) <= room.width();
+        for (const QString& text : texts)
+            fits = fits && metrics.horizontalAdvance(text) <= room.width();
         if (fits) break;
     }
     return font;
@@ -160,6 +160,7 @@ class PlaylistEditor : public QWidget {
     void Layout();
     void Refresh();
     void Act(int id);
+    void ShowAddedEntries();
     void PlayLine(int row);
     void AddDropped(const std::vector<QByteArray>& names);
 
@@ -180,11 +181,11 @@ PlaylistEditor::PlaylistEditor() : QWidget(nullptr, Qt::Window) {
     QFont font = this->font();
     font.setPointSize(8);
     // Fusion's buttons keep 3 pixels clear on each side of the text.
-    setFont(FittedFont(font,
-                       {QStringLiteral("Load List"), QStringLiteral("Save List"),
-                        QStringLiteral("Add Item"), QStringLiteral("Del Item"),
-                        QStringLiteral("Shuffle"), QStringLiteral("Dismiss")},
-                       QSize(DialogX(33) - 8, DialogY(11))));
+    setFont(FittedFont(
+        font,
+        {QStringLiteral("Load List"), QStringLiteral("Save List"), QStringLiteral("Add Item"),
+         QStringLiteral("Del Item"), QStringLiteral("Shuffle"), QStringLiteral("Dismiss")},
+        QSize(DialogX(33) - 8, DialogY(11))));
 
     for (const TemplateControl& c : kTemplate) {
         QWidget* widget;
@@ -297,11 +298,13 @@ void PlaylistEditor::Act(int id) {
             close();
             break;
         case kLoadList:
-            if (OpenFilesDialog(this, true, kFilterPlaylists) > 0) {
-                SetEditorRefreshEnabled(true);
-                RefreshPlaylistEditor();
-            }
+        case kCmdAddFiles: {
+            // Load List replaces the list with playlists; Add File(s)... adds.
+            bool load = id == kLoadList;
+            if (OpenFilesDialog(this, load, load ? kFilterPlaylists : kFilterAllSupported) > 0)
+                ShowAddedEntries();
             break;
+        }
         case kAddItem:
             add_popup_.exec(QCursor::pos());
             break;
@@ -315,23 +318,21 @@ void PlaylistEditor::Act(int id) {
             SetEditorRefreshEnabled(true);
             ClearPlaylist();
             break;
-        case kCmdAddFiles:
-            if (OpenFilesDialog(this, false, kFilterAllSupported) > 0) {
-                SetEditorRefreshEnabled(true);
-                RefreshPlaylistEditor();
-            }
-            break;
         case kCmdAddUrl: {
             char url[kPathField] = {};
             if (OpenUrlDialog(this, url, sizeof url) != 1 || std::strlen(url) < 4) break;
             if (!AppendEntry(url)) ComplainAboutName(url);
-            SetEditorRefreshEnabled(true);
-            RefreshPlaylistEditor();
+            ShowAddedEntries();
             break;
         }
         default:  // the controls still without an action
             break;
     }
+}
+
+void PlaylistEditor::ShowAddedEntries() {
+    SetEditorRefreshEnabled(true);
+    RefreshPlaylistEditor();
 }
 
 void PlaylistEditor::PlayLine(int row) {
@@ -383,9 +384,7 @@ void PlaylistEditor::dragEnterEvent(QDragEnterEvent* event) {
 void PlaylistEditor::dropEvent(QDropEvent* event) {
     // The names are taken now and read once the drag has ended, so an error
     // box cannot hold up the file manager.
-    std::vector<QByteArray> names;
-    for (const QUrl& url : event->mimeData()->urls())
-        names.push_back(url.isLocalFile() ? QFile::encodeName(url.toLocalFile()) : url.toEncoded());
+    std::vector<QByteArray> names = DroppedNames(*event->mimeData());
     event->acceptProposedAction();
     QTimer::singleShot(0, this, [this, names] { AddDropped(names); });
 }

@@ -4,8 +4,10 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPointer>
 #include <QThread>
+#include <QUrl>
 #include <atomic>
 #include <cstring>
 
@@ -111,6 +113,13 @@ void RemoveQtDesktop() {
 
 void SetMainWidget(QWidget* widget) {
     g_main_widget = widget;
+}
+
+std::vector<QByteArray> DroppedNames(const QMimeData& data) {
+    std::vector<QByteArray> names;
+    for (const QUrl& url : data.urls())
+        names.push_back(url.isLocalFile() ? QFile::encodeName(url.toLocalFile()) : url.toEncoded());
+    return names;
 }
 
 void RunOnGuiThread(const std::function<void()>& fn) {

@@ -4,8 +4,11 @@
 // front, whichever thread asks.
 #pragma once
 
+#include <QByteArray>
 #include <functional>
+#include <vector>
 
+class QMimeData;
 class QWidget;
 
 namespace vek::app {
@@ -25,5 +28,9 @@ void SetMainWidget(QWidget* widget);
 // thread that waits for a worker (answering sends meanwhile) still serves it,
 // whether or not the main window exists.
 void RunOnGuiThread(const std::function<void()>& fn);
+
+// The names a drop carries, as the player takes names: a local file by its
+// file name, any other URL as written.
+std::vector<QByteArray> DroppedNames(const QMimeData& data);
 
 }  // namespace vek::app

@@ -48,9 +48,9 @@ long StatusKb(const char* field) {
 }
 
 struct Figures {
-    double load_ms = 0;     // from the user's choice to the painted lines
-    double reopen_ms = 0;   // editor closed and opened again over the loaded list
-    long extra_kb = 0;      // resident memory added by the load
+    double load_ms = 0;    // from the user's choice to the painted lines
+    double reopen_ms = 0;  // editor closed and opened again over the loaded list
+    long extra_kb = 0;     // resident memory added by the load
     long peak_extra_kb = 0;
     double scroll_mean_ms = 0, scroll_max_ms = 0;
     int rows = 0;
@@ -69,7 +69,8 @@ void Scroll(QAbstractItemView* view, Figures* f) {
     double total = 0;
     for (int step = 0; step < kSteps; ++step) {
         auto start = Clock::now();
-        bar->setValue(static_cast<int>(static_cast<long long>(bar->maximum()) * step / (kSteps - 1)));
+        bar->setValue(
+            static_cast<int>(static_cast<long long>(bar->maximum()) * step / (kSteps - 1)));
         Paint(view);
         double ms = MsSince(start);
         total += ms;
@@ -166,16 +167,16 @@ bool WriteList(const std::string& path, int entries) {
 
 bool RunChild(const char* self, const char* variant, const std::string& list,
               const std::string& config, Figures* f) {
-    std::string command = "VEK_CONFIG_DIR='" + config + "' '" + self + "' --variant " + variant +
-                          " '" + list + "'";
+    std::string command =
+        "VEK_CONFIG_DIR='" + config + "' '" + self + "' --variant " + variant + " '" + list + "'";
     FILE* child = popen(command.c_str(), "r");
     if (!child) return false;
     char line[256] = {};
     bool read = false;
     // The last line is the figures; Qt may say things before it.
     while (std::fgets(line, sizeof line, child))
-        read = std::sscanf(line, "%d %lf %lf %ld %ld %lf %lf", &f->rows, &f->load_ms,
-                           &f->reopen_ms, &f->extra_kb, &f->peak_extra_kb, &f->scroll_mean_ms,
+        read = std::sscanf(line, "%d %lf %lf %ld %ld %lf %lf", &f->rows, &f->load_ms, &f->reopen_ms,
+                           &f->extra_kb, &f->peak_extra_kb, &f->scroll_mean_ms,
                            &f->scroll_max_ms) == 7;
     return pclose(child) == 0 && read;
 }

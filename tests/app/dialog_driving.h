@@ -72,7 +72,8 @@ inline void ChooseFiles(const QString& folder, const QStringList& names) {
         dialog->setDirectory(folder);
         QString typed;
         for (const QString& name : names)
-            typed += (names.size() > 1 ? QStringLiteral("\"%1\" ") : QStringLiteral("%1")).arg(name);
+            typed +=
+                (names.size() > 1 ? QStringLiteral("\"%1\" ") : QStringLiteral("%1")).arg(name);
         dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(typed.trimmed());
         static_cast<QDialog*>(dialog)->accept();  // as the Open button does
         return true;

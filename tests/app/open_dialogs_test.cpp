@@ -87,8 +87,8 @@ TEST_F(OpenFilesTest, AFileInTheRootIsJoinedWithOneSlash) {
 }
 
 TEST_F(OpenFilesTest, APlaylistAddedKeepsTheCurrentEntry) {
-    ASSERT_TRUE(vek::test::WriteFileText(dir_.File("l.pls"),
-                                         "[playlist]\nNumberOfEntries=2\nFile1=a.mp3\nFile2=b.mp3\n"));
+    ASSERT_TRUE(vek::test::WriteFileText(
+        dir_.File("l.pls"), "[playlist]\nNumberOfEntries=2\nFile1=a.mp3\nFile2=b.mp3\n"));
     AppendEntry("/first.mp3");
     AppendEntry("/second.mp3");
     SelectEntry(1);
@@ -212,8 +212,8 @@ TEST_F(MainWindowOpenTest, OpenFileWithTwoFilesReplacesTheListAndPlaysTheFirst) 
     w->RunCommand(kCmdOpenFile);
     EXPECT_EQ(Entries(), (std::vector<std::string>{dir_.File("x.mp3"), dir_.File("y.mp3")}));
     vek::test::WavFile wav;
-    ASSERT_TRUE(test::PumpUntil([&] { return vek::test::ReadWav(dir_.File("out.wav"), &wav); },
-                                5000));
+    ASSERT_TRUE(
+        test::PumpUntil([&] { return vek::test::ReadWav(dir_.File("out.wav"), &wav); }, 5000));
     EXPECT_EQ(wav.rate, 48000);
 }
 

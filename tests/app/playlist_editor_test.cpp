@@ -103,10 +103,11 @@ TEST_F(PlaylistEditorTest, ButtonsReadAsTheyShouldAndTheIdleOnesAreGreyed) {
         const char* text;
         bool enabled;
     } buttons[] = {
-        {"load", "Load List", true}, {"save", "Save List", false}, {"add", "Add Item", true},
-        {"delete", "Del Item", false}, {"shuffle", "Shuffle", true}, {"sort", "Sort", false},
-        {"up", "Up", true}, {"down", "Dn", true}, {"clear", "Clear", true},
-        {"dismiss", "Dismiss", true},
+        {"load", "Load List", true},  {"save", "Save List", false},
+        {"add", "Add Item", true},    {"delete", "Del Item", false},
+        {"shuffle", "Shuffle", true}, {"sort", "Sort", false},
+        {"up", "Up", true},           {"down", "Dn", true},
+        {"clear", "Clear", true},     {"dismiss", "Dismiss", true},
     };
     for (const auto& b : buttons) {
         ASSERT_NE(Button(b.name), nullptr) << b.name;
@@ -259,7 +260,8 @@ TEST_F(PlaylistEditorTest, TheWindowStopsAt240By226AndTheButtonsFollowTheEdges) 
     EXPECT_EQ(Button("down")->pos(), QPoint(27, 287));
     EXPECT_EQ(editor->findChild<QWidget*>(QStringLiteral("playtime"))->pos(), QPoint(47, 287));
     // No control lies over another.
-    QList<QWidget*> controls = editor->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+    QList<QWidget*> controls =
+        editor->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
     for (QWidget* a : controls) {
         for (QWidget* b : controls) {
             if (a == b || !a->isVisibleTo(editor) || !b->isVisibleTo(editor)) continue;
