@@ -1,8 +1,7 @@
 // The open-file dialog and the Open URL dialog, answered from their own event
-// loops.
+// loops, and the main window's commands that use them.
 #include <gtest/gtest.h>
 
-#include <QAbstractItemModel>
 #include <QFileDialog>
 #include <QListView>
 #include <QMenu>
@@ -18,75 +17,47 @@ namespace vek::app {
 namespace {
 
 using test::ChooseFiles;
+using Strings = std::vector<std::string>;
 
-std::vector<std::string> Entries() {
-    std::vector<std::string> entries;
+Strings Entries() {
+    Strings entries;
     for (PlaylistEntry* e = gPlaylist.first; e; e = e->next) entries.emplace_back(e->path);
     return entries;
 }
 
-class OpenFilesTest : public ::testing::Test {
+class OpenDialogsTest : public test::WindowTest {
   protected:
     void SetUp() override {
+        WindowTest::SetUp();
         test::ForgetQuitRequest();
-        ResetSettingsToDefaults();
-        ClearPlaylist();
         for (const char* name : {"a.mp3", "b.mp3", "c.wav"})
             ASSERT_TRUE(vek::test::WriteFileText(dir_.File(name), "x"));
         folder_ = QString::fromStdString(dir_.path());
     }
-    void TearDown() override { ClearPlaylist(); }
-
     vek::test::TempDir dir_;
     QString folder_;
-    vek::test::RecordingDesktop desktop_;
 };
 
-TEST_F(OpenFilesTest, CancelChangesNothing) {
-    AppendEntry("/kept.mp3");
-    gSettings.PreviousDir.Set("/before/");
-    ChooseFiles(folder_, {});
-    EXPECT_EQ(OpenFilesDialog(nullptr, true, kFilterPlaylists), 0);
-    EXPECT_EQ(Entries(), std::vector<std::string>{"/kept.mp3"});
-    EXPECT_EQ(gSettings.PreviousDir.Get(), "/before/");
-}
-
-TEST_F(OpenFilesTest, OneFileKeepsItsFolderWithASlash) {
+TEST_F(OpenDialogsTest, OneFileKeepsItsFolderWithASlashSeveralWithoutAndInTheirOrder) {
     ChooseFiles(folder_, {"a.mp3"});
     EXPECT_EQ(OpenFilesDialog(nullptr, true, kFilterAllSupported), 1);
     EXPECT_EQ(gSettings.PreviousDir.Get(), dir_.path() + "/");
-    EXPECT_EQ(Entries(), std::vector<std::string>{dir_.File("a.mp3")});
-}
-
-TEST_F(OpenFilesTest, TwoFilesKeepTheFolderWithoutASlashAndComeInTheirOrder) {
     ChooseFiles(folder_, {"b.mp3", "a.mp3"});
     EXPECT_EQ(OpenFilesDialog(nullptr, true, kFilterAllSupported), 2);
     EXPECT_EQ(gSettings.PreviousDir.Get(), dir_.path());
-    EXPECT_EQ(Entries(), (std::vector<std::string>{dir_.File("b.mp3"), dir_.File("a.mp3")}));
+    EXPECT_EQ(Entries(), (Strings{dir_.File("b.mp3"), dir_.File("a.mp3")}));
 }
 
-TEST_F(OpenFilesTest, TheDialogOpensWhereTheLastOneWasLeft) {
-    gSettings.PreviousDir.Set((dir_.path() + "/").c_str());
-    QString opened;
-    test::WhenModal<QFileDialog>([&](QFileDialog* dialog) {
-        opened = dialog->directory().absolutePath();
-        dialog->reject();
-        return true;
-    });
-    OpenFilesDialog(nullptr, true, kFilterAllSupported);
-    EXPECT_EQ(opened, folder_);
-}
-
-TEST_F(OpenFilesTest, AFileInTheRootIsJoinedWithOneSlash) {
+TEST_F(OpenDialogsTest, AFileInTheRootIsJoinedWithOneSlash) {
     EXPECT_EQ(AddChosenFiles({QStringLiteral("/a.mp3")}, true), 1);
-    EXPECT_EQ(Entries(), std::vector<std::string>{"/a.mp3"});
+    EXPECT_EQ(Entries(), Strings{"/a.mp3"});
     EXPECT_EQ(gSettings.PreviousDir.Get(), "/");
     // Several files there keep the root's slash: an empty folder would not open it.
     AddChosenFiles({QStringLiteral("/a.mp3"), QStringLiteral("/b.mp3")}, true);
     EXPECT_EQ(gSettings.PreviousDir.Get(), "/");
 }
 
-TEST_F(OpenFilesTest, APlaylistAddedKeepsTheCurrentEntry) {
+TEST_F(OpenDialogsTest, APlaylistAddedKeepsTheCurrentEntry) {
     ASSERT_TRUE(vek::test::WriteFileText(
         dir_.File("l.pls"), "[playlist]\nNumberOfEntries=2\nFile1=a.mp3\nFile2=b.mp3\n"));
     AppendEntry("/first.mp3");
@@ -94,111 +65,79 @@ TEST_F(OpenFilesTest, APlaylistAddedKeepsTheCurrentEntry) {
     SelectEntry(1);
     ChooseFiles(folder_, {"l.pls"});
     EXPECT_EQ(OpenFilesDialog(nullptr, false, kFilterAllSupported), 1);
-    EXPECT_EQ(Entries(), (std::vector<std::string>{"/first.mp3", "/second.mp3", dir_.File("a.mp3"),
-                                                   dir_.File("b.mp3")}));
+    EXPECT_EQ(Entries(),
+              (Strings{"/first.mp3", "/second.mp3", dir_.File("a.mp3"), dir_.File("b.mp3")}));
     EXPECT_EQ(CurrentPosition(), 1);
 }
 
-TEST_F(OpenFilesTest, UnsupportedNamesCountButAddNothing) {
+TEST_F(OpenDialogsTest, UnsupportedNamesCountButAddNothing) {
     AppendEntry("/kept.mp3");
     ChooseFiles(folder_, {"c.wav"});
     EXPECT_EQ(OpenFilesDialog(nullptr, false, kFilterAllSupported), 1);
-    EXPECT_EQ(Entries(), std::vector<std::string>{"/kept.mp3"});
-    EXPECT_EQ(desktop_.Boxes().size(), 0u);
+    EXPECT_EQ(Entries(), Strings{"/kept.mp3"});
     ChooseFiles(folder_, {"c.wav"});
     EXPECT_EQ(OpenFilesDialog(nullptr, true, kFilterAllSupported), 1);
     EXPECT_EQ(PlaylistCount(), 0);
+    EXPECT_EQ(desktop_.Boxes().size(), 0u);
 }
 
-TEST_F(OpenFilesTest, APlaylistThatCannotBeReadIsNamedAndTheRestAdded) {
-    ASSERT_TRUE(vek::test::WriteFileText(dir_.File("bad.pls"), "[playlist]\nFile1=a.mp3\n"));
-    ChooseFiles(folder_, {"bad.pls", "a.mp3"});
-    EXPECT_EQ(OpenFilesDialog(nullptr, true, kFilterAllSupported), 2);
-    EXPECT_EQ(Entries(), std::vector<std::string>{dir_.File("a.mp3")});
-    ASSERT_EQ(desktop_.Count("Error..."), 1u);
-    EXPECT_EQ(desktop_.Boxes()[0].text, "Error Loading Playlist: " + dir_.File("bad.pls"));
-}
-
-// The sets, their labels and their first pair; the patterns match whatever the
-// case of a name.
-TEST_F(OpenFilesTest, FilterSetsShowTheirFilesWhateverTheirCase) {
-    for (const char* name : {"d.MP3", "e.Pls", "f.m3u", "g.mp2"})
+// Each set opens in PreviousDir on its first pair, and its patterns match
+// whatever the case of a name.
+TEST_F(OpenDialogsTest, FilterSetsShowTheirFilesWhateverTheirCase) {
+    for (const char* name : {"d.MP3", "e.Pls", "f.m3u"})
         ASSERT_TRUE(vek::test::WriteFileText(dir_.File(name), "x"));
     gSettings.PreviousDir.Set(dir_.path().c_str());
     const struct {
         int set;
-        QStringList labels;
-        QStringList shown;
+        QStringList labels, shown;
     } cases[] = {
         {kFilterAllSupported,
          {"All Supported Files", "Mpeg Audio Files", "Playlist Files", "All FileTypes"},
-         {"a.mp3", "b.mp3", "d.MP3", "e.Pls", "f.m3u", "g.mp2"}},
-        {kFilterAudio, {"Mpeg Audio Files"}, {"a.mp3", "b.mp3", "d.MP3", "g.mp2"}},
+         {"a.mp3", "b.mp3", "d.MP3", "e.Pls", "f.m3u"}},
+        {kFilterAudio, {"Mpeg Audio Files"}, {"a.mp3", "b.mp3", "d.MP3"}},
         {kFilterPlaylists, {"Playlist Files"}, {"e.Pls", "f.m3u"}},
     };
     for (const auto& c : cases) {
         QStringList labels, shown;
         test::WhenModal<QFileDialog>([&](QFileDialog* dialog) {
             auto* view = dialog->findChild<QListView*>(QStringLiteral("listView"));
-            QAbstractItemModel* model = view->model();
             QModelIndex root = view->rootIndex();
-            if (model->rowCount(root) == 0) return false;  // still being read
-            for (int row = 0; row < model->rowCount(root); ++row)
-                shown << model->index(row, 0, root).data().toString();
+            if (view->model()->rowCount(root) == 0) return false;  // still being read
+            for (int row = 0; row < view->model()->rowCount(root); ++row)
+                shown << view->model()->index(row, 0, root).data().toString();
             for (const QString& filter : dialog->nameFilters())
                 labels << filter.left(filter.indexOf(QLatin1String(" (")));
             EXPECT_EQ(dialog->selectedNameFilter(), c.labels.first());
+            EXPECT_EQ(dialog->directory().absolutePath(), folder_);
             EXPECT_EQ(dialog->windowTitle(), "Open a MP3 Or Playlist...");
             dialog->reject();
             return true;
         });
-        OpenFilesDialog(nullptr, false, c.set);
+        EXPECT_EQ(OpenFilesDialog(nullptr, false, c.set), 0);
         shown.sort();
         EXPECT_EQ(labels, c.labels) << c.set;
         EXPECT_EQ(shown, c.shown) << c.set;
     }
 }
 
-class OpenUrlTest : public ::testing::Test {
-  protected:
-    void SetUp() override { test::ForgetQuitRequest(); }
-};
-
-TEST_F(OpenUrlTest, OpenGivesTheTextWithoutTheBlanksAroundIt) {
-    char buffer[260] = "untouched";
-    test::EnterUrl(QStringLiteral("  http://radio.example/live \n"));
-    EXPECT_EQ(OpenUrlDialog(nullptr, buffer, sizeof buffer), 1);
-    EXPECT_STREQ(buffer, "http://radio.example/live");
-}
-
-TEST_F(OpenUrlTest, CancelLeavesTheBufferAlone) {
-    char buffer[260] = "untouched";
+TEST_F(OpenDialogsTest, TheUrlDialogGivesAtMost258CharactersWithoutBlanksOrNothing) {
+    char buffer[4096] = "untouched";
     test::WhenModal<QDialog>([](QDialog* dialog) {
         dialog->reject();
         return true;
     });
     EXPECT_EQ(OpenUrlDialog(nullptr, buffer, sizeof buffer), 0);
     EXPECT_STREQ(buffer, "untouched");
-}
-
-TEST_F(OpenUrlTest, TheFieldTakesAtMost258Characters) {
-    char buffer[4096];
+    test::EnterUrl(QStringLiteral("  http://radio.example/live \n"));
+    EXPECT_EQ(OpenUrlDialog(nullptr, buffer, sizeof buffer), 1);
+    EXPECT_STREQ(buffer, "http://radio.example/live");
     test::EnterUrl(QString(300, QLatin1Char('u')));
     EXPECT_EQ(OpenUrlDialog(nullptr, buffer, sizeof buffer), 1);
     EXPECT_EQ(std::strlen(buffer), 258u);
 }
 
-class MainWindowOpenTest : public test::WindowTest {
-  protected:
-    void SetUp() override {
-        WindowTest::SetUp();
-        test::ForgetQuitRequest();
-    }
-    vek::test::TempDir dir_;
-};
-
 // The .wav output shows which file plays: the two clips have different rates.
-TEST_F(MainWindowOpenTest, OpenFileWithTwoFilesReplacesTheListAndPlaysTheFirst) {
+TEST_F(OpenDialogsTest, OpenFileWithTwoFilesReplacesTheListAndPlaysTheFirst) {
     gSettings.AudioOutputSystem = 1;
     desktop_.SetSaveNames({dir_.File("out.wav")});
     for (const auto& [from, to] : {std::pair{"made/mpeg1_l3_crc_48k.mp3", "x.mp3"},
@@ -208,29 +147,29 @@ TEST_F(MainWindowOpenTest, OpenFileWithTwoFilesReplacesTheListAndPlaysTheFirst) 
     }
     AppendEntry("/old.mp3");
     MainWindow* w = Open();
-    ChooseFiles(QString::fromStdString(dir_.path()), {"x.mp3", "y.mp3"});
+    ChooseFiles(folder_, {"x.mp3", "y.mp3"});
     w->RunCommand(kCmdOpenFile);
-    EXPECT_EQ(Entries(), (std::vector<std::string>{dir_.File("x.mp3"), dir_.File("y.mp3")}));
+    EXPECT_EQ(Entries(), (Strings{dir_.File("x.mp3"), dir_.File("y.mp3")}));
     vek::test::WavFile wav;
-    ASSERT_TRUE(
-        test::PumpUntil([&] { return vek::test::ReadWav(dir_.File("out.wav"), &wav); }, 5000));
+    ASSERT_TRUE(test::PumpUntil([&] { return vek::test::ReadWav(dir_.File("out.wav"), &wav); },
+                                5000));
     EXPECT_EQ(wav.rate, 48000);
 }
 
-TEST_F(MainWindowOpenTest, OpenLocationReplacesTheListWithTheUrl) {
+TEST_F(OpenDialogsTest, OpenLocationReplacesTheListWithFourCharactersOrMore) {
     AppendEntry("/old.mp3");
     MainWindow* w = Open();
-    test::EnterUrl(QStringLiteral("http://127.0.0.1:9/live"));
-    w->RunCommand(kCmdOpenLocation);
-    EXPECT_EQ(Entries(), std::vector<std::string>{"http://127.0.0.1:9/live"});
     test::EnterUrl(QStringLiteral("abc"));
     w->RunCommand(kCmdOpenLocation);
-    EXPECT_EQ(Entries(), std::vector<std::string>{"http://127.0.0.1:9/live"});
+    EXPECT_EQ(Entries(), Strings{"/old.mp3"});
+    test::EnterUrl(QStringLiteral("http://127.0.0.1:9/live"));
+    w->RunCommand(kCmdOpenLocation);
+    EXPECT_EQ(Entries(), Strings{"http://127.0.0.1:9/live"});
 }
 
 // A popup takes no part in a dialog's modality: Esc closing one (the file
 // dialog's completion list) must not reach the window's Esc key.
-TEST_F(MainWindowOpenTest, TheEscKeyOpensNoDialogWhileAPopupIsInFront) {
+TEST_F(OpenDialogsTest, TheEscKeyOpensNoDialogWhileAPopupIsInFront) {
     MainWindow* w = Open();
     QShortcut* esc = nullptr;
     for (QShortcut* shortcut : w->findChildren<QShortcut*>())
