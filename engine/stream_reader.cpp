@@ -567,6 +567,19 @@ void ForgetHeaders() {
     g_reader.first_header = 0;
 }
 
+bool AcceptableFirstHeader(uint32_t word, FrameHeader* header) {
+    // Runs of ones are what the first search passes over.
+    if ((word & 0xFFFF0000) == 0xFFFF0000 || !IsValidHeader(word)) return false;
+    DecodeWord(word, header);
+    header->body_length = BodyLength(*header);
+    return true;
+}
+
+int64_t LeadingTagBytes(const uint8_t* ten_bytes) {
+    int64_t tag_bytes = 0;
+    return ParseTagHeader(ten_bytes, &tag_bytes) ? tag_bytes : 0;
+}
+
 void CurrentFrame(const uint8_t** data, size_t* size) {
     Reader& r = g_reader;
     int32_t body = r.frame_body[r.current];

@@ -35,6 +35,14 @@ void ForgetHeaders();
 // input ended inside it), CRC word included. Valid until the next ReadFrame.
 void CurrentFrame(const uint8_t** data, size_t* size);
 
+// The reader's rules for a stream's beginning, as pure functions for those
+// who look at a file without reading it through: true when word is a header
+// the first search accepts (*header then holds its fields and body_length);
+// the bytes of the ID3v2 tag that these ten bytes begin, header and footer
+// included, or 0 when they begin none.
+bool AcceptableFirstHeader(uint32_t word, FrameHeader* header);
+int64_t LeadingTagBytes(const uint8_t* ten_bytes);
+
 // From the header's own fields.
 double BytesPerFrame(const FrameHeader& header);
 double SecondsPerFrame(const FrameHeader& header);

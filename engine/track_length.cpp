@@ -1,0 +1,75 @@
+#include "engine/track_length.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <vector>
+
+#include "engine/stream_reader.h"
+#include "engine/vbr_header.h"
+#include "platform/regular_file.h"
+#include "platform/url_name.h"
+
+namespace vek {
+namespace {
+
+constexpr size_t kLookBytes = 65536;
+constexpr size_t kFrameRoom = 2048;  // the longest frame the reader takes
+
+int64_t ReadAt(int fd, uint8_t* out, size_t count, int64_t offset) {
+    size_t got = 0;
+    while (got < count) {
+        ssize_t n = pread(fd, out + got, count - got, static_cast<off_t>(offset) + static_cast<off_t>(got));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        got += static_cast<size_t>(n);
+    }
+    return static_cast<int64_t>(got);
+}
+
+int32_t Measure(int fd, int64_t file_bytes) {
+    uint8_t head[10];
+    int64_t audio_start = 0;
+    if (ReadAt(fd, head, sizeof head, 0) == sizeof head) audio_start = LeadingTagBytes(head);
+    if (audio_start >= file_bytes) return -1;
+
+    std::vector<uint8_t> bytes(kLookBytes + kFrameRoom);
+    size_t got = static_cast<size_t>(ReadAt(fd, bytes.data(), bytes.size(), audio_start));
+    FrameHeader header;
+    uint32_t word = 0;
+    for (size_t i = 0; i < got && i < kLookBytes + 3; ++i) {
+        word = word << 8 | bytes[i];
+        if (i < 3 || !AcceptableFirstHeader(word, &header)) continue;
+        if (header.bitrate_index == 0) return -1;  // free format: no length to reckon with
+        size_t start = i - 3;
+        size_t frame_bytes = 4 + static_cast<size_t>(header.body_length);
+        double frames = 0;
+        VbrTable table;
+        if (start + frame_bytes <= got &&
+            ParseVbrHeader(bytes.data() + start, frame_bytes, header, &table)) {
+            frames = table.frames;
+        } else {
+            frames = static_cast<double>(file_bytes - audio_start) / BytesPerFrame(header);
+        }
+        double ms = static_cast<double>(static_cast<int64_t>(frames)) * SecondsPerFrame(header) * 1000.0;
+        return ms >= static_cast<double>(INT32_MAX) ? INT32_MAX : static_cast<int32_t>(ms);
+    }
+    return -1;
+}
+
+}  // namespace
+
+int32_t MeasureTrackMs(const char* path) {
+    if (!path || IsUrl(path)) return -1;
+    struct stat info;
+    int fd = OpenRegularFile(path, O_RDONLY, 0, &info);
+    if (fd < 0) return -1;
+    int32_t ms = Measure(fd, static_cast<int64_t>(info.st_size));
+    close(fd);
+    return ms;
+}
+
+}  // namespace vek

@@ -1,0 +1,18 @@
+// A file's playing time, looked up without decoding it: for the lists that
+// show it. Safe on any thread; it shares nothing with the decoder thread's
+// reader.
+#pragma once
+
+#include <cstdint>
+
+namespace vek {
+
+// Milliseconds by the reader's own arithmetic: the frame count of a VBR info
+// frame (Xing or VBRI) where the file begins with one, else the bytes after a
+// leading ID3v2 tag over the first header's frame length, as the progress
+// display counts them. Only the file's first 64 KB after the tag are read.
+// -1 when it gives none: a URL, anything but a regular file, no header found,
+// a free-format stream.
+int32_t MeasureTrackMs(const char* path);
+
+}  // namespace vek
