@@ -72,11 +72,24 @@ void ShowError(const char* prefix, const char* name) {
     ShowMessageBox(MainWindow(), text.c_str(), kErrorCaption, MB_OK);
 }
 
-// An entry read from a playlist file goes the way of any added name; when it
-// cannot be stored the reader says so itself, since its caller only knows the
-// playlist's name.
+// Appends an entry that a playlist brought, within the load's bound.
+bool AppendFromPlaylist(const char* name) {
+    if (g_load.added >= g_max_entries.load()) {
+        g_load.over = true;
+        return true;
+    }
+    if (!AppendEntry(name)) return false;
+    ++g_load.added;
+    return true;
+}
+
+// An entry read from a playlist file goes the way of any added name, but a
+// URL is a stream whatever its ending ("http://host:8000/" in a station's
+// list); when it cannot be stored the reader says so itself, since its caller
+// only knows the playlist's name.
 void AddPlaylistEntry(const std::string& name) {
-    if (!AddFileByName(name.c_str())) ComplainAboutName(name.c_str());
+    bool added = IsUrl(name) ? AppendFromPlaylist(name.c_str()) : AddFileByName(name.c_str());
+    if (!added) ComplainAboutName(name.c_str());
 }
 
 // The numbers i in 1..count for which the "File<i>" key exists, in increasing
@@ -150,14 +163,7 @@ bool AddFileByName(const char* name) {
         case NameKind::kOther:
             return true;
         case NameKind::kAudio:
-            if (top) return AppendEntry(name);
-            if (g_load.added >= g_max_entries.load()) {
-                g_load.over = true;
-                return true;
-            }
-            if (!AppendEntry(name)) return false;
-            ++g_load.added;
-            return true;
+            return top ? AppendEntry(name) : AppendFromPlaylist(name);
         case NameKind::kPls:
         case NameKind::kM3u: {
             // Same rule as for entries: a name that does not fit is refused, not cut.
