@@ -4,6 +4,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <utility>
+
+#include "playlist/playlist_chain.h"
 
 namespace vek {
 
@@ -46,16 +49,41 @@ bool AppendEntry(const char* path) {
     }
     gPlaylist.last = entry;
     NotePlaylistChanged();
+    // The removed current entry was the last: what follows it now is this one.
+    if (gPlaylist.current_removed && !gPlaylist.after_removed) gPlaylist.after_removed = entry;
     return true;
+}
+
+void FreeEntry(PlaylistEntry* entry) {
+    std::free(entry->path);
+    std::free(entry->title);
+    delete entry;
+}
+
+void SwapEntryContent(PlaylistEntry* a, PlaylistEntry* b) {
+    std::swap(a->path, b->path);
+    std::swap(a->title, b->title);
+    std::swap(a->length_ms, b->length_ms);
+}
+
+void RelinkFromIndex() {
+    PlaylistEntry* previous = nullptr;
+    for (PlaylistEntry* entry : gPlaylist.index) {
+        entry->previous = previous;
+        if (previous) previous->next = entry;
+        previous = entry;
+    }
+    if (previous) previous->next = nullptr;
+    gPlaylist.first = gPlaylist.index.empty() ? nullptr : gPlaylist.index.front();
+    gPlaylist.last = previous;
+    NotePlaylistChanged();
 }
 
 bool ClearPlaylist() {
     PlaylistEntry* entry = gPlaylist.first;
     while (entry) {
         PlaylistEntry* next = entry->next;
-        std::free(entry->path);
-        std::free(entry->title);
-        delete entry;
+        FreeEntry(entry);
         entry = next;
     }
     gPlaylist = Playlist{};
@@ -85,6 +113,7 @@ bool GetCurrentPath(char* buffer, size_t buffer_size) {
 
 bool SelectEntry(int position) {
     if (!gPlaylist.first) return false;
+    gPlaylist.current_removed = false;
     // Positions come from list boxes and from a second instance; a negative one
     // can only mean "from the start".
     if (position < 0) position = 0;
@@ -98,13 +127,28 @@ bool SelectEntry(int position) {
     return true;
 }
 
+namespace {
+
+// Next and previous after the current entry was removed: the neighbours it
+// had, if it had one on that side.
+bool SelectBesideRemoved(PlaylistEntry* neighbour) {
+    if (!neighbour) return false;
+    gPlaylist.current = neighbour;
+    gPlaylist.current_removed = false;
+    return true;
+}
+
+}  // namespace
+
 bool SelectNext() {
+    if (gPlaylist.current_removed) return SelectBesideRemoved(gPlaylist.after_removed);
     if (!gPlaylist.current || !gPlaylist.current->next) return false;
     gPlaylist.current = gPlaylist.current->next;
     return true;
 }
 
 bool SelectPrevious() {
+    if (gPlaylist.current_removed) return SelectBesideRemoved(gPlaylist.before_removed);
     if (!gPlaylist.current || !gPlaylist.current->previous) return false;
     gPlaylist.current = gPlaylist.current->previous;
     return true;

@@ -11,6 +11,11 @@
 
 namespace vek {
 
+// What an entry's length holds until it is known in milliseconds.
+inline constexpr int32_t kLengthUnmeasured = -2;  // not looked at yet
+inline constexpr int32_t kLengthUnknown = -1;     // a URL, or a file that gives none
+inline constexpr int32_t kLengthMeasuring = -3;   // handed to the measuring thread
+
 struct PlaylistEntry {
     PlaylistEntry* previous = nullptr;
     PlaylistEntry* next = nullptr;
@@ -20,6 +25,7 @@ struct PlaylistEntry {
     // What to show for the entry instead of its path, when known: a stream's
     // title as the station reports it. Owned; null when there is none.
     char* title = nullptr;
+    int32_t length_ms = kLengthUnmeasured;  // playing time, measured off the main thread
 };
 
 struct Playlist {
@@ -30,6 +36,13 @@ struct Playlist {
     // and finding the entry at a position need no walk, which a window showing
     // a library of 100,000 entries asks for on every repaint.
     std::vector<PlaylistEntry*> index;
+    // Set when the current entry was removed (it may still be playing): Next
+    // then goes to the entry that stood after it, Previous to the one before
+    // it (none at that end), and current stands on one of them meanwhile so
+    // that a list that is not empty keeps a current entry.
+    bool current_removed = false;
+    PlaylistEntry* after_removed = nullptr;
+    PlaylistEntry* before_removed = nullptr;
 };
 
 extern Playlist gPlaylist;
@@ -88,7 +101,8 @@ bool SelectPrevious();
 bool ShufflePlaylist();
 
 // Number of entries and the entry at a position (nullptr outside the list),
-// both without a walk; the current entry's position (-1 when empty).
+// both without a walk; the position of the entry current stands on (-1 when
+// empty).
 int PlaylistCount();
 PlaylistEntry* EntryAt(int position);
 int CurrentPosition();

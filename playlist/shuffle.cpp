@@ -1,10 +1,10 @@
 // Shuffling: a fixed 15-bit generator and partner rule, so that a given seed
-// always gives the same order. Only paths move; the links and the current
-// entry's position stay.
+// always gives the same order. Only what the entries hold moves; the links and
+// the current entry's position stay.
 #include <ctime>
-#include <utility>
 
 #include "playlist/playlist.h"
+#include "playlist/playlist_chain.h"
 
 namespace vek {
 namespace {
@@ -32,15 +32,15 @@ bool ShufflePlaylist() {
     int count = PlaylistCount();
     if (count < 3) return false;
 
+    // The entry current stands on is the current one from now on.
+    gPlaylist.current_removed = false;
     g_state = g_seed_source();
     // The span is 4 * (count - 1), so the last position is never drawn as a
     // partner; it moves only on its own pass.
     const long long span = 4LL * (count - 1);
     for (PlaylistEntry* entry = gPlaylist.first; entry; entry = entry->next) {
         int partner = static_cast<int>((Draw() % span) / 4);
-        // A stream's title goes with its address.
-        std::swap(entry->path, EntryAt(partner)->path);
-        std::swap(entry->title, EntryAt(partner)->title);
+        SwapEntryContent(entry, EntryAt(partner));
     }
     NotePlaylistChanged();
     return true;

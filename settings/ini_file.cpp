@@ -243,7 +243,7 @@ std::string IniText(const IniFile& ini) {
     return text;
 }
 
-bool IniWriteText(const char* path, const std::string& text) {
+bool IniWriteText(const char* path, const std::string& text, mode_t new_file_mode) {
     std::string target = FollowLinks(path);
     size_t slash = target.rfind('/');
     std::string dir = slash == std::string::npos ? std::string(".") : target.substr(0, slash);
@@ -265,7 +265,7 @@ bool IniWriteText(const char* path, const std::string& text) {
         ok = fstat(fd, &made) == 0 && ((made.st_uid == old.st_uid && made.st_gid == old.st_gid) ||
                                        fchown(fd, old.st_uid, old.st_gid) == 0);
     }
-    ok = ok && fchmod(fd, exists ? old.st_mode & 07777 : 0600) == 0 && WriteAll(fd, text) &&
+    ok = ok && fchmod(fd, exists ? old.st_mode & 07777 : new_file_mode) == 0 && WriteAll(fd, text) &&
          fsync(fd) == 0;
     ok = close(fd) == 0 && ok;
     if (ok) ok = rename(temp.c_str(), target.c_str()) == 0;

@@ -6,6 +6,8 @@
 // stays as it was.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -70,9 +72,10 @@ std::string IniText(const IniFile& ini);
 // Writes text to a temporary file beside path, flushes it to disk and renames it
 // over path, so that a crash or a full disk never leaves a truncated file. A
 // symbolic link is followed, so the link stays and its target gets the text; the
-// new file keeps the old one's owner, group and mode. A file we may not write,
-// or whose owner we cannot keep, is left alone. Creates the directory when it
-// is missing. False when anything failed (the old file is then untouched).
-bool IniWriteText(const char* path, const std::string& text);
+// new file keeps the old one's owner, group and mode; a file made anew gets
+// new_file_mode. A file we may not write, or whose owner we cannot keep, is
+// left alone. Creates the directory when it is missing. False when anything
+// failed (the old file is then untouched).
+bool IniWriteText(const char* path, const std::string& text, mode_t new_file_mode = 0600);
 
 }  // namespace vek

@@ -1,0 +1,142 @@
+#include "playlist/playlist_edit.h"
+
+#include "tests/playlist/playlist_fixture.h"
+
+namespace vek::test {
+namespace {
+
+using PlaylistEdit = PlaylistTest;
+
+const std::vector<std::string> kFive = {"/a.mp3", "/b.mp3", "/c.mp3", "/d.mp3", "/e.mp3"};
+
+TEST_F(PlaylistEdit, RemovingOthersKeepsTheCurrentEntryWhereverItGoes) {
+    AppendAll(kFive);
+    SelectEntry(3);
+    EXPECT_EQ(RemoveEntries({0, 4, 0, 9, -1}), 2) << "repeats and outside positions do not count";
+    EXPECT_EQ(Paths(), (std::vector<std::string>{"/b.mp3", "/c.mp3", "/d.mp3"}));
+    EXPECT_EQ(CurrentPath(), "/d.mp3");
+    EXPECT_EQ(CurrentPosition(), 2);
+    EXPECT_STREQ(EntryAt(1)->path, "/c.mp3");
+}
+
+TEST_F(PlaylistEdit, AfterTheCurrentEntryWentNextAndPreviousContinueFromItsPlace) {
+    AppendAll(kFive);
+    SelectEntry(2);
+    RemoveEntries({1, 2});
+    EXPECT_TRUE(gPlaylist.current_removed);
+    ASSERT_TRUE(SelectNext());
+    EXPECT_EQ(CurrentPath(), "/d.mp3");
+
+    ClearPlaylist();
+    AppendAll(kFive);
+    SelectEntry(2);
+    RemoveEntries({2, 3});
+    ASSERT_TRUE(SelectPrevious());
+    EXPECT_EQ(CurrentPath(), "/b.mp3");
+}
+
+TEST_F(PlaylistEdit, AfterTheLastEntryWentNextFindsNothingUntilMoreIsAdded) {
+    AppendAll(kFive);
+    SelectEntry(4);
+    RemoveEntries({4});
+    EXPECT_FALSE(SelectNext());
+    EXPECT_EQ(PlaylistCount(), 4);
+    EXPECT_EQ(CurrentPath(), "/d.mp3") << "a list that is not empty has a current entry";
+    AppendAll({"/f.mp3"});
+    ASSERT_TRUE(SelectNext());
+    EXPECT_EQ(CurrentPath(), "/f.mp3");
+}
+
+TEST_F(PlaylistEdit, RemovingTheNeighboursOfARemovedCurrentEntryMovesItsPlace) {
+    AppendAll(kFive);
+    SelectEntry(1);
+    RemoveEntries({1});
+    RemoveEntries({1});  // c, which would have followed
+    ASSERT_TRUE(SelectNext());
+    EXPECT_EQ(CurrentPath(), "/d.mp3");
+}
+
+TEST_F(PlaylistEdit, RemovingEverythingEmptiesTheList) {
+    AppendAll(kFive);
+    SelectEntry(2);
+    EXPECT_EQ(RemoveEntries({0, 1, 2, 3, 4}), 5);
+    EXPECT_EQ(PlaylistCount(), 0);
+    EXPECT_EQ(gPlaylist.current, nullptr);
+    EXPECT_FALSE(SelectNext());
+    AppendAll({"/f.mp3"});
+    EXPECT_EQ(CurrentPath(), "/f.mp3");
+    EXPECT_EQ(Paths(), std::vector<std::string>{"/f.mp3"});
+}
+
+TEST_F(PlaylistEdit, MovesKeepABlocksOrderAndStopAtTheEnds) {
+    const struct {
+        std::vector<int> positions;
+        int delta;
+        bool moves;
+        const char* order;  // first letters of the names afterwards
+        std::vector<int> moved;
+    } cases[] = {
+        {{1}, -1, true, "bacde", {0}},
+        {{2, 3}, -1, true, "acdbe", {1, 2}},
+        {{3, 1}, 1, true, "acbed", {2, 4}},
+        {{0, 2}, -1, false, "abcde", {}},
+        {{4}, 1, false, "abcde", {}},
+        {{1, 2, 3}, 1, true, "aebcd", {2, 3, 4}},
+    };
+    for (const auto& c : cases) {
+        ClearPlaylist();
+        AppendAll(kFive);
+        SelectEntry(2);
+        std::vector<int> moved;
+        EXPECT_EQ(MoveEntries(c.positions, c.delta, &moved), c.moves) << c.order;
+        std::string order;
+        for (const std::string& path : Paths()) order += path[1];
+        EXPECT_EQ(order, c.order);
+        if (c.moves) {
+            EXPECT_EQ(moved, c.moved) << c.order;
+        }
+        EXPECT_EQ(CurrentPath(), "/c.mp3") << c.order;
+    }
+}
+
+TEST_F(PlaylistEdit, TitlesCompareAsPeopleReadThem) {
+    const struct {
+        const char* a;
+        const char* b;
+        int order;
+    } cases[] = {
+        {"2 x.mp3", "10 x.mp3", -1}, {"Track 9", "track 10", -1}, {"abc", "ABC", 0},
+        {"a07", "a7", 0},            {"a", "ab", -1},             {"b", "A", 1},
+        {"x 2", "x 2b", -1},         {"0", "00", 0},              {"é", "z", 1},
+    };
+    for (const auto& c : cases) {
+        int order = CompareTitles(c.a, c.b);
+        EXPECT_EQ((order > 0) - (order < 0), c.order) << c.a << " / " << c.b;
+    }
+}
+
+TEST_F(PlaylistEdit, SortingOrdersByFileTitleAndKeepsEqualsAndTheCurrentEntry) {
+    AppendAll({"/z/10 x.mp3", "/a/2 x.mp3", "/m/B.mp3", "/k/b.mp3", "http://h/a.mp3"});
+    SelectEntry(3);
+    SortPlaylist(false);
+    EXPECT_EQ(Paths(), (std::vector<std::string>{"/a/2 x.mp3", "/z/10 x.mp3", "http://h/a.mp3",
+                                                 "/m/B.mp3", "/k/b.mp3"}));
+    EXPECT_EQ(CurrentPath(), "/k/b.mp3");
+    SortPlaylist(true);
+    EXPECT_EQ(Paths(), (std::vector<std::string>{"/m/B.mp3", "/k/b.mp3", "http://h/a.mp3",
+                                                 "/z/10 x.mp3", "/a/2 x.mp3"}));
+    EXPECT_EQ(CurrentPath(), "/k/b.mp3");
+    EXPECT_EQ(CurrentPosition(), 1);
+}
+
+TEST_F(PlaylistEdit, ShufflingCarriesTheLengthsWithTheirPaths) {
+    SetShuffleSeedSource([]() -> uint32_t { return 7; });
+    AppendAll(kFive);
+    for (int i = 0; i < 5; ++i) EntryAt(i)->length_ms = 1000 * (EntryAt(i)->path[1] - 'a');
+    ASSERT_TRUE(ShufflePlaylist());
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(EntryAt(i)->length_ms, 1000 * (EntryAt(i)->path[1] - 'a')) << EntryAt(i)->path;
+}
+
+}  // namespace
+}  // namespace vek::test
