@@ -4,6 +4,8 @@
 #include <QCursor>
 #include <QFontInfo>
 #include <QFontMetrics>
+#include <QFile>
+#include <QFileDialog>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -14,6 +16,7 @@
 #include <QScreen>
 #include <QTimer>
 #include <QWidget>
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -22,11 +25,15 @@
 #include "app/playlist_model.h"
 #include "app/qt_desktop.h"
 #include "app/window_commands.h"
+#include "engine/track_length.h"
 #include "platform/desktop_hooks.h"
 #include "platform/limits.h"
 #include "platform/messages.h"
 #include "platform/thread_queue.h"
 #include "playlist/playlist.h"
+#include "playlist/playlist_edit.h"
+#include "playlist/playlist_save.h"
+#include "playlist/playtime.h"
 #include "settings/settings.h"
 
 namespace vek::app {
@@ -146,6 +153,10 @@ class PlaylistEditor : public QWidget {
     Window* bridge() { return &bridge_; }
     void StorePlace();
     void SelectCurrentLine();
+    // The measuring thread has lengths waiting; they are taken a little later,
+    // several batches at once.
+    void LengthsMeasured();
+    void CurrentEntryMoved();
 
   protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -163,6 +174,13 @@ class PlaylistEditor : public QWidget {
     void ShowAddedEntries();
     void PlayLine(int row);
     void AddDropped(const std::vector<QByteArray>& names);
+    std::vector<int> SelectedRows() const;
+    void ShowEdited(const std::vector<int>& selected, int caret);
+    void DeleteSelection();
+    void MoveSelection(int delta);
+    void Sort(bool descending);
+    void SaveList();
+    void ShowPlaytime(bool rescan);
 
     Window bridge_;
     PlaylistModel model_;
@@ -170,6 +188,8 @@ class PlaylistEditor : public QWidget {
     std::vector<std::pair<Control, QWidget*>> controls_;
     QMenu add_popup_;
     QMenu sort_popup_;
+    QLabel* playtime_ = nullptr;
+    QTimer lengths_timer_;
 };
 
 PlaylistEditor* g_editor = nullptr;
@@ -205,9 +225,9 @@ PlaylistEditor::PlaylistEditor() : QWidget(nullptr, Qt::Window) {
                     [this](const QModelIndex& index) { PlayLine(index.row()); });
             widget = list_;
         } else if (c.id == kPlaytime) {
-            auto* label = new QLabel(QString::fromLatin1(c.text), this);
-            label->setIndent(4);  // clear of "Dn", whose right edge it meets
-            widget = label;
+            playtime_ = new QLabel(QString::fromLatin1(c.text), this);
+            playtime_->setIndent(4);  // clear of "Dn", whose right edge it meets
+            widget = playtime_;
         } else {
             auto* button = new QPushButton(QString::fromLatin1(c.text), this);
             button->setAutoDefault(false);
@@ -222,10 +242,8 @@ PlaylistEditor::PlaylistEditor() : QWidget(nullptr, Qt::Window) {
         widget->setGeometry(QRect(QPoint(DialogX(c.x), DialogY(c.y)), size));
         controls_.emplace_back(c.id, widget);
     }
-    for (const auto& [id, widget] : controls_) {
-        if (id == kSaveList || id == kDelItem || id == kSort) widget->setEnabled(false);
+    for (const auto& [id, widget] : controls_)
         if (id == kDismiss) static_cast<QPushButton*>(widget)->setDefault(true);
-    }
 
     auto add = [this](QMenu* menu, const char* text, int id) {
         QAction* action = menu->addAction(QString::fromLatin1(text));
@@ -246,10 +264,41 @@ PlaylistEditor::PlaylistEditor() : QWidget(nullptr, Qt::Window) {
     QPoint place(gSettings.PlaylistX, gSettings.PlaylistY);
     if (place != QPoint(-1, -1) && QGuiApplication::screenAt(place + QPoint(8, 8))) move(place);
     Layout();
+
+    lengths_timer_.setSingleShot(true);
+    lengths_timer_.setInterval(200);
+    connect(&lengths_timer_, &QTimer::timeout, this, [this] {
+        if (UpdateMeasuredLengths(false)) ShowPlaytime(false);
+    });
+    // Lengths are measured on a thread of their own: the window never waits
+    // for a file.
+    StartMeasuringLengths(MeasureTrackMs, [] {
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [] {
+                if (g_editor) g_editor->LengthsMeasured();
+            },
+            Qt::QueuedConnection);
+    });
+    ShowPlaytime(true);
 }
 
 PlaylistEditor::~PlaylistEditor() {
+    StopMeasuringLengths();
     ForgetWindow(&bridge_);
+}
+
+void PlaylistEditor::LengthsMeasured() {
+    if (!lengths_timer_.isActive()) lengths_timer_.start();
+}
+
+void PlaylistEditor::CurrentEntryMoved() {
+    list_->viewport()->update();
+}
+
+void PlaylistEditor::ShowPlaytime(bool rescan) {
+    UpdateMeasuredLengths(rescan);
+    playtime_->setText(QString::fromStdString(PlaytimeText(SumPlaytime())));
 }
 
 intptr_t PlaylistEditor::Proc(Window* window, uint32_t message, uintptr_t, intptr_t) {
@@ -276,6 +325,81 @@ void PlaylistEditor::Layout() {
 
 void PlaylistEditor::Refresh() {
     model_.Reload();
+    ShowPlaytime(true);
+}
+
+std::vector<int> PlaylistEditor::SelectedRows() const {
+    std::vector<int> rows;
+    for (const QModelIndex& index : list_->selectionModel()->selectedRows()) rows.push_back(index.row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+// The list after an edit, with these lines selected and the caret on one.
+void PlaylistEditor::ShowEdited(const std::vector<int>& selected, int caret) {
+    model_.Reload();
+    QItemSelection selection;
+    for (size_t i = 0; i < selected.size();) {
+        size_t end = i + 1;
+        while (end < selected.size() && selected[end] == selected[end - 1] + 1) ++end;
+        selection.select(model_.index(selected[i], 0), model_.index(selected[end - 1], 0));
+        i = end;
+    }
+    QItemSelectionModel* selection_model = list_->selectionModel();
+    selection_model->select(selection, QItemSelectionModel::ClearAndSelect);
+    QModelIndex at = model_.index(caret, 0);
+    if (at.isValid()) {
+        selection_model->setCurrentIndex(at, QItemSelectionModel::NoUpdate);
+        list_->scrollTo(at);
+    }
+    ShowPlaytime(true);
+}
+
+void PlaylistEditor::DeleteSelection() {
+    std::vector<int> rows = SelectedRows();
+    if (rows.empty() || RemoveEntries(rows) == 0) return;
+    // The line that took the first removed line's place is selected next.
+    int next = std::min(rows.front(), PlaylistCount() - 1);
+    ShowEdited(next >= 0 ? std::vector<int>{next} : std::vector<int>{}, next);
+}
+
+void PlaylistEditor::MoveSelection(int delta) {
+    std::vector<int> moved;
+    if (!MoveEntries(SelectedRows(), delta, &moved)) return;
+    ShowEdited(moved, delta < 0 ? moved.front() : moved.back());
+}
+
+void PlaylistEditor::Sort(bool descending) {
+    SortPlaylist(descending);
+    ShowEdited({}, CurrentPosition());
+}
+
+void PlaylistEditor::SaveList() {
+    QFileDialog dialog(this, QStringLiteral("Save Playlist As..."),
+                       QFile::decodeName(gSettings.PreviousDir.Get().c_str()));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    const QStringList filters = {QStringLiteral("M3U Playlist (*.m3u)"),
+                                 QStringLiteral("PLS Playlist (*.pls)")};
+    dialog.setNameFilters(filters);
+    // A name typed without an ending gets the chosen filter's.
+    dialog.setDefaultSuffix(QStringLiteral("m3u"));
+    connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, filters](const QString& filter) {
+        dialog.setDefaultSuffix(filter == filters[1] ? QStringLiteral("pls") : QStringLiteral("m3u"));
+    });
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    QByteArray name = QFile::encodeName(dialog.selectedFiles().first());
+    int left_out = 0;
+    if (!SavePlaylist(name.constData(), FormatOfName(name.constData()), &left_out)) {
+        std::string text = "Error Saving Playlist: " + name.toStdString();
+        ShowMessageBox(&bridge_, text.c_str(), "Error...", MB_OK);
+    } else if (left_out > 0) {
+        std::string text = std::to_string(left_out) +
+                           " entries were left out: their names hold line breaks, which a "
+                           "playlist file cannot hold.";
+        ShowMessageBox(&bridge_, text.c_str(), "Error...", MB_OK);
+    }
 }
 
 void PlaylistEditor::SelectCurrentLine() {
@@ -311,6 +435,24 @@ void PlaylistEditor::Act(int id) {
         case kSort:
             sort_popup_.exec(QCursor::pos());
             break;
+        case kCmdAscending:
+            Sort(false);
+            break;
+        case kCmdDescending:
+            Sort(true);
+            break;
+        case kSaveList:
+            SaveList();
+            break;
+        case kDelItem:
+            DeleteSelection();
+            break;
+        case kUp:
+            MoveSelection(-1);
+            break;
+        case kDown:
+            MoveSelection(1);
+            break;
         case kShuffle:
             if (ShufflePlaylist()) RefreshPlaylistEditor();
             break;
@@ -325,7 +467,7 @@ void PlaylistEditor::Act(int id) {
             ShowAddedEntries();
             break;
         }
-        default:  // the controls still without an action
+        default:  // Add Event... has no action
             break;
     }
 }
@@ -350,6 +492,8 @@ void PlaylistEditor::closeEvent(QCloseEvent* event) {
     StorePlace();
     g_editor = nullptr;
     SetPlaylistRefreshHook(nullptr);
+    SetCurrentEntryHook(nullptr);
+    StopMeasuringLengths();
     deleteLater();  // its own handler is still running
 }
 
@@ -369,8 +513,10 @@ bool PlaylistEditor::eventFilter(QObject* watched, QEvent* event) {
         case Qt::Key_Enter:
             PlayLine(list_->currentIndex().row());
             return true;
-        case Qt::Key_Insert:
         case Qt::Key_Delete:
+            DeleteSelection();
+            return true;
+        case Qt::Key_Insert:
             return true;
         default:
             return false;
@@ -408,6 +554,9 @@ bool ShowPlaylistEditor() {
     if (!g_editor) {
         g_editor = new PlaylistEditor;
         SetPlaylistRefreshHook(RefreshHook);
+        SetCurrentEntryHook([] {
+            if (g_editor) g_editor->CurrentEntryMoved();
+        });
         g_editor->SelectCurrentLine();
     }
     g_editor->show();
@@ -422,6 +571,7 @@ void ClosePlaylistEditor() {
     editor->StorePlace();
     g_editor = nullptr;
     SetPlaylistRefreshHook(nullptr);
+    SetCurrentEntryHook(nullptr);
     delete editor;
 }
 

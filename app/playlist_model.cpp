@@ -1,6 +1,7 @@
 #include "app/playlist_model.h"
 
 #include <QFile>
+#include <QFont>
 #include <string_view>
 
 #include "playlist/playlist.h"
@@ -30,6 +31,13 @@ QVariant PlaylistModel::data(const QModelIndex& index, int role) const {
             return EntryLine(*entry);
         case Qt::ToolTipRole:
             return QFile::decodeName(entry->path);
+        case Qt::FontRole: {
+            // The entry that plays, or played last, stands out.
+            if (entry != gPlaylist.current || gPlaylist.current_removed) return {};
+            QFont bold;
+            bold.setBold(true);
+            return bold;
+        }
         default:
             return {};
     }

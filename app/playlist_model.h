@@ -24,7 +24,8 @@ class PlaylistModel : public QAbstractListModel {
     explicit PlaylistModel(QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
-    // The line (display role) and the full path (tool tip).
+    // The line (display role), the full path (tool tip), and a bold font for
+    // the current entry's line.
     QVariant data(const QModelIndex& index, int role) const override;
 
     // The list changed: views forget their rows, their selection and their

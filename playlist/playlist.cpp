@@ -16,6 +16,13 @@ namespace {
 
 void (*g_refresh_hook)() = nullptr;
 uint64_t g_version = 0;
+void (*g_current_hook)() = nullptr;
+
+// The entry current stands on has changed; true for the callers' result.
+bool CurrentMoved() {
+    if (g_current_hook) g_current_hook();
+    return true;
+}
 
 }  // namespace
 
@@ -121,10 +128,11 @@ bool SelectEntry(int position) {
     // the first entry would end there.
     if (position >= PlaylistCount()) {
         gPlaylist.current = gPlaylist.last;
+        CurrentMoved();
         return false;
     }
     gPlaylist.current = gPlaylist.index[static_cast<size_t>(position)];
-    return true;
+    return CurrentMoved();
 }
 
 namespace {
@@ -135,7 +143,7 @@ bool SelectBesideRemoved(PlaylistEntry* neighbour) {
     if (!neighbour) return false;
     gPlaylist.current = neighbour;
     gPlaylist.current_removed = false;
-    return true;
+    return CurrentMoved();
 }
 
 }  // namespace
@@ -144,14 +152,14 @@ bool SelectNext() {
     if (gPlaylist.current_removed) return SelectBesideRemoved(gPlaylist.after_removed);
     if (!gPlaylist.current || !gPlaylist.current->next) return false;
     gPlaylist.current = gPlaylist.current->next;
-    return true;
+    return CurrentMoved();
 }
 
 bool SelectPrevious() {
     if (gPlaylist.current_removed) return SelectBesideRemoved(gPlaylist.before_removed);
     if (!gPlaylist.current || !gPlaylist.current->previous) return false;
     gPlaylist.current = gPlaylist.current->previous;
-    return true;
+    return CurrentMoved();
 }
 
 int PlaylistCount() {
@@ -185,6 +193,10 @@ void SetPlaylistRefreshHook(void (*refresh)()) {
 
 void RefreshPlaylistEditor() {
     if (g_refresh_hook) g_refresh_hook();
+}
+
+void SetCurrentEntryHook(void (*changed)()) {
+    g_current_hook = changed;
 }
 
 }  // namespace vek

@@ -118,6 +118,10 @@ void NotePlaylistChanged();
 void SetPlaylistRefreshHook(void (*refresh)());
 void RefreshPlaylistEditor();
 
+// Told after SelectEntry, SelectNext and SelectPrevious moved the current
+// entry, so that a window marking it can follow. None by default.
+void SetCurrentEntryHook(void (*changed)());
+
 // Seed of the shuffle generator; by default the time in whole seconds. Tests
 // fix it.
 void SetShuffleSeedSource(uint32_t (*seed)());

@@ -15,7 +15,7 @@
 namespace vek {
 namespace {
 
-constexpr int kDefaultBatch = 256;
+constexpr int kDefaultBatch = 4096;
 constexpr int kStopWaitMs = 2000;
 constexpr size_t kStackBytes = 256 * 1024;
 

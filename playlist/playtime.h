@@ -28,7 +28,7 @@ std::string PlaytimeText(const Playtime& playtime);
 bool StartMeasuringLengths(int32_t (*measure)(const char* path), void (*ready)());
 
 // Main thread: takes the lengths measured so far into their entries, then
-// hands the thread the next entries without one, a few hundred at a time, in
+// hands the thread the next entries without one, a few thousand at a time, in
 // list order from where the last look ended. Call after each ready(), and
 // with rescan after the list changed so that the look starts at its top.
 // True when some entry's length changed.

@@ -255,7 +255,9 @@ bool IniWriteText(const char* path, const std::string& text, mode_t new_file_mod
     // Only a plain file is replaced, and only one we could have written in place.
     if (exists && (!S_ISREG(old.st_mode) || access(target.c_str(), W_OK) != 0)) return false;
 
-    std::string temp = target + ".XXXXXX";
+    // Named apart from the target: a target whose name is near the longest a
+    // name may be could otherwise not have one.
+    std::string temp = dir + "/.vek-save-XXXXXX";
     int fd = mkstemp(temp.data());
     if (fd < 0) return false;
     bool ok = true;

@@ -2,6 +2,8 @@
 // the answer is given from the dialog's own event loop, as a user would.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFileDialog>
@@ -23,8 +25,8 @@ inline void ForgetQuitRequest() {
 }
 
 // Calls act with the widget found(), once there is one, from the event loop,
-// until act returns true; gives up after ten seconds, so a dialog that never
-// shows fails its test rather than hanging it.
+// until act returns true; after ten seconds the test fails and the dialog in
+// front is closed, so that a dialog never answered cannot hang the tests.
 template <typename T>
 void When(std::function<QWidget*()> found, std::function<bool(T*)> act) {
     auto* timer = new QTimer;
@@ -32,7 +34,14 @@ void When(std::function<QWidget*()> found, std::function<bool(T*)> act) {
     clock->start();
     QObject::connect(timer, &QTimer::timeout, [timer, clock, found, act] {
         auto* widget = qobject_cast<T*>(found());
-        if ((widget && widget->isVisible() && act(widget)) || clock->elapsed() > 10000) {
+        bool done = widget && widget->isVisible() && act(widget);
+        if (!done && clock->elapsed() > 10000) {
+            ADD_FAILURE() << "no " << T::staticMetaObject.className() << " was answered";
+            // A dialog left waiting would hold the test for good.
+            if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
+            done = true;
+        }
+        if (done) {
             timer->stop();
             timer->deleteLater();
             delete clock;

@@ -87,6 +87,9 @@ TEST_F(PlaylistSave, AFileThatCannotBeWrittenLeavesWhatWasThere) {
                               &left_out));
     ASSERT_EQ(mkdir(dir.File("folder.m3u").c_str(), 0700), 0);
     EXPECT_FALSE(SavePlaylist(dir.File("folder.m3u").c_str(), PlaylistFormat::kM3u, &left_out));
+    // A name as long as a name may be is saved like any other.
+    std::string longest = dir.File(std::string(251, 'n') + ".m3u");
+    EXPECT_TRUE(SavePlaylist(longest.c_str(), PlaylistFormat::kM3u, &left_out));
     // Saved over an old list, the new one replaces it whole.
     ASSERT_TRUE(WriteFileText(dir.File("old.m3u"), std::string(10000, '#') + "\n"));
     ASSERT_TRUE(SavePlaylist(dir.File("old.m3u").c_str(), PlaylistFormat::kM3u, &left_out));

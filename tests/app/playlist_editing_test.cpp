@@ -1,0 +1,183 @@
+// The editor's editing controls: each is wired to its playlist operation
+// (whose own rules the playlist's tests check) and shows the result.
+#include <gtest/gtest.h>
+
+#include <QFont>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QtTest/QTest>
+#include <unistd.h>
+
+#include "control/transport.h"
+#include "tests/app/playlist_editor_fixture.h"
+
+namespace vek::app {
+namespace {
+
+using test::PlaylistEditorTest;
+using test::Pump;
+using test::PumpUntil;
+
+QString Playtime() {
+    return PlaylistEditorWindow()->findChild<QLabel*>(QStringLiteral("playtime"))->text();
+}
+
+TEST_F(PlaylistEditorTest, DelItemRemovesTheSelectedLines) {
+    AppendAll({"/a.mp3", "/b.mp3", "/c.mp3", "/d.mp3"});
+    ShowEditor();
+    Select({1, 2});
+    Button("delete")->click();
+    EXPECT_EQ(Lines(), (QStringList{"a.mp3", "d.mp3"}));
+    EXPECT_EQ(SelectedRows(), QList<int>{1}) << "the line that took their place";
+}
+
+TEST_F(PlaylistEditorTest, TheDeleteKeyRemovesTheSelectedLines) {
+    AppendAll({"/a.mp3", "/b.mp3"});
+    ShowEditor();
+    Select({1});
+    QTest::keyClick(List(), Qt::Key_Delete);
+    EXPECT_EQ(Lines(), QStringList{"a.mp3"});
+}
+
+TEST_F(PlaylistEditorTest, UpAndDnMoveTheSelectedLinesAndKeepThemSelected) {
+    AppendAll({"/a.mp3", "/b.mp3", "/c.mp3", "/d.mp3"});
+    ShowEditor();
+    Select({2, 3});
+    Button("up")->click();
+    EXPECT_EQ(Lines(), (QStringList{"a.mp3", "c.mp3", "d.mp3", "b.mp3"}));
+    EXPECT_EQ(SelectedRows(), (QList<int>{1, 2}));
+    Button("down")->click();
+    Button("down")->click();  // at the end: nothing moves
+    EXPECT_EQ(Lines(), (QStringList{"a.mp3", "b.mp3", "c.mp3", "d.mp3"}));
+    EXPECT_EQ(SelectedRows(), (QList<int>{2, 3}));
+}
+
+TEST_F(PlaylistEditorTest, SortOffersAscendingAndDecending) {
+    AppendAll({"/10 x.mp3", "/B.mp3", "/2 x.mp3"});
+    ShowEditor();
+    test::PickFromPopup(QStringLiteral("Ascending"));
+    Button("sort")->click();
+    EXPECT_EQ(Lines(), (QStringList{"2 x.mp3", "10 x.mp3", "B.mp3"}));
+    test::PickFromPopup(QStringLiteral("Decending"));
+    Button("sort")->click();
+    EXPECT_EQ(Lines(), (QStringList{"B.mp3", "10 x.mp3", "2 x.mp3"}));
+}
+
+TEST_F(PlaylistEditorTest, SaveListWritesTheFormatOfTheChosenName) {
+    AppendAll({dir_.File("a.mp3"), "/elsewhere/b.mp3"});
+    ShowEditor();
+    QString folder = QString::fromStdString(dir_.path());
+    QString title;
+    test::WhenModal<QFileDialog>([&](QFileDialog* dialog) {
+        title = dialog->windowTitle();
+        EXPECT_EQ(dialog->nameFilters(),
+                  (QStringList{"M3U Playlist (*.m3u)", "PLS Playlist (*.pls)"}));
+        return true;  // ChooseFiles answers it
+    });
+    test::ChooseFiles(folder, {"list.pls"});
+    Button("save")->click();
+    EXPECT_EQ(title, "Save Playlist As...");
+    EXPECT_EQ(vek::test::ReadFileText(dir_.File("list.pls")),
+              "[playlist]\nFile1=a.mp3\nTitle1=a\nLength1=-1\nFile2=/elsewhere/b.mp3\n"
+              "Title2=b\nLength2=-1\nNumberOfEntries=2\nVersion=2\n");
+    test::ChooseFiles(folder, {"list"});  // no ending: the first filter's
+    Button("save")->click();
+    EXPECT_EQ(vek::test::ReadFileText(dir_.File("list.m3u")), "#EXTM3U\na.mp3\n/elsewhere/b.mp3\n");
+}
+
+TEST_F(PlaylistEditorTest, SaveListSaysWhenTheFileCannotBeWritten) {
+    AppendAll({"/a.mp3"});
+    ShowEditor();
+    // A link to a place below a plain file, where nothing can be made.
+    ASSERT_TRUE(vek::test::WriteFileText(dir_.File("plain"), "x"));
+    ASSERT_EQ(symlink(dir_.File("plain/l.m3u").c_str(), dir_.File("l.m3u").c_str()), 0);
+    test::ChooseFiles(QString::fromStdString(dir_.path()), {"l.m3u"});
+    Button("save")->click();
+    ASSERT_EQ(desktop_.Count("Error..."), 1u);
+    EXPECT_EQ(desktop_.Boxes()[0].text, "Error Saving Playlist: " + dir_.File("l.m3u"));
+}
+
+TEST_F(PlaylistEditorTest, PlaytimeSumsTheFilesAndMarksWhatItCannotKnow) {
+    const std::string clip = vek::test::DataPath("made/mpeg1_l3_crc_48k.mp3");  // 3.048 s
+    ShowEditor();
+    EXPECT_EQ(Playtime(), "Playtime: Unknown");
+    for (int i = 0; i < 20; ++i) AppendAll({clip});
+    RefreshPlaylistEditor();
+    ASSERT_TRUE(PumpUntil([] { return Playtime() == "Playtime: 0:01:00"; }, 5000))
+        << Playtime().toStdString();
+    AppendAll({"http://radio.example/live"});
+    RefreshPlaylistEditor();
+    EXPECT_EQ(Playtime(), "Playtime: 0:01:00+");
+}
+
+TEST_F(PlaylistEditorTest, TheCurrentLineIsBoldAndTheMarkFollowsTheCurrentEntry) {
+    AppendAll({"/a.mp3", "/b.mp3", "/c.mp3"});
+    SelectEntry(1);
+    ShowEditor();
+    auto bold = [](int row) {
+        return List()->model()->index(row, 0).data(Qt::FontRole).value<QFont>().bold();
+    };
+    EXPECT_TRUE(bold(1));
+    EXPECT_FALSE(bold(0));
+    Select({1});
+    Button("up")->click();
+    EXPECT_TRUE(bold(0)) << "the mark went with the song";
+    SelectNext();
+    EXPECT_TRUE(bold(1));
+    EXPECT_FALSE(bold(0));
+}
+
+// The .wav output shows which file plays: the clips have different rates.
+TEST_F(PlaylistEditorTest, DeletingThePlayingEntryStopsNothingAndNextPlaysTheOneAfterIt) {
+    gSettings.AudioOutputSystem = 1;
+    desktop_.SetSaveNames({dir_.File("1.wav"), dir_.File("2.wav")});
+    AppendAll({vek::test::DataPath("made/mpeg1_l3_crc_48k.mp3"),
+               vek::test::DataPath("made/mpeg2_l3_22k.mp3"),
+               vek::test::DataPath("made/mpeg1_l3_cbr128_44k.mp3")});
+    SelectEntry(1);
+    MainWindow* w = Open();  // plays the current entry
+    ASSERT_TRUE(PumpUntil([&] { return desktop_.SaveRequests() == 1; }, 5000));
+    ShowEditor();
+    Select({1});
+    Button("delete")->click();
+    Pump(100);
+    EXPECT_EQ(desktop_.SaveRequests(), 1) << "nothing was started again";
+    EXPECT_EQ(GetPlayState(), PlayState::Playing);
+    w->RunCommand(kCmdNext);
+    ASSERT_TRUE(PumpUntil([&] { return desktop_.SaveRequests() == 2; }, 5000));
+    vek::test::WavFile wav;
+    ASSERT_TRUE(PumpUntil([&] { return vek::test::ReadWav(dir_.File("2.wav"), &wav); }, 5000));
+    EXPECT_EQ(wav.rate, 44100);
+}
+
+// Ten thousand real files: the lengths come in while the window keeps
+// answering, since the window itself never reads them.
+TEST_F(PlaylistEditorTest, MeasuringTenThousandFilesDoesNotHoldTheWindow) {
+    const std::string clip = vek::test::DataPath("made/mpeg1_l3_crc_48k.mp3");
+    std::string m3u;
+    for (int i = 0; i < 10000; ++i) {
+        std::string name = dir_.File("t" + std::to_string(i) + ".mp3");
+        ASSERT_EQ(link(clip.c_str(), name.c_str()), 0);
+        m3u += name + "\n";
+    }
+    ASSERT_TRUE(vek::test::WriteFileText(dir_.File("all.m3u"), m3u));
+    ShowEditor();
+    ASSERT_TRUE(AddFileByName(dir_.File("all.m3u").c_str()));
+    auto last = std::chrono::steady_clock::now();
+    RefreshPlaylistEditor();
+    auto longest = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - last);
+    bool done = PumpUntil(
+        [&] {
+            auto now = std::chrono::steady_clock::now();
+            longest = std::max(longest, std::chrono::duration_cast<std::chrono::milliseconds>(now - last));
+            last = now;
+            return Playtime() == "Playtime: 8:28:00";
+        },
+        60000);
+    EXPECT_TRUE(done) << Playtime().toStdString();
+    EXPECT_LT(longest, std::chrono::milliseconds(250)) << "the window stopped answering";
+}
+
+}  // namespace
+}  // namespace vek::app
