@@ -52,19 +52,23 @@ void FitDetailColumns(QTreeView* details) {
 
 }  // namespace
 
+void PrepareFileDialog(QFileDialog* dialog) {
+    // The desktop's own chooser may match the patterns by case; this one does not.
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    // Wide enough that names, sizes and dates are not cut short.
+    dialog->resize(dialog->sizeHint().expandedTo(QSize(760, 460)));
+    if (auto* details = dialog->findChild<QTreeView*>(QStringLiteral("treeView")))
+        FitDetailColumns(details);
+}
+
 int OpenFilesDialog(QWidget* owner, bool replace, int filter_set) {
     QFileDialog dialog(owner, QStringLiteral("Open a MP3 Or Playlist..."),
                        QFile::decodeName(gSettings.PreviousDir.Get().c_str()));
-    // The desktop's own chooser may match the patterns by case; this one does not.
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    PrepareFileDialog(&dialog);
     dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFiles);
     dialog.setNameFilters(FilterSet(filter_set));
-    // Wide enough that names, sizes and dates are not cut short.
-    dialog.resize(dialog.sizeHint().expandedTo(QSize(760, 460)));
-    if (auto* details = dialog.findChild<QTreeView*>(QStringLiteral("treeView")))
-        FitDetailColumns(details);
     if (dialog.exec() != QDialog::Accepted) return 0;
     const QStringList files = dialog.selectedFiles();
     if (files.isEmpty()) return 0;

@@ -5,6 +5,7 @@
 
 #include <QStringList>
 
+class QFileDialog;
 class QWidget;
 
 namespace vek::app {
@@ -22,6 +23,10 @@ enum OpenFilter : int {
 // such as a .wav picked under "All FileTypes", counts too), or 0 when the user
 // cancelled, and nothing has changed then. See AddChosenFiles for the rest.
 int OpenFilesDialog(QWidget* owner, bool replace, int filter_set);
+
+// What the player's file dialogs share: Qt's own dialog, whose patterns
+// ignore case, sized so that names, sizes and dates show whole.
+void PrepareFileDialog(QFileDialog* dialog);
 
 // What a choice does: in replace mode the list is cleared first; PreviousDir
 // takes the folder of the names (with a trailing '/' when one file was chosen,

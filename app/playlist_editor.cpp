@@ -2,10 +2,10 @@
 
 #include <QCloseEvent>
 #include <QCursor>
-#include <QFontInfo>
-#include <QFontMetrics>
 #include <QFile>
 #include <QFileDialog>
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -330,7 +330,8 @@ void PlaylistEditor::Refresh() {
 
 std::vector<int> PlaylistEditor::SelectedRows() const {
     std::vector<int> rows;
-    for (const QModelIndex& index : list_->selectionModel()->selectedRows()) rows.push_back(index.row());
+    for (const QModelIndex& index : list_->selectionModel()->selectedRows())
+        rows.push_back(index.row());
     std::sort(rows.begin(), rows.end());
     return rows;
 }
@@ -377,7 +378,7 @@ void PlaylistEditor::Sort(bool descending) {
 void PlaylistEditor::SaveList() {
     QFileDialog dialog(this, QStringLiteral("Save Playlist As..."),
                        QFile::decodeName(gSettings.PreviousDir.Get().c_str()));
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    PrepareFileDialog(&dialog);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     const QStringList filters = {QStringLiteral("M3U Playlist (*.m3u)"),
@@ -385,9 +386,11 @@ void PlaylistEditor::SaveList() {
     dialog.setNameFilters(filters);
     // A name typed without an ending gets the chosen filter's.
     dialog.setDefaultSuffix(QStringLiteral("m3u"));
-    connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, filters](const QString& filter) {
-        dialog.setDefaultSuffix(filter == filters[1] ? QStringLiteral("pls") : QStringLiteral("m3u"));
-    });
+    connect(&dialog, &QFileDialog::filterSelected, &dialog,
+            [&dialog, filters](const QString& filter) {
+                dialog.setDefaultSuffix(filter == filters[1] ? QStringLiteral("pls")
+                                                             : QStringLiteral("m3u"));
+            });
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
     QByteArray name = QFile::encodeName(dialog.selectedFiles().first());
     int left_out = 0;

@@ -22,7 +22,8 @@ constexpr size_t kFrameRoom = 2048;  // the longest frame the reader takes
 int64_t ReadAt(int fd, uint8_t* out, size_t count, int64_t offset) {
     size_t got = 0;
     while (got < count) {
-        ssize_t n = pread(fd, out + got, count - got, static_cast<off_t>(offset) + static_cast<off_t>(got));
+        ssize_t n =
+            pread(fd, out + got, count - got, static_cast<off_t>(offset) + static_cast<off_t>(got));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;
         got += static_cast<size_t>(n);
@@ -54,7 +55,8 @@ int32_t Measure(int fd, int64_t file_bytes) {
         } else {
             frames = static_cast<double>(file_bytes - audio_start) / BytesPerFrame(header);
         }
-        double ms = static_cast<double>(static_cast<int64_t>(frames)) * SecondsPerFrame(header) * 1000.0;
+        double ms =
+            static_cast<double>(static_cast<int64_t>(frames)) * SecondsPerFrame(header) * 1000.0;
         return ms >= static_cast<double>(INT32_MAX) ? INT32_MAX : static_cast<int32_t>(ms);
     }
     return -1;

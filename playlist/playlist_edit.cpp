@@ -98,7 +98,8 @@ bool MoveEntries(const std::vector<int>& positions, int delta, std::vector<int>*
     // so that a block of neighbours moves as one.
     if (delta > 0) std::reverse(sorted.begin(), sorted.end());
     for (int p : sorted)
-        std::swap(gPlaylist.index[static_cast<size_t>(p)], gPlaylist.index[static_cast<size_t>(p + delta)]);
+        std::swap(gPlaylist.index[static_cast<size_t>(p)],
+                  gPlaylist.index[static_cast<size_t>(p + delta)]);
     RelinkFromIndex();
     moved->clear();
     for (int p : sorted) moved->push_back(p + delta);
@@ -109,7 +110,8 @@ bool MoveEntries(const std::vector<int>& positions, int delta, std::vector<int>*
 void SortPlaylist(bool descending) {
     std::stable_sort(gPlaylist.index.begin(), gPlaylist.index.end(),
                      [descending](const PlaylistEntry* a, const PlaylistEntry* b) {
-                         int order = CompareTitles(EntryFileTitle(a->path), EntryFileTitle(b->path));
+                         int order =
+                             CompareTitles(EntryFileTitle(a->path), EntryFileTitle(b->path));
                          return descending ? order > 0 : order < 0;
                      });
     RelinkFromIndex();

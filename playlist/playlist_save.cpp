@@ -48,7 +48,8 @@ std::string_view WrittenPath(std::string_view path, std::string_view folder) {
 std::string_view Title(const PlaylistEntry& entry) {
     std::string_view title = EntryFileTitle(entry.path);
     size_t dot = title.rfind('.');
-    if (!IsUrl(entry.path) && dot != std::string_view::npos && dot > 0) title = title.substr(0, dot);
+    if (!IsUrl(entry.path) && dot != std::string_view::npos && dot > 0)
+        title = title.substr(0, dot);
     return title;
 }
 
@@ -65,7 +66,7 @@ long Seconds(int32_t length_ms) {
 PlaylistFormat FormatOfName(const char* name) {
     size_t length = std::strlen(name);
     return length >= 4 && strcasecmp(name + length - 4, ".pls") == 0 ? PlaylistFormat::kPls
-                                                                      : PlaylistFormat::kM3u;
+                                                                     : PlaylistFormat::kM3u;
 }
 
 std::string PlaylistText(const char* name, PlaylistFormat format, int* left_out) {

@@ -8,7 +8,8 @@ namespace vek {
 
 enum class PlaylistFormat {
     kM3u,  // extended M3U: "#EXTM3U", "#EXTINF:seconds,title" where the length is known
-    kPls,  // "[playlist]" with File<n>, Title<n>, Length<n> (-1 unknown), NumberOfEntries, Version=2
+    kPls,  // "[playlist]" with File<n>, Title<n>, Length<n> (-1 unknown), NumberOfEntries,
+           // Version=2
 };
 
 // ".pls" (any case) is PLS; every other name M3U.

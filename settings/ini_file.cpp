@@ -267,8 +267,8 @@ bool IniWriteText(const char* path, const std::string& text, mode_t new_file_mod
         ok = fstat(fd, &made) == 0 && ((made.st_uid == old.st_uid && made.st_gid == old.st_gid) ||
                                        fchown(fd, old.st_uid, old.st_gid) == 0);
     }
-    ok = ok && fchmod(fd, exists ? old.st_mode & 07777 : new_file_mode) == 0 && WriteAll(fd, text) &&
-         fsync(fd) == 0;
+    ok = ok && fchmod(fd, exists ? old.st_mode & 07777 : new_file_mode) == 0 &&
+         WriteAll(fd, text) && fsync(fd) == 0;
     ok = close(fd) == 0 && ok;
     if (ok) ok = rename(temp.c_str(), target.c_str()) == 0;
     if (!ok) unlink(temp.c_str());

@@ -1,12 +1,13 @@
 // The editor's editing controls: each is wired to its playlist operation
 // (whose own rules the playlist's tests check) and shows the result.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QFont>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QtTest/QTest>
-#include <unistd.h>
 
 #include "control/transport.h"
 #include "tests/app/playlist_editor_fixture.h"
@@ -20,6 +21,23 @@ using test::PumpUntil;
 
 QString Playtime() {
     return PlaylistEditorWindow()->findChild<QLabel*>(QStringLiteral("playtime"))->text();
+}
+
+TEST_F(PlaylistEditorTest, TheEditingButtonsActAndAddEventStaysGreyed) {
+    ShowEditor();
+    for (const char* name : {"save", "delete", "sort", "up", "down"})
+        EXPECT_TRUE(Button(name)->isEnabled()) << name;
+    bool greyed = false;
+    test::When<QMenu>([] { return QApplication::activePopupWidget(); },
+                      [&](QMenu* menu) {
+                          for (QAction* action : menu->actions())
+                              if (action->text() == QLatin1String("Add Event..."))
+                                  greyed = !action->isEnabled();
+                          menu->close();
+                          return true;
+                      });
+    Button("add")->click();
+    EXPECT_TRUE(greyed);
 }
 
 TEST_F(PlaylistEditorTest, DelItemRemovesTheSelectedLines) {
@@ -170,7 +188,8 @@ TEST_F(PlaylistEditorTest, MeasuringTenThousandFilesDoesNotHoldTheWindow) {
     bool done = PumpUntil(
         [&] {
             auto now = std::chrono::steady_clock::now();
-            longest = std::max(longest, std::chrono::duration_cast<std::chrono::milliseconds>(now - last));
+            longest = std::max(longest,
+                               std::chrono::duration_cast<std::chrono::milliseconds>(now - last));
             last = now;
             return Playtime() == "Playtime: 8:28:00";
         },

@@ -1,5 +1,7 @@
 #include "playlist/playlist_edit.h"
 
+#include <functional>
+
 #include "tests/playlist/playlist_fixture.h"
 
 namespace vek::test {
@@ -76,12 +78,9 @@ TEST_F(PlaylistEdit, MovesKeepABlocksOrderAndStopAtTheEnds) {
         const char* order;  // first letters of the names afterwards
         std::vector<int> moved;
     } cases[] = {
-        {{1}, -1, true, "bacde", {0}},
-        {{2, 3}, -1, true, "acdbe", {1, 2}},
-        {{3, 1}, 1, true, "acbed", {2, 4}},
-        {{0, 2}, -1, false, "abcde", {}},
-        {{4}, 1, false, "abcde", {}},
-        {{1, 2, 3}, 1, true, "aebcd", {2, 3, 4}},
+        {{1}, -1, true, "bacde", {0}},      {{2, 3}, -1, true, "acdbe", {1, 2}},
+        {{3, 1}, 1, true, "acbed", {2, 4}}, {{0, 2}, -1, false, "abcde", {}},
+        {{4}, 1, false, "abcde", {}},       {{1, 2, 3}, 1, true, "aebcd", {2, 3, 4}},
     };
     for (const auto& c : cases) {
         ClearPlaylist();
@@ -105,9 +104,15 @@ TEST_F(PlaylistEdit, TitlesCompareAsPeopleReadThem) {
         const char* b;
         int order;
     } cases[] = {
-        {"2 x.mp3", "10 x.mp3", -1}, {"Track 9", "track 10", -1}, {"abc", "ABC", 0},
-        {"a07", "a7", 0},            {"a", "ab", -1},             {"b", "A", 1},
-        {"x 2", "x 2b", -1},         {"0", "00", 0},              {"é", "z", 1},
+        {"2 x.mp3", "10 x.mp3", -1},
+        {"Track 9", "track 10", -1},
+        {"abc", "ABC", 0},
+        {"a07", "a7", 0},
+        {"a", "ab", -1},
+        {"b", "A", 1},
+        {"x 2", "x 2b", -1},
+        {"0", "00", 0},
+        {"é", "z", 1},
     };
     for (const auto& c : cases) {
         int order = CompareTitles(c.a, c.b);
@@ -127,6 +132,26 @@ TEST_F(PlaylistEdit, SortingOrdersByFileTitleAndKeepsEqualsAndTheCurrentEntry) {
                                                  "/z/10 x.mp3", "/a/2 x.mp3"}));
     EXPECT_EQ(CurrentPath(), "/k/b.mp3");
     EXPECT_EQ(CurrentPosition(), 1);
+}
+
+TEST_F(PlaylistEdit, EveryEditMovesTheVersionOnAndSelectingTellsTheHook) {
+    AppendAll(kFive);
+    std::vector<int> moved;
+    const std::function<void()> edits[] = {[] { RemoveEntries({0}); },
+                                           [&] { MoveEntries({1}, 1, &moved); },
+                                           [] { SortPlaylist(true); }};
+    for (const auto& edit : edits) {
+        uint64_t before = PlaylistVersion();
+        edit();
+        EXPECT_GT(PlaylistVersion(), before);
+    }
+    static int told = 0;
+    SetCurrentEntryHook([] { ++told; });
+    SelectEntry(1);
+    SelectNext();
+    SelectPrevious();
+    SetCurrentEntryHook(nullptr);
+    EXPECT_EQ(told, 3);
 }
 
 TEST_F(PlaylistEdit, ShufflingCarriesTheLengthsWithTheirPaths) {

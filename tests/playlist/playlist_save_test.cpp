@@ -83,8 +83,8 @@ TEST_F(PlaylistSave, AFileThatCannotBeWrittenLeavesWhatWasThere) {
     AppendAll({"/m/a.mp3"});
     int left_out = 0;
     ASSERT_TRUE(WriteFileText(dir.File("not_a_folder"), "x"));
-    EXPECT_FALSE(SavePlaylist(dir.File("not_a_folder/l.m3u").c_str(), PlaylistFormat::kM3u,
-                              &left_out));
+    EXPECT_FALSE(
+        SavePlaylist(dir.File("not_a_folder/l.m3u").c_str(), PlaylistFormat::kM3u, &left_out));
     ASSERT_EQ(mkdir(dir.File("folder.m3u").c_str(), 0700), 0);
     EXPECT_FALSE(SavePlaylist(dir.File("folder.m3u").c_str(), PlaylistFormat::kM3u, &left_out));
     // A name as long as a name may be is saved like any other.

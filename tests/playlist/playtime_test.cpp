@@ -72,7 +72,8 @@ TEST_F(PlaytimeTest, TheThreadHoldsNoMoreThanABatch) {
     ASSERT_TRUE(StartMeasuringLengths(ByName, Ready));
     UpdateMeasuredLengths(true);
     int handed = 0;
-    for (PlaylistEntry* e = gPlaylist.first; e; e = e->next) handed += e->length_ms == kLengthMeasuring;
+    for (PlaylistEntry* e = gPlaylist.first; e; e = e->next)
+        handed += e->length_ms == kLengthMeasuring;
     EXPECT_LE(handed, 2);
     ASSERT_TRUE(MeasureAll());
     EXPECT_EQ(SumPlaytime().known_ms, 7000);
@@ -81,10 +82,12 @@ TEST_F(PlaytimeTest, TheThreadHoldsNoMoreThanABatch) {
 
 TEST_F(PlaytimeTest, StoppingLeavesWhatWasNotMeasuredToBeMeasuredLater) {
     AppendAll({"/1000.mp3", "/2000.mp3"});
-    ASSERT_TRUE(StartMeasuringLengths([](const char*) -> int32_t {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        return 5;
-    }, Ready));
+    ASSERT_TRUE(StartMeasuringLengths(
+        [](const char*) -> int32_t {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            return 5;
+        },
+        Ready));
     UpdateMeasuredLengths(true);
     StopMeasuringLengths();
     for (PlaylistEntry* e = gPlaylist.first; e; e = e->next)
