@@ -21,41 +21,34 @@ TEST_F(PlaylistEdit, RemovingOthersKeepsTheCurrentEntryWhereverItGoes) {
     EXPECT_STREQ(EntryAt(1)->path, "/c.mp3");
 }
 
+// Once the current entry went, Next and Previous continue from its place,
+// also when its neighbours go after it.
 TEST_F(PlaylistEdit, AfterTheCurrentEntryWentNextAndPreviousContinueFromItsPlace) {
-    AppendAll(kFive);
-    SelectEntry(2);
-    RemoveEntries({1, 2});
-    EXPECT_TRUE(gPlaylist.current_removed);
-    ASSERT_TRUE(SelectNext());
-    EXPECT_EQ(CurrentPath(), "/d.mp3");
-
-    ClearPlaylist();
-    AppendAll(kFive);
-    SelectEntry(2);
-    RemoveEntries({2, 3});
-    ASSERT_TRUE(SelectPrevious());
-    EXPECT_EQ(CurrentPath(), "/b.mp3");
-}
-
-TEST_F(PlaylistEdit, AfterTheLastEntryWentNextFindsNothingUntilMoreIsAdded) {
-    AppendAll(kFive);
-    SelectEntry(4);
-    RemoveEntries({4});
-    EXPECT_FALSE(SelectNext());
-    EXPECT_EQ(PlaylistCount(), 4);
-    EXPECT_EQ(CurrentPath(), "/d.mp3") << "a list that is not empty has a current entry";
+    const struct {
+        int current;
+        std::vector<std::vector<int>> removals;
+        bool (*select)();
+        const char* then;  // "" when there is nothing on that side
+    } cases[] = {
+        {2, {{1, 2}}, SelectNext, "/d.mp3"},     {2, {{2, 3}}, SelectPrevious, "/b.mp3"},
+        {1, {{1}, {1}}, SelectNext, "/d.mp3"},   {0, {{0}}, SelectPrevious, ""},
+        {4, {{4}}, SelectNext, ""},
+    };
+    for (const auto& c : cases) {
+        ClearPlaylist();
+        AppendAll(kFive);
+        SelectEntry(c.current);
+        for (const auto& removal : c.removals) RemoveEntries(removal);
+        EXPECT_TRUE(gPlaylist.current_removed);
+        EXPECT_EQ(c.select(), *c.then != '\0') << c.current;
+        if (*c.then) {
+            EXPECT_EQ(CurrentPath(), c.then) << c.current;
+        }
+    }
+    // The last one went: what is added after it comes next.
     AppendAll({"/f.mp3"});
     ASSERT_TRUE(SelectNext());
     EXPECT_EQ(CurrentPath(), "/f.mp3");
-}
-
-TEST_F(PlaylistEdit, RemovingTheNeighboursOfARemovedCurrentEntryMovesItsPlace) {
-    AppendAll(kFive);
-    SelectEntry(1);
-    RemoveEntries({1});
-    RemoveEntries({1});  // c, which would have followed
-    ASSERT_TRUE(SelectNext());
-    EXPECT_EQ(CurrentPath(), "/d.mp3");
 }
 
 TEST_F(PlaylistEdit, RemovingEverythingEmptiesTheList) {
