@@ -20,13 +20,22 @@ constexpr int kDefaultBatch = 4096;
 constexpr int kStopWaitMs = 2000;
 constexpr size_t kStackBytes = 256 * 1024;
 
+// One entry to measure: where it stood in which version of the list, so that
+// its length finds it again without a walk while the list has not changed.
+struct Job {
+    std::string path;
+    int position = 0;
+    uint64_t version = 0;
+    int32_t ms = kLengthUnknown;
+};
+
 // What the main thread and the measuring thread share. The thread keeps its
 // own reference, so a thread given up on at the stop finds it still there.
 struct Measuring {
     std::mutex mutex;  // guards the rest
     std::condition_variable wake;
-    std::deque<std::string> paths;
-    std::vector<std::pair<std::string, int32_t>> measured;
+    std::deque<Job> jobs;
+    std::vector<Job> measured;
     bool stop = false;
     int32_t (*measure)(const char*) = nullptr;
     void (*ready)() = nullptr;
@@ -45,16 +54,17 @@ int MeasuringThread(void* arg) {
     delete handed;
     std::unique_lock<std::mutex> lock(m->mutex);
     for (;;) {
-        m->wake.wait(lock, [&] { return m->stop || !m->paths.empty(); });
+        m->wake.wait(lock, [&] { return m->stop || !m->jobs.empty(); });
         if (m->stop) return 0;
-        std::string path = std::move(m->paths.front());
-        m->paths.pop_front();
+        Job job = std::move(m->jobs.front());
+        m->jobs.pop_front();
         lock.unlock();
-        int32_t ms = m->measure(path.c_str());
+        int32_t ms = m->measure(job.path.c_str());
+        job.ms = ms < 0 ? kLengthUnknown : ms;
         lock.lock();
         if (m->stop) return 0;
         bool first = m->measured.empty();
-        m->measured.emplace_back(std::move(path), ms < 0 ? kLengthUnknown : ms);
+        m->measured.push_back(std::move(job));
         // One call per batch waiting: the main thread takes them all at once.
         if (first) {
             lock.unlock();
@@ -107,41 +117,49 @@ bool StartMeasuringLengths(int32_t (*measure)(const char* path), void (*ready)()
 
 bool UpdateMeasuredLengths(bool rescan) {
     if (!g_measuring) return false;
-    std::vector<std::pair<std::string, int32_t>> measured;
+    std::vector<Job> measured;
     {
         std::lock_guard<std::mutex> lock(g_measuring->mutex);
         measured.swap(g_measuring->measured);
     }
+    g_handed -= static_cast<int>(measured.size());
     bool changed = false;
-    if (!measured.empty()) {
-        g_handed -= static_cast<int>(measured.size());
-        // One walk for the whole batch; a path listed twice gets its length
-        // in both places.
-        std::unordered_map<std::string_view, int32_t> lengths;
-        for (const auto& [path, ms] : measured) lengths.emplace(path, ms);
-        for (PlaylistEntry* entry = gPlaylist.first; entry; entry = entry->next) {
-            if (entry->length_ms >= kLengthUnknown) continue;
-            auto found = lengths.find(entry->path);
-            if (found == lengths.end()) continue;
-            entry->length_ms = found->second;
+    // A length goes straight to its place while the list is as it was; after
+    // an edit the rest are matched by path in one walk (a path listed twice
+    // then gets its length in both places).
+    std::unordered_map<std::string_view, int32_t> moved;
+    for (const Job& job : measured) {
+        PlaylistEntry* entry = EntryAt(job.position);
+        if (job.version == PlaylistVersion() && entry && job.path == entry->path) {
+            entry->length_ms = job.ms;
             changed = true;
+        } else {
+            moved.emplace(job.path, job.ms);
         }
+    }
+    for (PlaylistEntry* entry = moved.empty() ? nullptr : gPlaylist.first; entry;
+         entry = entry->next) {
+        if (entry->length_ms >= kLengthUnknown) continue;
+        auto found = moved.find(entry->path);
+        if (found == moved.end()) continue;
+        entry->length_ms = found->second;
+        changed = true;
     }
 
     if (rescan) g_cursor = 0;
-    std::vector<std::string> paths;
-    for (; g_handed + static_cast<int>(paths.size()) < g_batch && g_cursor < PlaylistCount();
+    std::vector<Job> jobs;
+    for (; g_handed + static_cast<int>(jobs.size()) < g_batch && g_cursor < PlaylistCount();
          ++g_cursor) {
         PlaylistEntry* entry = EntryAt(g_cursor);
         if (entry->length_ms != kLengthUnmeasured) continue;
         entry->length_ms = kLengthMeasuring;
-        paths.emplace_back(entry->path);
+        jobs.push_back(Job{entry->path, g_cursor, PlaylistVersion()});
     }
-    if (!paths.empty()) {
-        g_handed += static_cast<int>(paths.size());
+    if (!jobs.empty()) {
+        g_handed += static_cast<int>(jobs.size());
         {
             std::lock_guard<std::mutex> lock(g_measuring->mutex);
-            for (std::string& path : paths) g_measuring->paths.push_back(std::move(path));
+            for (Job& job : jobs) g_measuring->jobs.push_back(std::move(job));
         }
         g_measuring->wake.notify_one();
     }
