@@ -17,6 +17,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "app/entry_title.h"
 #include "app/file_types.h"
 #include "app/main_window.h"
 #include "app/player_events.h"
@@ -80,15 +81,6 @@ QByteArray CurrentPath() {
     return entry && entry->path ? QByteArray(entry->path) : QByteArray();
 }
 
-// What the station calls the stream, else the text after the last '/', or
-// the whole name when nothing follows it (a station's address).
-QString EntryTitle(const PlaylistEntry& entry) {
-    if (entry.title && entry.title[0]) return QString::fromUtf8(entry.title);
-    QByteArray path(entry.path);
-    QByteArray title = path.mid(path.lastIndexOf('/') + 1);
-    return QFile::decodeName(title.isEmpty() ? path : title);
-}
-
 QString UrlOf(const QByteArray& path) {
     if (IsUrl(path.constData())) return QString::fromUtf8(path);
     QString file = QDir::current().absoluteFilePath(QFile::decodeName(path));
@@ -132,7 +124,7 @@ QVariant Metadata() {
     map[QStringLiteral("mpris:trackid")] = QVariant::fromValue(QDBusObjectPath(TrackId()));
     QByteArray path = CurrentPath();
     if (path.isEmpty()) return map;
-    map[QStringLiteral("xesam:title")] = EntryTitle(*gPlaylist.current);
+    map[QStringLiteral("xesam:title")] = EntryDisplayTitle(*gPlaylist.current);
     map[QStringLiteral("xesam:url")] = UrlOf(path);
     int64_t length = LengthUs();
     if (length > 0) map[QStringLiteral("mpris:length")] = static_cast<qlonglong>(length);

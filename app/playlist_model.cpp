@@ -2,19 +2,11 @@
 
 #include <QFile>
 #include <QFont>
-#include <string_view>
 
+#include "app/entry_title.h"
 #include "playlist/playlist.h"
-#include "playlist/playlist_paths.h"
 
 namespace vek::app {
-
-QString EntryLine(const PlaylistEntry& entry) {
-    // A station's title is UTF-8 as it comes; a file title is a name on disk.
-    if (entry.title) return QString::fromUtf8(entry.title);
-    std::string_view title = EntryFileTitle(entry.path);
-    return QFile::decodeName(QByteArray(title.data(), static_cast<qsizetype>(title.size())));
-}
 
 PlaylistModel::PlaylistModel(QObject* parent)
     : QAbstractListModel(parent), rows_(PlaylistCount()), version_(PlaylistVersion()) {}
@@ -28,7 +20,7 @@ QVariant PlaylistModel::data(const QModelIndex& index, int role) const {
     if (!entry || index.column() != 0) return {};
     switch (role) {
         case Qt::DisplayRole:
-            return EntryLine(*entry);
+            return EntryDisplayTitle(*entry);
         case Qt::ToolTipRole:
             return QFile::decodeName(entry->path);
         case Qt::FontRole: {

@@ -12,10 +12,6 @@ struct PlaylistEntry;
 
 namespace vek::app {
 
-// The line a list shows for an entry: a stream's title where the station has
-// given one, else its file title.
-QString EntryLine(const PlaylistEntry& entry);
-
 // The rows are the entries as they were at the last Reload: a list changed
 // without one (while a drop is read) shows its old number of lines, and a line
 // past the present end shows nothing.

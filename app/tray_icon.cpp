@@ -13,6 +13,7 @@
 #include <array>
 #include <cstring>
 
+#include "app/entry_title.h"
 #include "app/main_window.h"
 #include "app/mini_bar.h"
 #include "app/player_events.h"
@@ -51,20 +52,9 @@ bool StatusAreaAvailable() {
     return g_shared.available ? g_shared.available() : QSystemTrayIcon::isSystemTrayAvailable();
 }
 
-// The name the tip gives the track: a stream's own title when it has sent
-// one (in UTF-8, or else most likely Latin-1), otherwise the current entry's
-// file name (for a URL its last segment, or the whole URL when nothing follows
-// its last '/'); empty with an empty list.
+// The name the tip gives the track; empty with an empty list.
 QString CurrentTitle() {
-    const PlaylistEntry* entry = gPlaylist.current;
-    if (!entry) return QString();
-    if (entry->title) {
-        QString title = QString::fromUtf8(entry->title);
-        return title.contains(QChar::ReplacementCharacter) ? QString::fromLatin1(entry->title)
-                                                           : title;
-    }
-    const char* slash = std::strrchr(entry->path, '/');
-    return QFile::decodeName(slash && slash[1] != '\0' ? slash + 1 : entry->path);
+    return gPlaylist.current ? EntryDisplayTitle(*gPlaylist.current) : QString();
 }
 
 // Back from the tray, as a double click asks: the window leaves its minimised

@@ -22,6 +22,7 @@
 #include <fstream>
 #include <string>
 
+#include "app/entry_title.h"
 #include "app/playlist_editor.h"
 #include "app/playlist_model.h"
 #include "app/qt_desktop.h"
@@ -127,7 +128,7 @@ Figures RunListBox(const QByteArray& list) {
     vek::AddFileByName(list.constData());
     box.clear();
     for (vek::PlaylistEntry* e = vek::gPlaylist.first; e; e = e->next)
-        box.addItem(vek::app::EntryLine(*e));
+        box.addItem(vek::app::EntryDisplayTitle(*e));
     Paint(&box);
     f.load_ms = MsSince(start);
     f.rows = box.count();
