@@ -7,16 +7,16 @@ PACKAGES="g++ cmake ninja-build pkg-config git
 libmpg123-dev libsdl2-dev libcurl4-openssl-dev qt6-base-dev libxcb1-dev
 googletest libgtest-dev libssl-dev"
 # --test adds the test and CI extras: the reference decoder and the encoder
-# (lame makes the variable-bitrate files of the tests), clang and its runtime for the fuzzers, a private session bus for the media controls'
-# tests, the desktop's validators and groff for
-# the installation's tests, the shared MIME database and xdg-utils for the
-# tests of the file-type registration, and openssl, which makes the
-# certificates of the https tests. --bench adds the reference decoders that
-# bench_vekplay compares against.
+# (lame makes the variable-bitrate files of the tests), clang and its runtime
+# for the fuzzers, a private session bus for the media controls' tests, the
+# desktop's validators and groff for the installation's tests, the shared MIME
+# database and xdg-utils for the tests of the file-type registration, and
+# openssl, which makes the certificates of the https tests. --bench adds the
+# reference decoders that bench_vekplay compares against.
 for option in "$@"; do
     case "$option" in
-        --test) PACKAGES="$PACKAGES mpg123 lame clang libclang-rt-14-dev dbus-daemon desktop-file-utils appstream
-                          groff-base xdg-utils shared-mime-info openssl" ;;
+        --test) PACKAGES="$PACKAGES mpg123 lame clang libclang-rt-14-dev dbus-daemon
+                          desktop-file-utils appstream groff-base xdg-utils shared-mime-info openssl" ;;
         --bench) PACKAGES="$PACKAGES mpg123 ffmpeg" ;;
         *) echo "usage: $0 [--test] [--bench]" >&2; exit 2 ;;
     esac
