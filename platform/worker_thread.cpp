@@ -1,6 +1,7 @@
 #include "platform/worker_thread.h"
 
 #include <pthread.h>
+#include <sys/prctl.h>
 #include <time.h>
 
 #include <algorithm>
@@ -34,6 +35,9 @@ void* WorkerMain(void* raw) {
         std::move(*static_cast<std::shared_ptr<WorkerState>*>(raw));
     delete static_cast<std::shared_ptr<WorkerState>*>(raw);
 
+    // The default 50 us of timer slack makes each 1 ms pacing sleep of the
+    // decoder thread last ~1.1 ms, which adds up over a file.
+    prctl(PR_SET_TIMERSLACK, 1UL);
     CreateThreadQueue();
     {
         std::lock_guard<std::mutex> lock(state->start_mutex);

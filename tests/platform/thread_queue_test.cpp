@@ -1,6 +1,7 @@
 #include "platform/thread_queue.h"
 
 #include <gtest/gtest.h>
+#include <sys/prctl.h>
 
 #include <atomic>
 #include <chrono>
@@ -252,6 +253,18 @@ TEST(WorkerThread, AThreadMissingItsBoundIsGivenUpInTime) {
     EXPECT_EQ(code, -1);
     EXPECT_FALSE(worker);
     stop = true;  // the detached thread ends on its own
+}
+
+int TimerSlack(void*) {
+    return prctl(PR_GET_TIMERSLACK);
+}
+
+// The decoder's 1 ms pacing sleeps must not be stretched by the default slack.
+TEST(WorkerThread, SleepsWithoutTimerSlack) {
+    WorkerThread worker = StartWorkerThread(TimerSlack, nullptr, 0);
+    int slack_ns = -1;
+    ASSERT_TRUE(JoinWorkerThread(&worker, -1, &slack_ns));
+    EXPECT_EQ(slack_ns, 1);
 }
 
 }  // namespace
