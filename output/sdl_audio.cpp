@@ -1,12 +1,10 @@
 #include "output/sdl_audio.h"
 
-#include <SDL.h>
-#include <dlfcn.h>
-
 #include <cstring>
 #include <mutex>
 
 #include "output/output_system.h"
+#include "platform/shared_library.h"
 
 namespace vek {
 namespace {
@@ -34,36 +32,41 @@ void IgnoreAlsaMessage(const char*, int, const char*, int, const char*, ...) {}
 // library stays loaded: the printer must outlive every ALSA call SDL makes.
 void QuietAlsa() {
     using Printer = void (*)(const char*, int, const char*, int, const char*, ...);
-    void* alsa = dlopen("libasound.so.2", RTLD_LAZY | RTLD_LOCAL);
+    std::string ignored;
+    void* alsa = OpenSharedLibrary("libasound.so.2", &ignored);
     if (!alsa) return;
-    auto set_printer = reinterpret_cast<int (*)(Printer)>(dlsym(alsa, "snd_lib_error_set_handler"));
-    if (set_printer) set_printer(IgnoreAlsaMessage);
+    int (*set_printer)(Printer) = nullptr;
+    if (BindSharedFunction(alsa, "snd_lib_error_set_handler", &set_printer, &ignored))
+        set_printer(IgnoreAlsaMessage);
 }
 
-bool EnsureSdlAudioLocked() {
+const SdlLibrary* EnsureSdlAudioLocked() {
+    const SdlLibrary* sdl = LoadSdl();
+    if (!sdl) return nullptr;
     if (!g_sdl_audio_ready) {
         if (!g_alsa_quiet) QuietAlsa();
         g_alsa_quiet = true;
-        g_sdl_audio_ready = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+        g_sdl_audio_ready = sdl->InitSubSystem(SDL_INIT_AUDIO) == 0;
     }
-    return g_sdl_audio_ready;
+    return g_sdl_audio_ready ? sdl : nullptr;
 }
 
 }  // namespace
 
-bool EnsureSdlAudio() {
+const SdlLibrary* EnsureSdlAudio() {
     std::lock_guard<std::mutex> lock(g_sdl_mutex);
     return EnsureSdlAudioLocked();
 }
 
 void QuitSdlAudio() {
     std::lock_guard<std::mutex> lock(g_sdl_mutex);
-    if (g_sdl_audio_ready) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    if (g_sdl_audio_ready) LoadSdl()->QuitSubSystem(SDL_INIT_AUDIO);
     g_sdl_audio_ready = false;
 }
 
 const char* SdlErrorText() {
-    const char* text = SDL_GetError();
+    const SdlLibrary* sdl = LoadSdl();
+    const char* text = sdl ? sdl->GetError() : SdlLoadError();
     return text && *text ? text : "Unknown error";
 }
 
@@ -71,8 +74,9 @@ const char* SdlErrorText() {
 // names are copied under the same lock as the counting.
 bool AudioDeviceName(int index, std::string* name) {
     std::lock_guard<std::mutex> lock(g_sdl_mutex);
-    if (!EnsureSdlAudioLocked()) return false;
-    const char* found = SDL_GetAudioDeviceName(index, 0);
+    const SdlLibrary* sdl = EnsureSdlAudioLocked();
+    if (!sdl) return false;
+    const char* found = sdl->GetAudioDeviceName(index, 0);
     if (!found) return false;
     name->assign(found);
     return true;
@@ -91,8 +95,9 @@ int GetDeviceName(int index, char* name, int name_size) {
 
 int GetDeviceCount() {
     std::lock_guard<std::mutex> lock(g_sdl_mutex);
-    if (!EnsureSdlAudioLocked()) return 0;
-    int count = SDL_GetNumAudioDevices(0);
+    const SdlLibrary* sdl = EnsureSdlAudioLocked();
+    if (!sdl) return 0;
+    int count = sdl->GetNumAudioDevices(0);
     return count > 0 ? count : 0;
 }
 

@@ -4,11 +4,13 @@
 
 #include <string>
 
+#include "output/sdl_library.h"
+
 namespace vek {
 
-// Initialises SDL audio if it is not yet; false (with SDL's error set) when
-// SDL cannot. Safe from any thread.
-bool EnsureSdlAudio();
+// Loads SDL2 and initialises its audio if that is not done yet; nullptr when
+// either fails (SdlErrorText says why). Safe from any thread.
+const SdlLibrary* EnsureSdlAudio();
 
 // Shuts SDL audio down so that the next use starts afresh (with the driver
 // SDL_AUDIODRIVER names then). No device may be open.
@@ -18,7 +20,8 @@ void QuitSdlAudio();
 // none (SDL's error says why).
 bool AudioDeviceName(int index, std::string* name);
 
-// SDL's last error on this thread, or "Unknown error" when it has none.
+// SDL's last error on this thread, or why SDL2 could not be loaded, or
+// "Unknown error" when there is neither.
 const char* SdlErrorText();
 
 }  // namespace vek

@@ -13,7 +13,6 @@
 // under its own lock, the one it holds around every callback, so once the
 // device is paused the callback is neither running nor about to run: that is
 // when Reset and Close reclaim the queued buffers on their own thread.
-#include <SDL.h>
 #include <semaphore.h>
 
 #include <algorithm>
@@ -101,6 +100,11 @@ struct WaveOutDevice {
 };
 
 WaveOutDevice g_out;
+
+// SDL's functions while a device is open: SDL was loaded to open it.
+const SdlLibrary& Sdl() {
+    return *LoadSdl();
+}
 
 void ShowWaveOutError(const char* caption, const char* text) {
     ShowMessageBox(MainWindow(), text, caption, MB_OK);
@@ -207,7 +211,7 @@ void FreeBuffers() {
 void UpdateDeviceRunLocked() {
     bool run = g_out.draining || (!g_out.held && !g_out.user_paused);
     if (run == g_out.running) return;
-    SDL_PauseAudioDevice(g_out.device.load(), run ? 0 : 1);
+    Sdl().PauseAudioDevice(g_out.device.load(), run ? 0 : 1);
     g_out.running = run;
 }
 
@@ -217,13 +221,13 @@ void UpdateDeviceRunLocked() {
 void DiscardQueuedLocked() {
     SDL_AudioDeviceID device = g_out.device.load();
     if (g_out.running) {
-        SDL_PauseAudioDevice(device, 1);
+        Sdl().PauseAudioDevice(device, 1);
         g_out.running = false;
     }
     // Some of SDL's backends look at the pause flag before they take the
     // device lock, so one callback may still be on its way: the queue is only
     // emptied while SDL's device lock keeps the callback out.
-    SDL_LockAudioDevice(device);
+    Sdl().LockAudioDevice(device);
     int discarded = 0;
     int index;
     while (PeekIndex(&g_out.queued, &index)) {
@@ -231,7 +235,7 @@ void DiscardQueuedLocked() {
         ++discarded;
     }
     g_out.head_offset.store(0, std::memory_order_relaxed);
-    SDL_UnlockAudioDevice(device);
+    Sdl().UnlockAudioDevice(device);
     g_out.prebuffer_count = 0;
     g_out.held = true;
     if (discarded > 0) {
@@ -277,11 +281,12 @@ Uint16 CallbackFrames(int rate) {
 
 int WaveOutOpen(int rate, int channels, int device_number, int chunk_bytes, float, int eight_bit) {
     if (g_out.device.load() != 0) return 0;
-    SDL_ClearError();
-    if (!EnsureSdlAudio()) {
+    const SdlLibrary* sdl = EnsureSdlAudio();
+    if (!sdl) {
         ShowWaveOutError("waveOutOpen", SdlErrorText());
         return 0;
     }
+    sdl->ClearError();
     if (rate <= 0 || channels < 1 || channels > 2) {
         char text[128];
         std::snprintf(text, sizeof text, "Unsupported wave format: %d Hz, %d channels.", rate,
@@ -337,11 +342,11 @@ int WaveOutOpen(int rate, int channels, int device_number, int chunk_bytes, floa
     // refuse anything else; otherwise SDL converts our format for the device.
     bool bypass = gSettings.AudioBypassACM != 0;
     int allowed = bypass ? SDL_AUDIO_ALLOW_ANY_CHANGE : SDL_AUDIO_ALLOW_SAMPLES_CHANGE;
-    SDL_AudioDeviceID device = SDL_OpenAudioDevice(
+    SDL_AudioDeviceID device = sdl->OpenAudioDevice(
         device_number == -1 ? nullptr : device_name.c_str(), 0, &wanted, &obtained, allowed);
     if (device == 0) return FailOpen(SdlErrorText());
     if (bypass && !SameFormat(wanted, obtained)) {
-        SDL_CloseAudioDevice(device);
+        sdl->CloseAudioDevice(device);
         char text[160];
         std::snprintf(text, sizeof text,
                       "The device cannot take %d Hz, %d channels, %d bits without conversion.",
@@ -380,7 +385,7 @@ int WaveOutClose(int reset) {
     WaitForFreeBuffers(kBufferCount, bound_ms);
     {
         std::lock_guard<std::mutex> lock(g_out.control_mutex);
-        SDL_CloseAudioDevice(device);  // ends SDL's thread: no callback after this
+        Sdl().CloseAudioDevice(device);  // ends SDL's thread: no callback after this
         g_out.device.store(0);
         g_out.draining = false;
         g_out.running = false;
