@@ -132,7 +132,7 @@ void NoteHeader(UrlStream* stream, std::string_view line) {
 // The response will be played: its body begins.
 void StartBody(UrlStream* stream) {
     curl_off_t length = -1;
-    curl_easy_getinfo(stream->request, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+    stream->curl->easy_getinfo(stream->request, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
     stream->length_known = length >= 0;
     StartIcyBody(&stream->icy, stream->icy_interval);
     stream->body_wanted = true;
@@ -171,7 +171,7 @@ size_t OnHeaderLine(char* data, size_t size, size_t count, void* user) {
     }
 
     long status = 0;
-    curl_easy_getinfo(stream->request, CURLINFO_RESPONSE_CODE, &status);
+    stream->curl->easy_getinfo(stream->request, CURLINFO_RESPONSE_CODE, &status);
     bool interim = status < 200;
     bool followed = status >= 300 && status < 400 && stream->has_location;
     if (interim || followed) return length;  // libcurl goes on to the next response
@@ -229,14 +229,14 @@ size_t OnBodyBytes(char* data, size_t size, size_t count, void* user) {
 // Runs the request to its end: the body is complete, the network failed or
 // stalled, or WM_QUIT arrived. Returns libcurl's result for it.
 CURLcode RunTransfer(UrlStream* stream) {
-    CURLMcode multi_rc = curl_multi_add_handle(stream->client, stream->request);
+    CURLMcode multi_rc = stream->curl->multi_add_handle(stream->client, stream->request);
     stream->last_heard = Clock::now();
     // Header lines trickling in keep a request alive but never answer it; the
     // answer has the same limit, counted from the request.
     const auto answer_due = stream->last_heard + stream->stall_limit;
     int running = 1;
     while (multi_rc == CURLM_OK && running && !stream->stop) {
-        multi_rc = curl_multi_perform(stream->client, &running);
+        multi_rc = stream->curl->multi_perform(stream->client, &running);
         if (multi_rc != CURLM_OK || !running || stream->stop) break;
         if (QuitPosted()) {
             stream->stop = true;
@@ -247,14 +247,14 @@ CURLcode RunTransfer(UrlStream* stream) {
         if (silent >= stream->stall_limit) {
             std::snprintf(stream->error_text, sizeof stream->error_text,
                           "%s: nothing received for %lld seconds",
-                          curl_easy_strerror(CURLE_OPERATION_TIMEDOUT),
+                          stream->curl->easy_strerror(CURLE_OPERATION_TIMEDOUT),
                           static_cast<long long>(kStallLimit.count()));
             return CURLE_OPERATION_TIMEDOUT;
         }
         if (!stream->body_wanted && now >= answer_due) {
             std::snprintf(stream->error_text, sizeof stream->error_text,
                           "%s: no answer within %lld seconds",
-                          curl_easy_strerror(CURLE_OPERATION_TIMEDOUT),
+                          stream->curl->easy_strerror(CURLE_OPERATION_TIMEDOUT),
                           static_cast<long long>(kStallLimit.count()));
             return CURLE_OPERATION_TIMEDOUT;
         }
@@ -262,18 +262,18 @@ CURLcode RunTransfer(UrlStream* stream) {
         if (!stream->body_wanted && answer_due - now < next_limit) next_limit = answer_due - now;
         auto until_stall = std::chrono::ceil<std::chrono::milliseconds>(next_limit);
         int wait_ms = static_cast<int>(std::min<long long>(kNetworkWaitMs, until_stall.count()));
-        multi_rc = curl_multi_poll(stream->client, nullptr, 0, wait_ms, nullptr);
+        multi_rc = stream->curl->multi_poll(stream->client, nullptr, 0, wait_ms, nullptr);
     }
     if (multi_rc != CURLM_OK) {
         if (!stream->error_text[0]) {
             std::snprintf(stream->error_text, sizeof stream->error_text, "%s",
-                          curl_multi_strerror(multi_rc));
+                          stream->curl->multi_strerror(multi_rc));
         }
         return CURLE_FAILED_INIT;
     }
     CURLcode result = CURLE_ABORTED_BY_CALLBACK;
     int left = 0;
-    while (CURLMsg* message = curl_multi_info_read(stream->client, &left)) {
+    while (CURLMsg* message = stream->curl->multi_info_read(stream->client, &left)) {
         if (message->msg == CURLMSG_DONE) result = message->data.result;
     }
     return result;
@@ -288,7 +288,7 @@ CURLcode Transfer(UrlStream* stream) {
     stream->error_text[0] = '\0';
     CURLcode result = RunTransfer(stream);
     // Done with, so that the same request can be made again.
-    curl_multi_remove_handle(stream->client, stream->request);
+    stream->curl->multi_remove_handle(stream->client, stream->request);
     return result;
 }
 
@@ -313,7 +313,8 @@ bool WaitBeforeFetchingAgain(UrlStream* stream, std::chrono::milliseconds delay)
         auto left = std::chrono::ceil<std::chrono::milliseconds>(until - Clock::now());
         if (left.count() <= 0) return true;
         // The closer wakes this wait along with WM_QUIT.
-        curl_multi_poll(stream->client, nullptr, 0, static_cast<int>(left.count()), nullptr);
+        stream->curl->multi_poll(stream->client, nullptr, 0, static_cast<int>(left.count()),
+                                 nullptr);
     }
 }
 
@@ -335,7 +336,7 @@ std::string FailureText(const UrlStream& stream, CURLcode result) {
     bool answered_otherwise = result == CURLE_OK && !stream.status_line.empty();
     if (stream.http_error || answered_otherwise) return stream.status_line;
     if (stream.error_text[0]) return stream.error_text;
-    return curl_easy_strerror(result);
+    return stream.curl->easy_strerror(result);
 }
 
 }  // namespace
@@ -350,10 +351,10 @@ int DownloadThread(void* arg) {
     stream->download_dir = gSettings.InternetDLDir.Get();
     stream->stop = false;
 
-    curl_easy_setopt(stream->request, CURLOPT_HEADERFUNCTION, OnHeaderLine);
-    curl_easy_setopt(stream->request, CURLOPT_HEADERDATA, stream.get());
-    curl_easy_setopt(stream->request, CURLOPT_WRITEFUNCTION, OnBodyBytes);
-    curl_easy_setopt(stream->request, CURLOPT_WRITEDATA, stream.get());
+    stream->curl->easy_setopt(stream->request, CURLOPT_HEADERFUNCTION, OnHeaderLine);
+    stream->curl->easy_setopt(stream->request, CURLOPT_HEADERDATA, stream.get());
+    stream->curl->easy_setopt(stream->request, CURLOPT_WRITEFUNCTION, OnBodyBytes);
+    stream->curl->easy_setopt(stream->request, CURLOPT_WRITEDATA, stream.get());
 
     // A failed or stalled network read after the answer is the end of the
     // stream, like the body's natural end, unless the stream is fetched again.

@@ -1,22 +1,13 @@
 #include "net/url_request.h"
 
-#include <mutex>
-
 namespace vek {
 namespace {
-
-CURLcode InitLibraryOnce() {
-    static std::once_flag once;
-    static CURLcode result = CURLE_OK;
-    std::call_once(once, [] { result = curl_global_init(CURL_GLOBAL_DEFAULT); });
-    return result;
-}
 
 CURLcode SetRequestOptions(UrlStream* stream) {
     CURL* request = stream->request;
     CURLcode rc = CURLE_OK;
     auto set = [&](CURLoption option, auto value) {
-        if (rc == CURLE_OK) rc = curl_easy_setopt(request, option, value);
+        if (rc == CURLE_OK) rc = stream->curl->easy_setopt(request, option, value);
     };
     set(CURLOPT_ERRORBUFFER, stream->error_text);
     set(CURLOPT_URL, stream->url.c_str());
@@ -46,29 +37,30 @@ CURLcode SetRequestOptions(UrlStream* stream) {
 }  // namespace
 
 bool OpenRequest(UrlStream* stream, std::string* error_text) {
-    CURLcode rc = InitLibraryOnce();
-    if (rc != CURLE_OK) {
-        *error_text = curl_easy_strerror(rc);
+    const CurlLibrary* curl = LoadCurl();
+    if (!curl) {
+        *error_text = CurlLoadError();
         return false;
     }
-    stream->client = curl_multi_init();
-    stream->request = curl_easy_init();
-    stream->request_headers = curl_slist_append(nullptr, kAcceptHeader);
+    stream->curl = curl;
+    stream->client = curl->multi_init();
+    stream->request = curl->easy_init();
+    stream->request_headers = curl->slist_append(nullptr, kAcceptHeader);
     if (stream->request_headers) {
-        curl_slist* more = curl_slist_append(stream->request_headers, kIcyMetadataHeader);
-        if (!more) curl_slist_free_all(stream->request_headers);
+        curl_slist* more = curl->slist_append(stream->request_headers, kIcyMetadataHeader);
+        if (!more) curl->slist_free_all(stream->request_headers);
         stream->request_headers = more;
     }
-    stream->status_aliases = curl_slist_append(nullptr, kIcyStatusLine);
+    stream->status_aliases = curl->slist_append(nullptr, kIcyStatusLine);
     if (!stream->client || !stream->request || !stream->request_headers ||
         !stream->status_aliases) {
-        *error_text = curl_easy_strerror(CURLE_OUT_OF_MEMORY);
+        *error_text = curl->easy_strerror(CURLE_OUT_OF_MEMORY);
         CloseRequest(stream);
         return false;
     }
-    rc = SetRequestOptions(stream);
+    CURLcode rc = SetRequestOptions(stream);
     if (rc != CURLE_OK) {
-        *error_text = stream->error_text[0] ? stream->error_text : curl_easy_strerror(rc);
+        *error_text = stream->error_text[0] ? stream->error_text : curl->easy_strerror(rc);
         CloseRequest(stream);
         return false;
     }
@@ -76,18 +68,20 @@ bool OpenRequest(UrlStream* stream, std::string* error_text) {
 }
 
 void CloseRequest(UrlStream* stream) {
+    const CurlLibrary* curl = stream->curl;
+    if (!curl) return;  // nothing was made
     if (stream->request) {
-        if (stream->client) curl_multi_remove_handle(stream->client, stream->request);
-        curl_easy_cleanup(stream->request);
+        if (stream->client) curl->multi_remove_handle(stream->client, stream->request);
+        curl->easy_cleanup(stream->request);
         stream->request = nullptr;
     }
     if (stream->client) {
-        curl_multi_cleanup(stream->client);
+        curl->multi_cleanup(stream->client);
         stream->client = nullptr;
     }
-    curl_slist_free_all(stream->request_headers);
+    curl->slist_free_all(stream->request_headers);
     stream->request_headers = nullptr;
-    curl_slist_free_all(stream->status_aliases);
+    curl->slist_free_all(stream->status_aliases);
     stream->status_aliases = nullptr;
 }
 

@@ -86,7 +86,7 @@ void StopDownload(ActiveStream active) {
     if (!active.record) return;
     PostThreadMessage(active.thread.id, WM_QUIT, 0, 0);
     // The thread may be waiting on a silent server; make it look at its queue.
-    curl_multi_wakeup(active.record->client);
+    active.record->curl->multi_wakeup(active.record->client);
     JoinWorkerThread(&active.thread, active.stop_wait_ms, nullptr);
 }
 

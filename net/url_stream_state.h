@@ -4,12 +4,11 @@
 // download thread was given up on and ends later by itself.
 #pragma once
 
-#include <curl/curl.h>
-
 #include <atomic>
 #include <chrono>
 #include <string>
 
+#include "net/curl_library.h"
 #include "net/icy_metadata.h"
 #include "platform/thread_queue.h"
 
@@ -44,6 +43,7 @@ struct UrlStream {
 
     // Internet handles: made by the opener, driven only by the download thread.
     // The closing thread may wake `client` while the download thread waits in it.
+    const CurlLibrary* curl = nullptr;  // libcurl's functions, set with the handles
     CURLM* client = nullptr;
     CURL* request = nullptr;
     curl_slist* request_headers = nullptr;

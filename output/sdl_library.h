@@ -6,10 +6,12 @@
 
 namespace vek {
 
-#define VEK_SDL_FUNCTIONS(X)                                                                   \
-    X(InitSubSystem) X(QuitSubSystem) X(GetError) X(ClearError) X(GetNumAudioDevices)          \
-    X(GetAudioDeviceName) X(OpenAudioDevice) X(CloseAudioDevice) X(PauseAudioDevice)           \
-    X(LockAudioDevice) X(UnlockAudioDevice)
+// clang-format off
+#define VEK_SDL_FUNCTIONS(X)                                                        \
+    X(InitSubSystem) X(QuitSubSystem) X(GetError) X(ClearError)                     \
+    X(GetNumAudioDevices) X(GetAudioDeviceName) X(OpenAudioDevice)                  \
+    X(CloseAudioDevice) X(PauseAudioDevice) X(LockAudioDevice) X(UnlockAudioDevice)
+// clang-format on
 
 // SDL_OpenAudioDevice is OpenAudioDevice here, and so on.
 struct SdlLibrary {
