@@ -1,7 +1,7 @@
 # `cpack -G DEB` in the build folder makes a Debian package of what
 # `cmake --install` lays out, under /usr. Its dependencies are read from the
-# shared libraries the programs link; Qt's X11 platform plugin is loaded at run
-# time instead, so it is named here.
+# shared libraries the programs link; what is loaded at run time instead (SDL2
+# and libcurl when first needed, Qt's X11 platform plugin) is named here.
 set(CPACK_PACKAGE_NAME vek)
 set(CPACK_PACKAGE_VENDOR "Vek")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
@@ -15,8 +15,11 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Vek developers <vek@localhost>")
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The oldest releases with every function and option Vek uses (libcurl: the
+# protocol lists given as text).
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libsdl2-2.0-0 (>= 2.0.12), libcurl4 (>= 7.85.0)")
 if(VEK_BUILD_APP)
-  set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+  string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", qt6-qpa-plugins")
   set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
 endif()
 include(CPack)
