@@ -9,12 +9,27 @@
 
 #include "platform/desktop_hooks.h"
 #include "platform/priority.h"
+#include "platform/shared_library.h"
 #include "platform/url_name.h"
 #include "platform/user_dirs.h"
 #include "tests/support/test_support.h"
 
 namespace vek {
 namespace {
+
+// A library older than the functions Vek calls: the missing one is named.
+TEST(SharedLibrary, FunctionsAreFoundByNameAndAMissingOneIsNamed) {
+    std::string error;
+    void* libc = OpenSharedLibrary("libc.so.6", &error);
+    ASSERT_NE(libc, nullptr) << error;
+    size_t (*length)(const char*) = nullptr;
+    ASSERT_TRUE(BindSharedFunction(libc, "strlen", &length, &error)) << error;
+    EXPECT_EQ(length("four"), 4u);
+    int (*missing)() = nullptr;
+    EXPECT_FALSE(BindSharedFunction(libc, "vek_no_such_function", &missing, &error));
+    EXPECT_EQ(missing, nullptr);
+    EXPECT_NE(error.find("vek_no_such_function"), std::string::npos) << error;
+}
 
 TEST(Priority, LevelsMapOntoNiceness) {
     EXPECT_GT(NicenessOfLevel(0), NicenessOfLevel(1));
