@@ -11,38 +11,32 @@ namespace {
 // libcurl's ABI promise: every release since 7.16 answers to this soname.
 std::atomic<const char*> g_soname{"libcurl.so.4"};
 
-struct LoadedCurl {
-    CurlLibrary functions;
-    bool ok = false;
-    std::string error;
-};
-
-const LoadedCurl& Loaded() {
-    // One set-up before any other call, and never two at once: older libcurl
-    // does not make curl_global_init safe against other threads.
-    static const LoadedCurl loaded = [] {
-        LoadedCurl result;
-        void* library = OpenSharedLibrary(g_soname.load(), &result.error);
-        bool ok = library != nullptr;
+// Binds the functions, then runs libcurl's global set-up, which must come
+// before any other call.
+bool BindCurl(void* library, CurlLibrary* functions, std::string* error) {
+    bool ok = true;
 #define VEK_CURL_BIND(name) \
-    ok = ok && BindSharedFunction(library, "curl_" #name, &result.functions.name, &result.error);
-        VEK_CURL_FUNCTIONS(VEK_CURL_BIND)
+    ok = ok && BindSharedFunction(library, "curl_" #name, &functions->name, error);
+    VEK_CURL_FUNCTIONS(VEK_CURL_BIND)
 #undef VEK_CURL_BIND
-        if (ok) {
-            CURLcode rc = result.functions.global_init(CURL_GLOBAL_DEFAULT);
-            if (rc != CURLE_OK) result.error = result.functions.easy_strerror(rc);
-            ok = rc == CURLE_OK;
-        }
-        result.ok = ok;
-        return result;
-    }();
+    if (!ok) return false;
+    CURLcode rc = functions->global_init(CURL_GLOBAL_DEFAULT);
+    if (rc != CURLE_OK) *error = functions->easy_strerror(rc);
+    return rc == CURLE_OK;
+}
+
+// Loaded once, never two at once: older libcurl does not make
+// curl_global_init safe against other threads.
+const LoadedLibrary<CurlLibrary>& Loaded() {
+    static const LoadedLibrary<CurlLibrary> loaded =
+        LoadLibraryTable<CurlLibrary>(g_soname.load(), BindCurl);
     return loaded;
 }
 
 }  // namespace
 
 const CurlLibrary* LoadCurl() {
-    const LoadedCurl& loaded = Loaded();
+    const LoadedLibrary<CurlLibrary>& loaded = Loaded();
     return loaded.ok ? &loaded.functions : nullptr;
 }
 

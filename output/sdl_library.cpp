@@ -11,31 +11,25 @@ namespace {
 // SDL2's ABI promise: every 2.x release answers to this soname.
 std::atomic<const char*> g_soname{"libSDL2-2.0.so.0"};
 
-struct LoadedSdl {
-    SdlLibrary functions;
-    bool ok = false;
-    std::string error;
-};
-
-const LoadedSdl& Loaded() {
-    static const LoadedSdl loaded = [] {
-        LoadedSdl result;
-        void* library = OpenSharedLibrary(g_soname.load(), &result.error);
-        bool ok = library != nullptr;
+bool BindSdl(void* library, SdlLibrary* functions, std::string* error) {
+    bool ok = true;
 #define VEK_SDL_BIND(name) \
-    ok = ok && BindSharedFunction(library, "SDL_" #name, &result.functions.name, &result.error);
-        VEK_SDL_FUNCTIONS(VEK_SDL_BIND)
+    ok = ok && BindSharedFunction(library, "SDL_" #name, &functions->name, error);
+    VEK_SDL_FUNCTIONS(VEK_SDL_BIND)
 #undef VEK_SDL_BIND
-        result.ok = ok;
-        return result;
-    }();
+    return ok;
+}
+
+const LoadedLibrary<SdlLibrary>& Loaded() {
+    static const LoadedLibrary<SdlLibrary> loaded =
+        LoadLibraryTable<SdlLibrary>(g_soname.load(), BindSdl);
     return loaded;
 }
 
 }  // namespace
 
 const SdlLibrary* LoadSdl() {
-    const LoadedSdl& loaded = Loaded();
+    const LoadedLibrary<SdlLibrary>& loaded = Loaded();
     return loaded.ok ? &loaded.functions : nullptr;
 }
 

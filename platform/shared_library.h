@@ -25,4 +25,23 @@ bool BindSharedFunction(void* library, const char* name, Fn** slot, std::string*
     return *slot != nullptr;
 }
 
+// A library's table of functions as loaded: `functions` is filled when ok,
+// else `error` says why not.
+template <typename Table>
+struct LoadedLibrary {
+    Table functions{};
+    bool ok = false;
+    std::string error;
+};
+
+// Opens the library and lets bind(library, &functions, &error) fill the table
+// (and run any set-up the library wants first); a false from bind fails the load.
+template <typename Table, typename Bind>
+LoadedLibrary<Table> LoadLibraryTable(const char* soname, Bind bind) {
+    LoadedLibrary<Table> result;
+    void* library = OpenSharedLibrary(soname, &result.error);
+    result.ok = library != nullptr && bind(library, &result.functions, &result.error);
+    return result;
+}
+
 }  // namespace vek
