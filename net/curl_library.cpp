@@ -1,6 +1,5 @@
 #include "net/curl_library.h"
 
-#include <atomic>
 #include <string>
 
 #include "platform/shared_library.h"
@@ -8,11 +7,9 @@
 namespace vek {
 namespace {
 
-// libcurl's ABI promise: every release since 7.16 answers to this soname.
-std::atomic<const char*> g_soname{"libcurl.so.4"};
-
 // Binds the functions, then runs libcurl's global set-up, which must come
-// before any other call.
+// before any other call. The load runs once, never two at once: older libcurl
+// does not make curl_global_init safe against other threads.
 bool BindCurl(void* library, CurlLibrary* functions, std::string* error) {
     bool ok = true;
 #define VEK_CURL_BIND(name) \
@@ -25,27 +22,22 @@ bool BindCurl(void* library, CurlLibrary* functions, std::string* error) {
     return rc == CURLE_OK;
 }
 
-// Loaded once, never two at once: older libcurl does not make
-// curl_global_init safe against other threads.
-const LoadedLibrary<CurlLibrary>& Loaded() {
-    static const LoadedLibrary<CurlLibrary> loaded =
-        LoadLibraryTable<CurlLibrary>(g_soname.load(), BindCurl);
-    return loaded;
-}
+// libcurl's ABI promise: every release since 7.16 answers to this soname.
+LibraryOnFirstUse<CurlLibrary> g_curl{.soname{"libcurl.so.4"}, .bind = BindCurl};
 
 }  // namespace
 
 const CurlLibrary* LoadCurl() {
-    const LoadedLibrary<CurlLibrary>& loaded = Loaded();
-    return loaded.ok ? &loaded.functions : nullptr;
+    return LoadOnFirstUse(&g_curl);
 }
 
 const char* CurlLoadError() {
-    return Loaded().error.c_str();
+    LoadOnFirstUse(&g_curl);
+    return g_curl.error.c_str();
 }
 
 void SetCurlSonameForTests(const char* soname) {
-    g_soname.store(soname);
+    g_curl.soname.store(soname);
 }
 
 }  // namespace vek

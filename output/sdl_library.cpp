@@ -1,15 +1,11 @@
 #include "output/sdl_library.h"
 
-#include <atomic>
 #include <string>
 
 #include "platform/shared_library.h"
 
 namespace vek {
 namespace {
-
-// SDL2's ABI promise: every 2.x release answers to this soname.
-std::atomic<const char*> g_soname{"libSDL2-2.0.so.0"};
 
 bool BindSdl(void* library, SdlLibrary* functions, std::string* error) {
     bool ok = true;
@@ -20,25 +16,22 @@ bool BindSdl(void* library, SdlLibrary* functions, std::string* error) {
     return ok;
 }
 
-const LoadedLibrary<SdlLibrary>& Loaded() {
-    static const LoadedLibrary<SdlLibrary> loaded =
-        LoadLibraryTable<SdlLibrary>(g_soname.load(), BindSdl);
-    return loaded;
-}
+// SDL2's ABI promise: every 2.x release answers to this soname.
+LibraryOnFirstUse<SdlLibrary> g_sdl{.soname{"libSDL2-2.0.so.0"}, .bind = BindSdl};
 
 }  // namespace
 
 const SdlLibrary* LoadSdl() {
-    const LoadedLibrary<SdlLibrary>& loaded = Loaded();
-    return loaded.ok ? &loaded.functions : nullptr;
+    return LoadOnFirstUse(&g_sdl);
 }
 
 const char* SdlLoadError() {
-    return Loaded().error.c_str();
+    LoadOnFirstUse(&g_sdl);
+    return g_sdl.error.c_str();
 }
 
 void SetSdlSonameForTests(const char* soname) {
-    g_soname.store(soname);
+    g_sdl.soname.store(soname);
 }
 
 }  // namespace vek

@@ -4,6 +4,8 @@
 // libraries they bring along.
 #pragma once
 
+#include <atomic>
+#include <mutex>
 #include <string>
 
 namespace vek {
@@ -25,23 +27,28 @@ bool BindSharedFunction(void* library, const char* name, Fn** slot, std::string*
     return *slot != nullptr;
 }
 
-// A library's table of functions as loaded: `functions` is filled when ok,
-// else `error` says why not.
+// A library whose table of functions is filled on first use: `bind(library,
+// &functions, &error)` fills it (and runs any set-up the library wants first);
+// a false from bind fails the load. `soname` may change until then (tests).
 template <typename Table>
-struct LoadedLibrary {
+struct LibraryOnFirstUse {
+    std::atomic<const char*> soname;
+    bool (*bind)(void* library, Table* functions, std::string* error_text);
+    std::once_flag once{};
     Table functions{};
     bool ok = false;
-    std::string error;
+    std::string error{};  // why the load failed
 };
 
-// Opens the library and lets bind(library, &functions, &error) fill the table
-// (and run any set-up the library wants first); a false from bind fails the load.
-template <typename Table, typename Bind>
-LoadedLibrary<Table> LoadLibraryTable(const char* soname, Bind bind) {
-    LoadedLibrary<Table> result;
-    void* library = OpenSharedLibrary(soname, &result.error);
-    result.ok = library != nullptr && bind(library, &result.functions, &result.error);
-    return result;
+// Loads the library once, on the first call from whichever thread comes first;
+// later calls give the same answer. nullptr when the load failed.
+template <typename Table>
+const Table* LoadOnFirstUse(LibraryOnFirstUse<Table>* library) {
+    std::call_once(library->once, [library] {
+        void* handle = OpenSharedLibrary(library->soname.load(), &library->error);
+        library->ok = handle && library->bind(handle, &library->functions, &library->error);
+    });
+    return library->ok ? &library->functions : nullptr;
 }
 
 }  // namespace vek

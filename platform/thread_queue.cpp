@@ -117,6 +117,15 @@ bool Push(const std::shared_ptr<Queue>& queue, Item item) {
     return true;
 }
 
+// Queues a posted message for the thread. False when it has no queue.
+bool Post(ThreadId thread, Message message) {
+    std::shared_ptr<Queue> queue = FindQueue(thread);
+    if (!queue) return false;
+    Item item;
+    item.posted = std::move(message);
+    return Push(queue, std::move(item));
+}
+
 }  // namespace
 
 ThreadId CurrentThreadId() {
@@ -156,19 +165,11 @@ void DestroyThreadQueue() {
 }
 
 bool PostThreadMessage(ThreadId thread, uint32_t message, uintptr_t wparam, intptr_t lparam) {
-    std::shared_ptr<Queue> queue = FindQueue(thread);
-    if (!queue) return false;
-    Item item;
-    item.posted = Message{nullptr, message, wparam, lparam, std::string()};
-    return Push(queue, std::move(item));
+    return Post(thread, Message{nullptr, message, wparam, lparam, std::string()});
 }
 
 bool PostThreadText(ThreadId thread, uint32_t message, const char* text) {
-    std::shared_ptr<Queue> queue = FindQueue(thread);
-    if (!queue) return false;
-    Item item;
-    item.posted = Message{nullptr, message, 0, 0, text ? text : ""};
-    return Push(queue, std::move(item));
+    return Post(thread, Message{nullptr, message, 0, 0, text ? text : ""});
 }
 
 void PostQuitMessage(int exit_code) {
@@ -276,21 +277,11 @@ intptr_t SendWindowMessage(Window* window, uint32_t message, uintptr_t wparam, i
 }
 
 bool PostWindowMessage(Window* window, uint32_t message, uintptr_t wparam, intptr_t lparam) {
-    if (!window) return false;
-    std::shared_ptr<Queue> queue = FindQueue(window->thread);
-    if (!queue) return false;
-    Item item;
-    item.posted = Message{window, message, wparam, lparam, std::string()};
-    return Push(queue, item);
+    return window && Post(window->thread, Message{window, message, wparam, lparam, std::string()});
 }
 
 bool PostWindowText(Window* window, uint32_t message, std::string text) {
-    if (!window) return false;
-    std::shared_ptr<Queue> queue = FindQueue(window->thread);
-    if (!queue) return false;
-    Item item;
-    item.posted = Message{window, message, 0, 0, std::move(text), true};
-    return Push(queue, std::move(item));
+    return window && Post(window->thread, Message{window, message, 0, 0, std::move(text), true});
 }
 
 void SetThreadQueueWake(QueueWakeFn wake, void* context) {
