@@ -33,18 +33,7 @@ inline std::string Body(size_t size, unsigned seed = 1) {
     return body;
 }
 
-// Reads like the stream reader: until the writer closes its end.
-inline std::string ReadToEnd(int fd) {
-    std::string data;
-    char buffer[4096];
-    for (;;) {
-        ssize_t got = read(fd, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) return data;
-        data.append(buffer, static_cast<size_t>(got));
-    }
-}
-
+// Reads like the stream reader: until the writer closes its end, or size bytes.
 inline std::string ReadExactly(int fd, size_t size) {
     std::string data;
     char buffer[4096];
@@ -55,6 +44,10 @@ inline std::string ReadExactly(int fd, size_t size) {
         data.append(buffer, static_cast<size_t>(got));
     }
     return data;
+}
+
+inline std::string ReadToEnd(int fd) {
+    return ReadExactly(fd, SIZE_MAX);
 }
 
 inline size_t FilesIn(const std::string& path) {
@@ -90,14 +83,6 @@ class UrlStreamTest : public ::testing::Test {
         gSettings.InternetDLDir.Set(save_dir.path().c_str());
     }
     void TearDown() override { ResetSettingsToDefaults(); }
-
-    std::vector<Box> InternetErrors() {
-        std::vector<Box> found;
-        for (const Box& box : desktop.Boxes()) {
-            if (box.caption == kInternetCaption) found.push_back(box);
-        }
-        return found;
-    }
 
     // Opens a URL that must fail and returns the one box shown for it.
     Box OpenMustFail(const std::string& url) {

@@ -60,12 +60,12 @@ class SingleInstanceTest : public ::testing::Test {
         else
             unsetenv("XDG_RUNTIME_DIR");
     }
-    // Runs the window's loop until done is set.
+    // Runs the window's loop until done is set, or pred holds.
     void PumpUntil(const std::atomic<bool>& done) {
-        PumpUntilTrue([&] { return done.load(); });
+        PumpUntil([&] { return done.load(); });
     }
     template <typename Pred>
-    void PumpUntilTrue(Pred pred) {
+    void PumpUntil(Pred pred) {
         auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
         while (!pred() && std::chrono::steady_clock::now() < deadline) {
             Message m;
@@ -265,7 +265,7 @@ TEST_F(SingleInstanceTest, APeerThatDawdlesIsGivenUpAtItsRecordDeadline) {
     CloseHandOverConnection(slow);
     EXPECT_GE(seconds, 0);
     EXPECT_LT(seconds, 1.5) << "delayed by at most one record deadline";
-    PumpUntilTrue([] { return g_handovers_ended.load() == 2; });
+    PumpUntil([] { return g_handovers_ended.load() == 2; });
     EXPECT_EQ(g_handovers_ended.load(), 2) << "the dawdler's and the real start's";
 }
 

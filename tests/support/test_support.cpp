@@ -73,21 +73,33 @@ bool FileExists(const std::string& path) {
     return stat(path.c_str(), &st) == 0;
 }
 
+namespace {
+
+// Waits for the child, looking every few ms (and calling on_look then); kills
+// it once timeout_ms have passed. False when it had to be killed.
+bool WaitForChild(pid_t pid, int timeout_ms, int* status, const std::function<void()>& on_look) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    while (waitpid(pid, status, WNOHANG) != pid) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(pid, SIGKILL);
+            waitpid(pid, status, 0);
+            return false;
+        }
+        if (on_look) on_look();
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
+}  // namespace
+
 int RunInChild(const std::function<int()>& fn, int timeout_ms) {
     std::fflush(nullptr);
     pid_t pid = fork();
     if (pid < 0) return -1;
     if (pid == 0) _exit(fn());
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
     int status = 0;
-    while (waitpid(pid, &status, WNOHANG) != pid) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            kill(pid, SIGKILL);
-            waitpid(pid, &status, 0);
-            return -1;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
+    if (!WaitForChild(pid, timeout_ms, &status, {})) return -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
@@ -155,19 +167,12 @@ ProgramRun RunProgram(const std::vector<std::string>& args, const std::vector<st
     auto start = std::chrono::steady_clock::now();
     auto interrupted = start;
     int status = 0;
-    while (waitpid(pid, &status, WNOHANG) != pid) {
+    run.timed_out = !WaitForChild(pid, timeout_ms, &status, [&] {
         if (interrupt_when && interrupted == start && interrupt_when(pid)) {
             interrupted = std::chrono::steady_clock::now();
             kill(pid, SIGINT);
         }
-        if (std::chrono::steady_clock::now() - start > std::chrono::milliseconds(timeout_ms)) {
-            kill(pid, SIGKILL);
-            waitpid(pid, &status, 0);
-            run.timed_out = true;
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+    });
     run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     run.after_interrupt =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - interrupted).count();
