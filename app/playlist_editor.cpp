@@ -17,7 +17,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <algorithm>
-#include <cstring>
+#include <string>
 #include <vector>
 
 #include "app/open_files_dialog.h"
@@ -151,7 +151,8 @@ class PlaylistEditor : public QWidget {
     ~PlaylistEditor() override;
 
     Window* bridge() { return &bridge_; }
-    void StorePlace();
+    // Keeps the place, then is the editor no more: no hooks, no measuring.
+    void Forget();
     void SelectCurrentLine();
     // The measuring thread has lengths waiting; they are taken a little later,
     // several batches at once.
@@ -171,7 +172,6 @@ class PlaylistEditor : public QWidget {
     void Layout();
     void Refresh();
     void Act(int id);
-    void ShowAddedEntries();
     void PlayLine(int row);
     void AddDropped(const std::vector<QByteArray>& names);
     std::vector<int> SelectedRows() const;
@@ -283,8 +283,9 @@ PlaylistEditor::PlaylistEditor() : QWidget(nullptr, Qt::Window) {
     ShowPlaytime(true);
 }
 
+// Forget has stopped the measuring: a window deleted later must not stop
+// the measuring of an editor opened again meanwhile.
 PlaylistEditor::~PlaylistEditor() {
-    StopMeasuringLengths();
     ForgetWindow(&bridge_);
 }
 
@@ -412,11 +413,16 @@ void PlaylistEditor::SelectCurrentLine() {
     list_->scrollTo(current, QAbstractItemView::PositionAtCenter);
 }
 
-void PlaylistEditor::StorePlace() {
+void PlaylistEditor::Forget() {
     // A Wayland compositor never tells a window where it is.
-    if (isMinimized() || QGuiApplication::platformName() == QLatin1String("wayland")) return;
-    gSettings.PlaylistX = x();
-    gSettings.PlaylistY = y();
+    if (!isMinimized() && QGuiApplication::platformName() != QLatin1String("wayland")) {
+        gSettings.PlaylistX = x();
+        gSettings.PlaylistY = y();
+    }
+    g_editor = nullptr;
+    SetPlaylistRefreshHook(nullptr);
+    SetCurrentEntryHook(nullptr);
+    StopMeasuringLengths();
 }
 
 void PlaylistEditor::Act(int id) {
@@ -429,7 +435,7 @@ void PlaylistEditor::Act(int id) {
             // Load List replaces the list with playlists; Add File(s)... adds.
             bool load = id == kLoadList;
             if (OpenFilesDialog(this, load, load ? kFilterPlaylists : kFilterAllSupported) > 0)
-                ShowAddedEntries();
+                ShowPlaylistChanges();
             break;
         }
         case kAddItem:
@@ -465,19 +471,14 @@ void PlaylistEditor::Act(int id) {
             break;
         case kCmdAddUrl: {
             char url[kPathField] = {};
-            if (OpenUrlDialog(this, url, sizeof url) != 1 || std::strlen(url) < 4) break;
+            if (OpenUrlDialog(this, url, sizeof url) != 1) break;
             if (!AppendEntry(url)) ComplainAboutName(url);
-            ShowAddedEntries();
+            ShowPlaylistChanges();
             break;
         }
         default:  // Add Event... has no action
             break;
     }
-}
-
-void PlaylistEditor::ShowAddedEntries() {
-    SetEditorRefreshEnabled(true);
-    RefreshPlaylistEditor();
 }
 
 void PlaylistEditor::PlayLine(int row) {
@@ -492,11 +493,7 @@ void PlaylistEditor::resizeEvent(QResizeEvent*) {
 void PlaylistEditor::closeEvent(QCloseEvent* event) {
     event->accept();
     if (g_editor != this) return;
-    StorePlace();
-    g_editor = nullptr;
-    SetPlaylistRefreshHook(nullptr);
-    SetCurrentEntryHook(nullptr);
-    StopMeasuringLengths();
+    Forget();
     deleteLater();  // its own handler is still running
 }
 
@@ -540,10 +537,8 @@ void PlaylistEditor::dropEvent(QDropEvent* event) {
 
 void PlaylistEditor::AddDropped(const std::vector<QByteArray>& names) {
     // Appended to the list as it stands; what plays goes on playing.
-    SetEditorRefreshEnabled(false);
-    for (const QByteArray& name : names) AddNameOrComplain(name.constData());
-    SetEditorRefreshEnabled(true);
-    RefreshPlaylistEditor();
+    AddNamesQuietly(names);
+    ShowPlaylistChanges();
 }
 
 // The playlist asks for a refresh after each change it makes by itself.
@@ -571,10 +566,7 @@ bool ShowPlaylistEditor() {
 void ClosePlaylistEditor() {
     PlaylistEditor* editor = g_editor;
     if (!editor) return;
-    editor->StorePlace();
-    g_editor = nullptr;
-    SetPlaylistRefreshHook(nullptr);
-    SetCurrentEntryHook(nullptr);
+    editor->Forget();
     delete editor;
 }
 
@@ -584,6 +576,16 @@ bool IsPlaylistEditorOpen() {
 
 void SetEditorRefreshEnabled(bool enabled) {
     g_refresh_enabled = enabled;
+}
+
+void ShowPlaylistChanges() {
+    SetEditorRefreshEnabled(true);
+    RefreshPlaylistEditor();
+}
+
+void AddNamesQuietly(const std::vector<QByteArray>& names) {
+    SetEditorRefreshEnabled(false);
+    for (const QByteArray& name : names) AddNameOrComplain(name.constData());
 }
 
 QWidget* PlaylistEditorWindow() {

@@ -4,6 +4,9 @@
 // instance at most; GUI thread only.
 #pragma once
 
+#include <QByteArray>
+#include <vector>
+
 class QWidget;
 
 namespace vek::app {
@@ -23,6 +26,13 @@ bool IsPlaylistEditorOpen();
 // drop being read turns it off so that each name does not redraw the list.
 // On from the start.
 void SetEditorRefreshEnabled(bool enabled);
+
+// Turns refreshing on and refreshes the editor now.
+void ShowPlaylistChanges();
+
+// Adds each name (a file, a playlist or a URL; one that cannot be added with
+// its error box) with refreshing off; ShowPlaylistChanges ends the quiet.
+void AddNamesQuietly(const std::vector<QByteArray>& names);
 
 // The editor's window, for the tests; nullptr while it is closed.
 QWidget* PlaylistEditorWindow();

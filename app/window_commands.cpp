@@ -5,7 +5,6 @@
 #include <QKeySequence>
 #include <QMenu>
 #include <QShortcut>
-#include <cstring>
 
 #include "app/about.h"
 #include "app/main_window.h"
@@ -33,8 +32,7 @@ void Toggle(Relaxed<int32_t>& setting) {
 void OpenFile(MainWindow* window) {
     if (OpenFilesDialog(window, true, kFilterAllSupported) <= 0 || !SelectEntry(0)) return;
     if (gSettings.ShufflePlay != 0) ShufflePlaylist();
-    SetEditorRefreshEnabled(true);
-    RefreshPlaylistEditor();
+    ShowPlaylistChanges();
     char path[kPathField];
     if (GetCurrentPath(path, sizeof path)) {
         Halt();
@@ -44,12 +42,11 @@ void OpenFile(MainWindow* window) {
 
 void OpenLocation(MainWindow* window) {
     char url[kPathField] = {};
-    if (OpenUrlDialog(window, url, sizeof url) != 1 || std::strlen(url) < 4) return;
+    if (OpenUrlDialog(window, url, sizeof url) != 1) return;
     Halt();
     ClearPlaylist();
     if (!AppendEntry(url)) ComplainAboutName(url);
-    SetEditorRefreshEnabled(true);
-    RefreshPlaylistEditor();
+    ShowPlaylistChanges();
     PlayCurrentEntry();
 }
 

@@ -207,14 +207,12 @@ void StepVolume(MainWindow* window) {
 void PlayDroppedNames(const std::vector<QByteArray>& names) {
     Halt();
     ClearPlaylist();
-    SetEditorRefreshEnabled(false);
-    for (const QByteArray& name : names) AddNameOrComplain(name.constData());
+    AddNamesQuietly(names);
     if (SelectEntry(0)) {
         if (gSettings.ShufflePlay != 0) ShufflePlaylist();
         PlayCurrentEntry();
     }
-    SetEditorRefreshEnabled(true);
-    RefreshPlaylistEditor();
+    ShowPlaylistChanges();
 }
 
 }  // namespace vek::app
