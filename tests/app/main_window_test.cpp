@@ -177,31 +177,6 @@ TEST_F(MainWindowTest, AMoveInTheColumnDuringTheSteppingTakesItsCellAtOnce) {
     EXPECT_EQ(gSettings.EqVolume, 5) << "the stepping has ended";
 }
 
-// A timer meant to fire every 5 ms measures how long the GUI thread is held
-// while the volume steps up the whole column and the ring sweeps both ways.
-TEST_F(MainWindowTest, TheWindowAnswersWhileTheVolumeStepsAndTheRingSweeps) {
-    gSettings.EqVolume = 0;
-    MainWindow* w = Open();
-    QElapsedTimer clock;
-    qint64 last = 0, worst = 0;
-    QTimer tick;
-    tick.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&tick, &QTimer::timeout, [&] {
-        qint64 now = clock.elapsed();
-        worst = std::max(worst, now - last);
-        last = now;
-    });
-    clock.start();
-    tick.start(5);
-    Press(w, QPoint(40, 101));
-    Release(w, QPoint(40, 101));
-    w->HandleMessage(UIM_PROGRESS, 0, 100);
-    ASSERT_TRUE(PumpUntil([] { return gSettings.EqVolume == 15; }, 3000));
-    w->HandleMessage(UIM_PROGRESS, 0, 0);
-    Pump(100);
-    EXPECT_LT(worst, 100) << "ms the GUI thread was held at most";
-}
-
 // The display threads' pictures reach the window: the ring at half lights
 // twelve bars, and the field shows the stopped sign beside 0:00:00.
 TEST_F(MainWindowTest, TheWindowShowsWhatTheDisplayThreadsDraw) {

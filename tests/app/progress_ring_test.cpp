@@ -62,12 +62,6 @@ TEST(RingAngleTest, RestsOnWholeBars) {
     }
 }
 
-TEST_F(ProgressRingTest, StartsDark) {
-    RequestRingRedraw();
-    ASSERT_TRUE(PumpUntil([&] { return !log_.pictures.empty(); }, 5000));
-    EXPECT_EQ(LitBars(log_.pictures.back()), 0);
-}
-
 TEST_F(ProgressRingTest, FourPercentLightsNothingFiveOneBarAHundredAll) {
     SetRingPercent(4);
     EXPECT_TRUE(RestsAt(0));
