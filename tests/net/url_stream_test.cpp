@@ -187,7 +187,9 @@ TEST_F(UrlStreamTest, AnOpenThatCannotPlayFailsWithTheReason) {
     for (const Case& c : cases) {
         Box box = OpenMustFail(c.url);
         EXPECT_FALSE(box.text.empty()) << c.url;
-        if (c.whole) EXPECT_EQ(box.text, c.text);
+        if (c.whole) {
+            EXPECT_EQ(box.text, c.text);
+        }
         EXPECT_NE(box.text.find(c.text), std::string::npos) << box.text;
         requests += c.requests;
         EXPECT_EQ(server.Requests().size(), requests) << c.url;
@@ -318,7 +320,9 @@ TEST_F(UrlStreamLimitTest, APauseInTheBodyEndsTheStreamOnlyPastTheStallLimit) {
         auto took = Clock::now() - start;
         CloseStream(fd);
         EXPECT_TRUE(got == body.substr(0, arrives)) << pause_ms << " ms: " << got.size();
-        if (arrives < body.size()) EXPECT_GE(took, kFastStall * 9 / 10);
+        if (arrives < body.size()) {
+            EXPECT_GE(took, kFastStall * 9 / 10);
+        }
     }
     EXPECT_TRUE(desktop.Boxes().empty());
 }

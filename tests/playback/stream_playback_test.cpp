@@ -90,8 +90,9 @@ TEST_F(StreamPlaybackTest, AServedClipDecodesExactlyAsTheFileAndTheSaveFileKeeps
         EXPECT_EQ(test::ReadFileText(dir_.File(c.name)), clip_);
         // Without a length to measure, progress shows 0 until the end sends 100.
         for (const test::Report& r : player.reports()) {
-            if (r.message == UIM_PROGRESS)
+            if (r.message == UIM_PROGRESS) {
                 EXPECT_TRUE(r.lparam == 0 || r.lparam == 100) << r.lparam;
+            }
         }
         EXPECT_EQ(player.Count(UIM_TRACK_ENDED), 1);
         EXPECT_EQ(player.titles(), c.titles);
