@@ -152,9 +152,7 @@ void ReportPercent(const DecoderState& s, const FrameHeader& header, int frame_c
 void PublishTrackLength(const FrameHeader& header) {
     int32_t frames = TotalFrames(header);
     if (frames <= 0) return;  // a stream
-    double ms = frames * SecondsPerFrame(header) * 1000.0;
-    g_track_ms.store(ms < INT32_MAX ? static_cast<int32_t>(ms) : INT32_MAX,
-                     std::memory_order_relaxed);
+    g_track_ms.store(FramesToMs(frames, header), std::memory_order_relaxed);
 }
 
 PlayEnd PlayTrack(DecoderState* s) {

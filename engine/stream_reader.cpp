@@ -604,18 +604,27 @@ double SecondsPerFrame(const FrameHeader& h) {
     return kSamples[h.layer] / static_cast<double>(kSampleRates[h.sampling_index] << h.lsf);
 }
 
+int32_t EstimateFrames(int64_t audio_bytes, const FrameHeader& first) {
+    double per_frame = BytesPerFrame(first);
+    // A free-format first header has no bitrate: no estimate rather than a
+    // division by zero.
+    if (per_frame <= 0.0) return 0;
+    double frames = static_cast<double>(audio_bytes) / per_frame;
+    if (frames <= 0.0) return 0;
+    if (frames >= static_cast<double>(INT32_MAX)) return INT32_MAX;
+    return static_cast<int32_t>(frames);
+}
+
+int32_t FramesToMs(int32_t frames, const FrameHeader& header) {
+    double ms = frames * SecondsPerFrame(header) * 1000.0;
+    return ms < static_cast<double>(INT32_MAX) ? static_cast<int32_t>(ms) : INT32_MAX;
+}
+
 int32_t TotalFrames(const FrameHeader& header) {
     Reader& r = g_reader;
     if (r.is_url) return 0;
     if (HasVbrHeader()) return r.vbr.frames;
-    double per_frame = BytesPerFrame(ArithmeticHeader(header));
-    // A free-format first header has no bitrate: no estimate rather than a
-    // division by zero.
-    if (per_frame <= 0.0) return 0;
-    double frames = static_cast<double>(r.length - r.audio_start) / per_frame;
-    if (frames <= 0.0) return 0;
-    if (frames >= static_cast<double>(INT32_MAX)) return INT32_MAX;
-    return static_cast<int32_t>(frames);
+    return EstimateFrames(r.length - r.audio_start, ArithmeticHeader(header));
 }
 
 bool FrameCountIsExact() {

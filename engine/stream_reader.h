@@ -46,6 +46,11 @@ int64_t LeadingTagBytes(const uint8_t* ten_bytes);
 // From the header's own fields.
 double BytesPerFrame(const FrameHeader& header);
 double SecondsPerFrame(const FrameHeader& header);
+// Whole frames in audio_bytes by the first header's frame length, at most
+// INT32_MAX; 0 when that header gives no length (free format).
+int32_t EstimateFrames(int64_t audio_bytes, const FrameHeader& first);
+// The playing time of that many frames in milliseconds, at most INT32_MAX.
+int32_t FramesToMs(int32_t frames, const FrameHeader& header);
 
 // These three measure with the first accepted header of the stream (header only
 // stands in while none has been accepted) and count from the first frame, after

@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
 #include <vector>
 
 #include "engine/stream_reader.h"
@@ -47,17 +46,11 @@ int32_t Measure(int fd, int64_t file_bytes) {
         if (header.bitrate_index == 0) return -1;  // free format: no length to reckon with
         size_t start = i - 3;
         size_t frame_bytes = 4 + static_cast<size_t>(header.body_length);
-        double frames = 0;
         VbrTable table;
-        if (start + frame_bytes <= got &&
-            ParseVbrHeader(bytes.data() + start, frame_bytes, header, &table)) {
-            frames = table.frames;
-        } else {
-            frames = static_cast<double>(file_bytes - audio_start) / BytesPerFrame(header);
-        }
-        double ms =
-            static_cast<double>(static_cast<int64_t>(frames)) * SecondsPerFrame(header) * 1000.0;
-        return ms >= static_cast<double>(INT32_MAX) ? INT32_MAX : static_cast<int32_t>(ms);
+        bool info_frame = start + frame_bytes <= got &&
+                          ParseVbrHeader(bytes.data() + start, frame_bytes, header, &table);
+        return FramesToMs(
+            info_frame ? table.frames : EstimateFrames(file_bytes - audio_start, header), header);
     }
     return -1;
 }
