@@ -1,6 +1,7 @@
 // The list itself: appending, navigation, clearing. Nothing here reads files.
 #include "playlist/playlist.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -171,12 +172,14 @@ PlaylistEntry* EntryAt(int position) {
     return gPlaylist.index[static_cast<size_t>(position)];
 }
 
+int PositionOf(const PlaylistEntry* entry) {
+    if (!entry) return -1;
+    auto found = std::find(gPlaylist.index.begin(), gPlaylist.index.end(), entry);
+    return found == gPlaylist.index.end() ? -1 : static_cast<int>(found - gPlaylist.index.begin());
+}
+
 int CurrentPosition() {
-    if (!gPlaylist.current) return -1;
-    int position = 0;
-    for (PlaylistEntry* entry = gPlaylist.current->previous; entry; entry = entry->previous)
-        ++position;
-    return position;
+    return PositionOf(gPlaylist.current);
 }
 
 uint64_t PlaylistVersion() {

@@ -12,6 +12,9 @@ void FreeEntry(PlaylistEntry* entry);
 // Exchanges what two entries hold, all but their place in the chain.
 void SwapEntryContent(PlaylistEntry* a, PlaylistEntry* b);
 
+// Where the entry stands in the list; -1 for none or one not in it.
+int PositionOf(const PlaylistEntry* entry);
+
 // Makes the chain follow gPlaylist.index after entries were reordered or
 // taken out of it: links, first and last; the list's version moves on.
 void RelinkFromIndex();

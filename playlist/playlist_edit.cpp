@@ -9,12 +9,6 @@
 namespace vek {
 namespace {
 
-int PositionOf(const PlaylistEntry* entry) {
-    if (!entry) return -1;
-    auto found = std::find(gPlaylist.index.begin(), gPlaylist.index.end(), entry);
-    return found == gPlaylist.index.end() ? -1 : static_cast<int>(found - gPlaylist.index.begin());
-}
-
 // The nearest entry that stays, after (step 1) or before (step -1) a position.
 PlaylistEntry* NearestKept(const std::vector<bool>& drop, int position, int step) {
     for (int i = position + step; i >= 0 && i < static_cast<int>(drop.size()); i += step) {
