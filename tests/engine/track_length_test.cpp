@@ -10,11 +10,6 @@
 namespace vek {
 namespace {
 
-long FileBytes(const std::string& path) {
-    struct stat info;
-    return stat(path.c_str(), &info) == 0 ? static_cast<long>(info.st_size) : -1;
-}
-
 // Against the length of the decoded reference: every frame of each clip was
 // decoded into its .pcm, a VBR info frame too (which the length leaves out).
 TEST(TrackLength, FilesMeasureTheirDecodedLength) {
@@ -36,7 +31,7 @@ TEST(TrackLength, FilesMeasureTheirDecodedLength) {
     for (const auto& c : cases) {
         std::string clip = test::DataPath(std::string("made/") + c.clip);
         std::string pcm = clip.substr(0, clip.rfind('.')) + ".pcm";
-        double expected = FileBytes(pcm) * 1000.0 / (2 * c.channels) / c.rate;
+        double expected = test::ReadFileBytes(pcm).size() * 1000.0 / (2 * c.channels) / c.rate;
         EXPECT_NEAR(MeasureTrackMs(clip.c_str()), expected, c.tolerance_ms) << c.clip;
     }
 }

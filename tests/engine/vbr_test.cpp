@@ -3,6 +3,7 @@
 // a hand-built VBRI stream.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -23,14 +24,6 @@ namespace {
 
 constexpr double kSecondsPerFrame = 1152.0 / 44100.0;
 
-// The frame count of a Xing header in an MPEG-1 stereo file, read directly.
-int32_t XingFrameCount(const std::vector<uint8_t>& file) {
-    const size_t at = 4 + 32;
-    if (file.size() < at + 12 || std::memcmp(file.data() + at, "Xing", 4) != 0) return -1;
-    const uint8_t* p = file.data() + at + 8;
-    return static_cast<int32_t>(static_cast<uint32_t>(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3]);
-}
-
 // Decodes the session's frames to the end, each frame's samples apart.
 std::vector<std::vector<uint8_t>> Rest(Session* session) {
     std::vector<std::vector<uint8_t>> frames;
@@ -39,6 +32,7 @@ std::vector<std::vector<uint8_t>> Rest(Session* session) {
     return frames;
 }
 
+// Each encoding decoded whole once; the info frame (silence) comes first.
 class LameVbrTest : public ::testing::TestWithParam<std::vector<std::string>> {
   protected:
     static void SetUpTestSuite() {
@@ -52,45 +46,37 @@ class LameVbrTest : public ::testing::TestWithParam<std::vector<std::string>> {
     void SetUp() override {
         ResetSettingsToDefaults();
         path_ = dir_->File("vbr.mp3");
-        std::string failure = EncodeWithLame(dir_->File("in.wav"), path_, GetParam());
-        ASSERT_EQ(failure, "");
-        count_ = XingFrameCount(ReadFileBytes(path_));
-        ASSERT_GT(count_, 0) << "lame wrote no Xing header";
+        ASSERT_EQ(EncodeWithLame(dir_->File("in.wav"), path_, GetParam()), "");
+        Session decoder(path_, {});
+        whole_ = Rest(&decoder);
+        ASSERT_TRUE(FrameCountIsExact()) << "lame wrote no Xing header";
+        count_ = TotalFrames(decoder.header);
+        elapsed_ = ElapsedSeconds(decoder.header);
     }
     void TearDown() override { CloseInput(); }
 
     static TempDir* dir_;
     RecordingDesktop desktop_;
     std::string path_;
+    std::vector<std::vector<uint8_t>> whole_;
     int32_t count_ = 0;
+    int elapsed_ = 0;
 };
 TempDir* LameVbrTest::dir_ = nullptr;
 
 TEST_P(LameVbrTest, LengthIsTheHeadersFrameCountAndEveryFramePlays) {
-    Session decoder(path_, {});
-    ASSERT_TRUE(decoder.opened);
-    std::vector<std::vector<uint8_t>> frames = Rest(&decoder);
-    EXPECT_EQ(TotalFrames(decoder.header), count_);
-    EXPECT_TRUE(FrameCountIsExact());
-    // The info frame is decoded like any frame (silence), then come the
-    // frames it counts.
-    ASSERT_EQ(frames.size(), static_cast<size_t>(count_) + 1);
-    EXPECT_EQ(frames[0], std::vector<uint8_t>(frames[0].size(), 0));
-    EXPECT_EQ(ElapsedSeconds(decoder.header), static_cast<int>(count_ * kSecondsPerFrame));
+    ASSERT_EQ(whole_.size(), static_cast<size_t>(count_) + 1);
+    EXPECT_EQ(whole_[0], std::vector<uint8_t>(whole_[0].size(), 0));
+    EXPECT_EQ(elapsed_, static_cast<int>(count_ * kSecondsPerFrame));
     EXPECT_TRUE(desktop_.Boxes().empty());
 }
 
 TEST_P(LameVbrTest, SeeksLandWithinOnePercentAndContinueAsTheWholeDecode) {
-    std::vector<std::vector<uint8_t>> whole;
-    {
-        Session decoder(path_, {});
-        whole = Rest(&decoder);
-    }
-    ASSERT_EQ(whole.size(), static_cast<size_t>(count_) + 1);
+    ASSERT_EQ(whole_.size(), static_cast<size_t>(count_) + 1);
     for (int percent : {25, 50, 75}) {
         Session decoder(path_, {});
         ASSERT_EQ(ReadFrame(&decoder.header), 1);
-        int32_t target = static_cast<int32_t>(TotalFrames(decoder.header) * (percent / 100.0));
+        int32_t target = static_cast<int32_t>(count_ * (percent / 100.0));
         ASSERT_EQ(SeekFrame(&decoder.header, target), 1) << percent;
         EXPECT_EQ(ElapsedSeconds(decoder.header),
                   static_cast<int>((target + 2) * kSecondsPerFrame));
@@ -102,9 +88,9 @@ TEST_P(LameVbrTest, SeeksLandWithinOnePercentAndContinueAsTheWholeDecode) {
         // The first frames after the jump lack the bit reservoir the skipped
         // ones held (in quiet passages it reaches back several short
         // frames); from then on, sample for sample the whole decode's frames.
-        size_t offset = whole.size() - after.size();
+        size_t offset = whole_.size() - after.size();
         size_t equal_from = after.size();
-        while (equal_from > 0 && after[equal_from - 1] == whole[offset + equal_from - 1])
+        while (equal_from > 0 && after[equal_from - 1] == whole_[offset + equal_from - 1])
             --equal_from;
         EXPECT_LE(equal_from, 8u) << percent;
     }
@@ -112,7 +98,6 @@ TEST_P(LameVbrTest, SeeksLandWithinOnePercentAndContinueAsTheWholeDecode) {
 
 INSTANTIATE_TEST_SUITE_P(Lame, LameVbrTest,
                          ::testing::Values(std::vector<std::string>{"-V", "0"},
-                                           std::vector<std::string>{"-V", "2"},
                                            std::vector<std::string>{"--abr", "128"}),
                          [](const ::testing::TestParamInfo<std::vector<std::string>>& info) {
                              std::string name = info.param[0] == "--abr" ? "Abr" : "V";
@@ -197,27 +182,25 @@ TEST_F(VbriTest, TheHeadersCountIsTheLengthAndTheTableFindsEachFrame) {
     EXPECT_TRUE(desktop_.Boxes().empty());
 }
 
-TEST(VbrTableTest, VbriPositionsAreInterpolatedWithinAnEntry) {
+VbrTable VbriTable(int32_t frames, int32_t frame_bytes, int32_t per_entry,
+                   std::vector<int64_t> ends) {
     VbrTable table;
     table.kind = VbrTable::Kind::kVbri;
-    table.frames = 8;
-    table.frame_bytes = 417;
-    table.frames_per_entry = 4;
-    table.entries = 2;
-    table.entry_end[0] = 400;
-    table.entry_end[1] = 1200;
+    table.frames = frames;
+    table.frame_bytes = frame_bytes;
+    table.frames_per_entry = per_entry;
+    table.entries = static_cast<int32_t>(ends.size());
+    std::copy(ends.begin(), ends.end(), table.entry_end);
+    return table;
+}
+
+TEST(VbrTableTest, VbriPositionsAreInterpolatedWithinAnEntry) {
+    VbrTable table = VbriTable(8, 417, 4, {400, 1200});
     EXPECT_EQ(VbrByteOfFrame(table, 0), 417);
     EXPECT_EQ(VbrByteOfFrame(table, 2), 417 + 200);
     EXPECT_EQ(VbrByteOfFrame(table, 5), 417 + 400 + 200);
-}
-
-TEST(VbrTableTest, AHostileVbriTableDoesNotOverflow) {
-    VbrTable table;
-    table.kind = VbrTable::Kind::kVbri;
-    table.frames = 65535;
-    table.frames_per_entry = 65535;
-    table.entries = 1;
-    table.entry_end[0] = int64_t{0xFFFFFFFF} * 0xFFFF;  // the largest entry times the largest scale
+    // The largest entry times the largest scale, at the last frame: no overflow.
+    table = VbriTable(65535, 0, 65535, {int64_t{0xFFFFFFFF} * 0xFFFF});
     EXPECT_EQ(VbrByteOfFrame(table, 65534), table.entry_end[0] / 65535 * 65534);
 }
 

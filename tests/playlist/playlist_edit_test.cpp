@@ -147,14 +147,5 @@ TEST_F(PlaylistEdit, EveryEditMovesTheVersionOnAndSelectingTellsTheHook) {
     EXPECT_EQ(told, 3);
 }
 
-TEST_F(PlaylistEdit, ShufflingCarriesTheLengthsWithTheirPaths) {
-    SetShuffleSeedSource([]() -> uint32_t { return 7; });
-    AppendAll(kFive);
-    for (int i = 0; i < 5; ++i) EntryAt(i)->length_ms = 1000 * (EntryAt(i)->path[1] - 'a');
-    ASSERT_TRUE(ShufflePlaylist());
-    for (int i = 0; i < 5; ++i)
-        EXPECT_EQ(EntryAt(i)->length_ms, 1000 * (EntryAt(i)->path[1] - 'a')) << EntryAt(i)->path;
-}
-
 }  // namespace
 }  // namespace vek::test

@@ -121,16 +121,19 @@ TEST_F(Shuffle, CurrentEntryKeepsItsPosition) {
     EXPECT_EQ(CurrentPath(), "C.mp3");  // the fourth of EADCB
 }
 
-TEST_F(Shuffle, AStreamsTitleGoesWithItsAddress) {
+TEST_F(Shuffle, ATitleAndALengthGoWithTheirAddress) {
     SetShuffleSeedSource(FixedSeed);
     g_seed = 1;
     AppendAll({"A.mp3", "http://b/", "C.mp3", "D.mp3", "E.mp3"});
     ASSERT_TRUE(SetEntryTitle(EntryAt(1), "Song"));
+    for (int i = 0; i < 5; ++i) EntryAt(i)->length_ms = EntryAt(i)->path[0];
     uint64_t version = PlaylistVersion();
     ASSERT_TRUE(ShufflePlaylist());
     EXPECT_NE(PlaylistVersion(), version);
-    for (PlaylistEntry* e = gPlaylist.first; e; e = e->next)
+    for (PlaylistEntry* e = gPlaylist.first; e; e = e->next) {
         EXPECT_EQ(e->title != nullptr, std::string(e->path) == "http://b/") << e->path;
+        EXPECT_EQ(e->length_ms, e->path[0]) << e->path;
+    }
 }
 
 }  // namespace
