@@ -37,52 +37,43 @@ void LoadChangeAndSave() {
     SaveSettings();
 }
 
-TEST_F(SettingsFileSafety, AFileThatCannotBeReadIsNeverReplaced) {
-    const std::string mine = "[mine]\nkeep=all of it\n[vek]\nEqVolume=9\n";
-    ASSERT_TRUE(WriteFileText(Ini(), mine));
-    ASSERT_EQ(chmod(Ini().c_str(), 0200), 0);
-    int result;
-    if (geteuid() == 0) {
-        // Root reads any file: the run is made as a user the mode shuts out.
-        ASSERT_EQ(chown(config_.dir().path().c_str(), kNobody, kNobody), 0);
-        ASSERT_EQ(chown(Ini().c_str(), kNobody, kNobody), 0);
-        result = test::RunInChild(
-            [] {
-                if (setgid(kNobody) != 0 || setuid(kNobody) != 0) return 2;
-                LoadChangeAndSave();
-                return gSettings.EqVolume == 3 ? 0 : 3;
-            },
-            5000);
-    } else {
-        LoadChangeAndSave();
-        result = 0;
-    }
-    EXPECT_EQ(result, 0);
-    ASSERT_EQ(chmod(Ini().c_str(), 0600), 0);
-    EXPECT_EQ(ReadFileText(Ini()), mine);
-}
-
-TEST_F(SettingsFileSafety, AFifoOrAFileOverSixteenMegabytesNeitherBlocksNorIsReplaced) {
-    for (bool fifo : {true, false}) {
+// A file that is there but cannot be read may hold the user's other sections.
+// Each run is made in a child: a load that waits for a FIFO's writer would
+// hang this process.
+TEST_F(SettingsFileSafety, AFileThatCannotBeReadIsNeitherWaitedForNorReplaced) {
+    enum Kind { kNoAccess, kFifo, kHuge };
+    for (Kind kind : {kNoAccess, kFifo, kHuge}) {
         unlink(Ini().c_str());
-        if (fifo) {
+        if (kind == kFifo) {
             ASSERT_EQ(mkfifo(Ini().c_str(), 0600), 0);
         } else {
-            ASSERT_TRUE(WriteFileText(Ini(), "[vek]\nEqVolume=9\n"));
+            ASSERT_TRUE(WriteFileText(Ini(), "[mine]\nkeep=all of it\n[vek]\nEqVolume=9\n"));
+        }
+        if (kind == kHuge) {
             ASSERT_EQ(truncate(Ini().c_str(), (16 << 20) + 1), 0);
+        }
+        if (kind == kNoAccess) {
+            ASSERT_EQ(chmod(Ini().c_str(), 0200), 0);
+        }
+        // Root reads any file: the run is made as a user the mode shuts out.
+        bool as_nobody = kind == kNoAccess && geteuid() == 0;
+        if (as_nobody) {
+            ASSERT_EQ(chown(config_.dir().path().c_str(), kNobody, kNobody), 0);
+            ASSERT_EQ(chown(Ini().c_str(), kNobody, kNobody), 0);
         }
         struct stat before, after;
         ASSERT_EQ(lstat(Ini().c_str(), &before), 0);
         int result = test::RunInChild(
-            [] {
+            [as_nobody] {
+                if (as_nobody && (setgid(kNobody) != 0 || setuid(kNobody) != 0)) return 2;
                 LoadChangeAndSave();
                 return gSettings.EqVolume == 3 ? 0 : 1;
             },
             3000);
-        EXPECT_EQ(result, 0) << "the load may not wait for a writer; fifo " << fifo;
+        EXPECT_EQ(result, 0) << "case " << kind;
         ASSERT_EQ(lstat(Ini().c_str(), &after), 0);
-        EXPECT_EQ(after.st_ino, before.st_ino) << "replaced; fifo " << fifo;
-        EXPECT_EQ(after.st_size, before.st_size) << fifo;
+        EXPECT_EQ(after.st_ino, before.st_ino) << "replaced; case " << kind;
+        EXPECT_EQ(after.st_size, before.st_size) << "case " << kind;
     }
 }
 
