@@ -104,7 +104,8 @@ TEST_F(PlaylistBounds, PlaylistsThatAreNotRegularFilesOrAreHugeFailAtOnce) {
     ASSERT_EQ(mkfifo(dir_.File("fifo.m3u").c_str(), 0600), 0);
     ASSERT_EQ(mkfifo(dir_.File("fifo.pls").c_str(), 0600), 0);
     ASSERT_EQ(symlink("/dev/zero", dir_.File("zero.m3u").c_str()), 0);
-    ASSERT_TRUE(WriteFileText(dir_.File("huge.pls"), "[playlist]\nNumberOfEntries=1\nFile1=a.mp3\n"));
+    ASSERT_TRUE(
+        WriteFileText(dir_.File("huge.pls"), "[playlist]\nNumberOfEntries=1\nFile1=a.mp3\n"));
     ASSERT_EQ(truncate(dir_.File("huge.pls").c_str(), (16 << 20) + 1), 0);  // sparse: no disk used
     for (const char* name : {"fifo.m3u", "fifo.pls", "zero.m3u", "huge.pls"})
         EXPECT_EQ(LoadInChild(dir_.File(name)), 11) << name << ": one box, no entry, no wait";
