@@ -24,11 +24,15 @@ std::string ResourceBytes(const QString& name) {
 
 }  // namespace
 
+std::string BuiltInDesktopEntry() {
+    return ResourceBytes(QString::fromLatin1(kDesktopEntryResource));
+}
+
 FileTypeAssets BuiltInFileTypeAssets() {
     FileTypeAssets assets;
-    QString entry = QString::fromLatin1(kDesktopEntryResource);
-    assets.desktop_entry = ResourceBytes(entry);
-    assets.desktop_file_name = QFileInfo(entry).fileName().toStdString();
+    assets.desktop_entry = BuiltInDesktopEntry();
+    assets.desktop_file_name =
+        QFileInfo(QString::fromLatin1(kDesktopEntryResource)).fileName().toStdString();
     const struct {
         FileIconRole role;
         const char* stem;

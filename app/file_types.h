@@ -2,9 +2,14 @@
 // types, the desktop is told, and the user is told.
 #pragma once
 
+#include <string>
+
 #include "settings/file_types.h"
 
 namespace vek::app {
+
+// The installed desktop entry's text, as built into the program.
+std::string BuiltInDesktopEntry();
 
 // The installed desktop entry and the icons, as built into the program.
 FileTypeAssets BuiltInFileTypeAssets();

@@ -21,6 +21,7 @@
 #include "app/file_types.h"
 #include "app/main_window.h"
 #include "app/player_events.h"
+#include "app/qt_desktop.h"
 #include "app/window_commands.h"
 #include "app/window_input.h"
 #include "control/transport.h"
@@ -149,15 +150,13 @@ const QStringList& UriSchemes() {
     return schemes;
 }
 
-// The types of the desktop entry built into the program, its MimeType key.
+// The types of the desktop entry built into the program.
 QVariant MimeTypes() {
     static const QStringList types = [] {
-        const QString entry = QString::fromStdString(BuiltInFileTypeAssets().desktop_entry);
-        for (const QString& line : entry.split(u'\n')) {
-            if (line.startsWith(QLatin1String("MimeType=")))
-                return line.mid(9).trimmed().split(u';', Qt::SkipEmptyParts);
-        }
-        return QStringList();
+        QStringList list;
+        for (const std::string& type : DesktopEntryMimeTypes(BuiltInDesktopEntry()))
+            list << QString::fromStdString(type);
+        return list;
     }();
     return types;
 }
@@ -305,7 +304,7 @@ const char* SetPosition(const QVariantList& args) {
 const char* OpenUri(const QVariantList& args) {
     QUrl url(args[0].toString());
     if (!UriSchemes().contains(url.scheme())) return "not a scheme of SupportedUriSchemes";
-    QByteArray name = url.isLocalFile() ? QFile::encodeName(url.toLocalFile()) : url.toEncoded();
+    QByteArray name = NameOfUrl(url);
     if (name.isEmpty()) return "the address names no file";
     if (!WindowAlive()) return nullptr;
     CopyData record{CDS_REPLACE_PLAY, static_cast<uint32_t>(name.size()), name.constData()};

@@ -42,9 +42,6 @@ constexpr const char* kWaveMapper = "Wave Mapper";
 // InternetDLDir's field holds this many bytes besides its terminator and slack.
 constexpr int kFolderBytes = kPathField - 2;
 
-int SoundDeviceCount() {
-    return GetDeviceCount();
-}
 bool SoundDeviceName(int index, char* name, int name_size) {
     return GetDeviceName(index, name, name_size) != 0;
 }
@@ -52,7 +49,7 @@ bool SoundDeviceName(int index, char* name, int name_size) {
 SettingsSnapshot g_snapshot;
 QPointer<QDialog> g_sheet;
 std::function<void()> g_closed;
-AudioDeviceList g_devices{SoundDeviceCount, SoundDeviceName};
+AudioDeviceList g_devices{GetDeviceCount, SoundDeviceName};
 FolderChooser g_choose_folder;
 
 QString ChooseFolder(QWidget* owner, const QString& title, const QString& start) {

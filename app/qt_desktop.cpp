@@ -115,10 +115,13 @@ void SetMainWidget(QWidget* widget) {
     g_main_widget = widget;
 }
 
+QByteArray NameOfUrl(const QUrl& url) {
+    return url.isLocalFile() ? QFile::encodeName(url.toLocalFile()) : url.toEncoded();
+}
+
 std::vector<QByteArray> DroppedNames(const QMimeData& data) {
     std::vector<QByteArray> names;
-    for (const QUrl& url : data.urls())
-        names.push_back(url.isLocalFile() ? QFile::encodeName(url.toLocalFile()) : url.toEncoded());
+    for (const QUrl& url : data.urls()) names.push_back(NameOfUrl(url));
     return names;
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 class QMimeData;
+class QUrl;
 class QWidget;
 
 namespace vek::app {
@@ -29,8 +30,11 @@ void SetMainWidget(QWidget* widget);
 // whether or not the main window exists.
 void RunOnGuiThread(const std::function<void()>& fn);
 
-// The names a drop carries, as the player takes names: a local file by its
-// file name, any other URL as written.
+// The name the player takes for a URL: a local file by its file name, any
+// other URL as written.
+QByteArray NameOfUrl(const QUrl& url);
+
+// The names a drop carries, each as NameOfUrl gives it.
 std::vector<QByteArray> DroppedNames(const QMimeData& data);
 
 }  // namespace vek::app

@@ -208,6 +208,10 @@ bool FindTool(const char* name, std::string* path) {
 
 }  // namespace
 
+std::vector<std::string> DesktopEntryMimeTypes(const std::string& entry) {
+    return Split(EntryValue(entry, "MimeType"), ';');
+}
+
 std::string DesktopExecArgument(const std::string& argument) {
     // First the quoting of the Exec rules, then the escapes of a text value.
     std::string quoted = "\"";
@@ -265,7 +269,7 @@ bool UserDesktopEntry(const std::string& installed_entry, const std::string& exe
 
 void WriteFileTypes(const FileTypeAssets& assets, const std::string& executable) {
     std::string data = UserDataDirectory();
-    std::vector<std::string> types = Split(EntryValue(assets.desktop_entry, "MimeType"), ';');
+    std::vector<std::string> types = DesktopEntryMimeTypes(assets.desktop_entry);
 
     std::string entry;
     bool entry_made = IsSafeName(assets.desktop_file_name) &&

@@ -42,6 +42,9 @@ void WriteFileTypes(const FileTypeAssets& assets, const std::string& executable)
 // arguments, to be run without a shell.
 std::vector<std::vector<std::string>> FileTypeCacheCommands();
 
+// The MIME types a desktop entry names in its MimeType key.
+std::vector<std::string> DesktopEntryMimeTypes(const std::string& entry);
+
 // One argument of a desktop entry's Exec key, quoted by the entry rules and
 // escaped as the key's text: "/My Apps/vek" becomes "\"/My Apps/vek\"".
 std::string DesktopExecArgument(const std::string& argument);
