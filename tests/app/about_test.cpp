@@ -9,6 +9,7 @@
 #include <QDialog>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QRegularExpression>
 #include <QTabWidget>
 #include <QTextEdit>
 #include <QTimer>
@@ -64,23 +65,10 @@ TEST_F(AboutTest, TheSheetHasTwoPagesAndTheFourLinesOfText) {
         ASSERT_EQ(tabs->count(), 2);
         EXPECT_EQ(tabs->tabText(0), "About Page");
         EXPECT_EQ(tabs->tabText(1), "Cool Links");
-        QStringList lines = Find<QTextEdit>("about_text")->toPlainText().split('\n');
-        ASSERT_EQ(lines.size(), 4);
-        EXPECT_EQ(lines[0], "VEK 0.90");
-        EXPECT_TRUE(lines[1].startsWith("By "));
-        EXPECT_EQ(lines[2], "");
-        EXPECT_EQ(lines[3], "...");
-    });
-}
-
-TEST_F(AboutTest, TheListShowsTheSevenTitlesInTableOrder) {
-    std::vector<Link> links = AboutLinks();
-    ASSERT_EQ(links.size(), 7u);
-    WhileShown([&] {
-        QListWidget* list = Find<QListWidget>("links");
-        ASSERT_EQ(list->count(), 7);
-        for (int row = 0; row < 7; ++row)
-            EXPECT_EQ(list->item(row)->text().toStdString(), links[row].title) << row;
+        QString text = Find<QTextEdit>("about_text")->toPlainText();
+        EXPECT_TRUE(
+            QRegularExpression("^VEK 0\\.90\nBy [^\n]+\n\n\\.\\.\\.$").match(text).hasMatch())
+            << text.toStdString();
     });
 }
 
@@ -96,26 +84,27 @@ TEST_F(AboutTest, VeksOwnPagesAreItsReadMeAndChangeLog) {
     for (int i = 2; i < 7; ++i) EXPECT_TRUE(links[i].url.starts_with("https://")) << i;
 }
 
-TEST_F(AboutTest, SelectingAnEntryFillsTheFieldAndBrowseToOpensIt) {
+// The list shows the titles in table order; a selected entry's address goes
+// into the field, and Browse To opens whatever the field holds, as typed.
+TEST_F(AboutTest, BrowseToOpensTheSelectedOrTypedAddressButNotTwoCharacters) {
+    std::vector<Link> links = AboutLinks();
+    ASSERT_EQ(links.size(), 7u);
     WhileShown([&] {
-        Find<QListWidget>("links")->setCurrentRow(2);
-        EXPECT_EQ(Find<QLineEdit>("link_text")->text().toStdString(), AboutLinks()[2].url);
-        Find<QAbstractButton>("browse_to")->click();
-    });
-    ASSERT_EQ(opened_.size(), 1u);
-    EXPECT_EQ(opened_[0].toStdString(), AboutLinks()[2].url);
-}
-
-TEST_F(AboutTest, BrowseToOpensWhatWasTypedAndIgnoresTwoCharacters) {
-    WhileShown([&] {
+        QListWidget* list = Find<QListWidget>("links");
+        ASSERT_EQ(list->count(), 7);
+        for (int row = 0; row < 7; ++row)
+            EXPECT_EQ(list->item(row)->text().toStdString(), links[row].title) << row;
         QLineEdit* field = Find<QLineEdit>("link_text");
         QAbstractButton* browse = Find<QAbstractButton>("browse_to");
-        for (const char* text : {"", "ab", "abc", "www.example.org/mp3"}) {
+        list->setCurrentRow(2);
+        EXPECT_EQ(field->text().toStdString(), links[2].url);
+        browse->click();
+        for (const char* text : {"", "ab", "abc"}) {
             field->setText(QString::fromLatin1(text));
             browse->click();
         }
     });
-    EXPECT_EQ(opened_, (std::vector<QString>{"abc", "www.example.org/mp3"}));
+    EXPECT_EQ(opened_, (std::vector<QString>{QString::fromStdString(links[2].url), "abc"}));
 }
 
 }  // namespace

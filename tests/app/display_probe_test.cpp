@@ -45,61 +45,51 @@ class ListeningSocket {
 TEST(DisplayProbeTest, FindsTheDisplayThatCanBeOpened) {
     TempDir runtime;
     ListeningSocket compositor(runtime.File("wayland-7"));
-    const std::string no_x = UnusedXDisplay();
+    const std::string no_x = UnusedXDisplay(), absolute = runtime.File("wayland-7");
+    const std::string unset = "no display (neither DISPLAY nor WAYLAND_DISPLAY is set)";
+    const char* dir = runtime.path().c_str();
     struct Case {
-        const char *x11, *wayland;
+        const char *x11, *wayland, *runtime_dir;
         DisplayKind kind;
         std::string why;
     } cases[] = {
-        {nullptr, nullptr, DisplayKind::None,
-         "no display (neither DISPLAY nor WAYLAND_DISPLAY is set)"},
-        {"", "", DisplayKind::None, "no display (neither DISPLAY nor WAYLAND_DISPLAY is set)"},
-        {no_x.c_str(), nullptr, DisplayKind::None,
+        {nullptr, nullptr, dir, DisplayKind::None, unset},
+        {"", "", dir, DisplayKind::None, unset},
+        {no_x.c_str(), nullptr, dir, DisplayKind::None,
          "no display (cannot connect to the X display " + no_x + ")"},
-        {nullptr, "wayland-9", DisplayKind::None,
+        {nullptr, "wayland-9", dir, DisplayKind::None,
          "no display (cannot connect to the Wayland display wayland-9)"},
-        {no_x.c_str(), "wayland-9", DisplayKind::None,
+        {no_x.c_str(), "wayland-9", dir, DisplayKind::None,
          "no display (cannot connect to the X display " + no_x +
              " nor the Wayland display wayland-9)"},
-        {nullptr, "wayland-7", DisplayKind::Wayland, ""},
-        {no_x.c_str(), "wayland-7", DisplayKind::Wayland, ""},
+        {nullptr, "wayland-7", dir, DisplayKind::Wayland, ""},
+        {no_x.c_str(), "wayland-7", dir, DisplayKind::Wayland, ""},
+        // An absolute path needs no runtime directory; a bare name does.
+        {nullptr, absolute.c_str(), nullptr, DisplayKind::Wayland, ""},
+        {nullptr, "wayland-7", nullptr, DisplayKind::None,
+         "no display (cannot connect to the Wayland display wayland-7)"},
     };
     for (const Case& c : cases) {
-        DisplayProbe probe = ProbeDisplay(c.x11, c.wayland, runtime.path().c_str());
-        EXPECT_EQ(probe.kind, c.kind) << (c.x11 ? c.x11 : "-") << " " << (c.wayland ? c.wayland : "-");
+        DisplayProbe probe = ProbeDisplay(c.x11, c.wayland, c.runtime_dir);
+        EXPECT_EQ(probe.kind, c.kind)
+            << (c.x11 ? c.x11 : "-") << " " << (c.wayland ? c.wayland : "-");
         EXPECT_EQ(probe.why, c.why);
     }
-}
-
-TEST(DisplayProbeTest, AWaylandDisplayMayBeAnAbsolutePathOrNeedsTheRuntimeDirectory) {
-    TempDir runtime;
-    ListeningSocket compositor(runtime.File("wayland-7"));
-    EXPECT_EQ(ProbeDisplay(nullptr, runtime.File("wayland-7").c_str(), nullptr).kind,
-              DisplayKind::Wayland);
-    EXPECT_EQ(ProbeDisplay(nullptr, "wayland-7", nullptr).kind, DisplayKind::None);
 }
 
 // The player started the way a user starts it from a terminal with no desktop.
 TEST(DisplayProbeTest, ThePlayerWithoutADisplaySaysSoInOneLineAndEnds) {
     TempDir runtime;  // no player to hand over to
     const std::string no_x = UnusedXDisplay();
-    struct Case {
-        std::string display;  // "-DISPLAY" for unset
-        std::string why;
-    } cases[] = {
-        {"-DISPLAY", "no display (neither DISPLAY nor WAYLAND_DISPLAY is set)"},
-        {"DISPLAY=" + no_x, "no display (cannot connect to the X display " + no_x + ")"},
-    };
-    for (const Case& c : cases) {
-        ProgramRun run = RunProgram(
-            {VEK_PLAYER_PATH, vek::test::DataPath("made/mpeg1_l3_cbr128_44k.mp3")},
-            {c.display, "-WAYLAND_DISPLAY", "-QT_QPA_PLATFORM", "XDG_RUNTIME_DIR=" + runtime.path()},
-            20000);
-        EXPECT_EQ(run.status, 0) << c.display;
-        EXPECT_EQ(run.err,
-                  "vek: cannot open the window: " + c.why + "; vekplay plays without one\n");
-        EXPECT_EQ(run.out, "");
-    }
+    ProgramRun run =
+        RunProgram({VEK_PLAYER_PATH, vek::test::DataPath("made/mpeg1_l3_cbr128_44k.mp3")},
+                   {"DISPLAY=" + no_x, "-WAYLAND_DISPLAY", "-QT_QPA_PLATFORM",
+                    "XDG_RUNTIME_DIR=" + runtime.path()},
+                   20000);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, "vek: cannot open the window: no display (cannot connect to the X display " +
+                           no_x + "); vekplay plays without one\n");
+    EXPECT_EQ(run.out, "");
 }
 
 TEST(DisplayProbeTest, TheRunScriptsCheckAnswersAsThePlayerDecides) {

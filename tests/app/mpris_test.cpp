@@ -135,17 +135,14 @@ class MprisTest : public test::WindowTest {
                     {QString::fromLatin1(kPlayer), QString::fromLatin1(property),
                      QVariant::fromValue(QDBusVariant(value))});
     }
-    // Whether a PropertiesChanged has carried this value of the property.
-    bool Announced(const char* property, const QVariant& value) {
-        for (const QVariantMap& change : heard_.changes)
-            if (change.value(QString::fromLatin1(property)) == value) return true;
-        return false;
-    }
-    // Whether a PropertiesChanged has carried Metadata with this title.
-    bool AnnouncedTitle(const QString& title) {
-        for (const QVariantMap& change : heard_.changes)
-            if (qdbus_cast<QVariantMap>(change.value("Metadata")).value("xesam:title") == title)
-                return true;
+    // Whether a PropertiesChanged has carried this value of the property;
+    // Metadata is known by its title.
+    bool Announced(const QString& property, const QVariant& value) {
+        for (const QVariantMap& change : heard_.changes) {
+            QVariant told = change.value(property);
+            if (property == "Metadata") told = qdbus_cast<QVariantMap>(told).value("xesam:title");
+            if (told == value) return true;
+        }
         return false;
     }
     QVariantMap Metadata() {
@@ -163,11 +160,8 @@ TEST_F(MprisTest, TheRootInterfaceNamesThePlayerAndTheTypesOfItsDesktopEntry) {
     EXPECT_EQ(Get("DesktopEntry", kRoot).toString(), QStringLiteral("vek"));
     EXPECT_EQ(Get("SupportedUriSchemes", kRoot).toStringList(),
               (QStringList{"file", "http", "https"}));
-    std::string entry = vek::test::ReadFileText(VEK_TEST_DATA_DIR "/../../res/desktop/vek.desktop");
-    size_t at = entry.find("\nMimeType=") + 10;
-    QString types = QString::fromStdString(entry.substr(at, entry.find('\n', at) - at));
     EXPECT_EQ(Get("SupportedMimeTypes", kRoot).toStringList(),
-              types.split(u';', Qt::SkipEmptyParts));
+              (QStringList{"audio/mpeg", "audio/mp2", "audio/x-mpegurl", "audio/x-scpls"}));
 }
 
 TEST_F(MprisTest, ASecondPlayerTakesANameOfItsOwn) {
@@ -208,7 +202,7 @@ TEST_F(MprisTest, NextPlaysTheNextEntryAndItsMetadataIsAnnounced) {
     Call(kPlayer, "Next");
     EXPECT_EQ(CurrentPosition(), 1);
     auto other = QStringLiteral("mpeg1_l2_44k.mp2");
-    ASSERT_TRUE(PumpUntil([&] { return AnnouncedTitle(other); }, 5000));
+    ASSERT_TRUE(PumpUntil([&] { return Announced("Metadata", other); }, 5000));
     QVariantMap now = Metadata();
     EXPECT_TRUE(now.value("xesam:url").toString().endsWith(QStringLiteral("/") + other));
     EXPECT_NE(now.value("mpris:trackid"), first_id);
@@ -221,7 +215,7 @@ TEST_F(MprisTest, TheTitleIsTheStationsOnceItNamesOneElseTheFileTitle) {
     ASSERT_TRUE(SelectEntry(0));
     EXPECT_EQ(Metadata().value("xesam:title"), QStringLiteral("live"));
     std::thread([] { PostStreamTitle("http://radio.example/live", "Song"); }).join();
-    EXPECT_TRUE(PumpUntil([&] { return AnnouncedTitle(QStringLiteral("Song")); }, 5000));
+    EXPECT_TRUE(PumpUntil([&] { return Announced("Metadata", QStringLiteral("Song")); }, 5000));
 }
 
 void RecordSeek(PlayerEvent event, int value, void* sought) {

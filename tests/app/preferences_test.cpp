@@ -13,6 +13,7 @@
 #include <QSlider>
 #include <QTabWidget>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -32,8 +33,9 @@ std::vector<std::string> g_device_names;
 int FakeCount() {
     return static_cast<int>(g_device_names.size());
 }
+// An empty name stands for one that cannot be read.
 bool FakeName(int index, char* name, int size) {
-    if (index < 0 || index >= FakeCount()) return false;
+    if (index < 0 || index >= FakeCount() || g_device_names[index].empty()) return false;
     std::snprintf(name, static_cast<size_t>(size), "%s", g_device_names[index].c_str());
     return true;
 }
@@ -73,6 +75,10 @@ class PreferencesTest : public ::testing::Test {
             if (items->item(row)->text() == QLatin1String(text) && nth-- == 0)
                 items->setCurrentRow(row);
     }
+    QString Selected(const char* list) {
+        QList<QListWidgetItem*> items = Find<QListWidget>(list)->selectedItems();
+        return items.isEmpty() ? QString() : items[0]->text();
+    }
     // OK or Cancel, then the loop runs until the sheet has been finished.
     void CloseWith(const char* button) {
         Press(button);
@@ -105,17 +111,46 @@ TEST_F(PreferencesTest, CancelStillWritesTheFileAfterTheSheetHasGone) {
     EXPECT_NE(ini_at_close_.find("[vek]"), std::string::npos);
 }
 
-TEST_F(PreferencesTest, PriorityFiveShowsRealTimeAtOnceAndCancelPutsItBack) {
-    gSettings.DecoderPriority = 2;
-    Open();
-    Page(1);
-    EXPECT_EQ(Find<QLabel>("priority_name")->text(), "Normal Priority");
-    Find<QSlider>("priority")->setValue(5);
-    EXPECT_EQ(Find<QLabel>("priority_name")->text(), "RealTime Priority");
-    EXPECT_EQ(gSettings.DecoderPriority, 5);
-    EXPECT_TRUE(ApplyEnabled());
-    CloseWith("cancel");
-    EXPECT_EQ(gSettings.DecoderPriority, 2);
+// The controls that act the moment they move: the setting changes at once,
+// Apply lights up, and Cancel puts back the value of the sheet's opening.
+TEST_F(PreferencesTest, ControlsThatActAtOnceAreSetBackByCancel) {
+    const struct {
+        int page;
+        std::function<void()> act;
+        Relaxed<int32_t>* field;
+        int32_t value;
+    } cases[] = {
+        {0, [this] { Find<QSlider>("minimize_location")->setValue(1); },
+         &gSettings.MinimizeLocation, 1},
+        {1,
+         [this] {
+             QLabel* name = Find<QLabel>("priority_name");
+             EXPECT_EQ(name->text(), "Above Normal");
+             Find<QSlider>("priority")->setValue(5);
+             EXPECT_EQ(name->text(), "RealTime Priority");
+         },
+         &gSettings.DecoderPriority, 5},
+        {1,
+         [this] {
+             EXPECT_EQ(Selected("output_system"), "Windows Media");
+             Select("output_system", ".wav file");
+         },
+         &gSettings.AudioOutputSystem, 1},
+        {2, [this] { Select("devices", "Headphones"); }, &gSettings.WinMMOutputDev, 1},
+        {2, [this] { Press("thread"); }, &gSettings.WinMMCallback, 1},
+        {3, [this] { Press("play_and_save"); }, &gSettings.DownloadOption, 1},
+    };
+    for (const auto& c : cases) {
+        int32_t before = *c.field;
+        closed_ = 0;
+        Open();
+        Page(c.page);
+        c.act();
+        EXPECT_EQ(*c.field, c.value) << c.page;
+        EXPECT_TRUE(ApplyEnabled()) << c.page;
+        CloseWith("cancel");
+        EXPECT_EQ(*c.field, before) << c.page;
+    }
 }
 
 TEST_F(PreferencesTest, TheChannelSliderAloneLeavesApplyDisabledAndActsOnOk) {
@@ -129,71 +164,46 @@ TEST_F(PreferencesTest, TheChannelSliderAloneLeavesApplyDisabledAndActsOnOk) {
     EXPECT_NE(ini_at_close_.find("Channels=2\n"), std::string::npos);
 }
 
-TEST_F(PreferencesTest, WavFileActsAtOnceAndCancelSetsItBack) {
-    Open();
-    Page(1);
-    QListWidget* systems = Find<QListWidget>("output_system");
-    ASSERT_EQ(systems->count(), 3);
-    EXPECT_EQ(systems->item(0)->text(), ".wav file");
-    EXPECT_EQ(systems->item(2)->text(), "Windows Media");
-    EXPECT_TRUE(systems->item(2)->isSelected());
-    Select("output_system", ".wav file");
-    EXPECT_EQ(gSettings.AudioOutputSystem, 1);
-    EXPECT_TRUE(ApplyEnabled());
-    CloseWith("cancel");
-    EXPECT_EQ(gSettings.AudioOutputSystem, 0);
-}
-
+// Apply stores a check box, which does not light Apply itself; Cancel after it
+// still goes back to the values of the sheet's opening.
 TEST_F(PreferencesTest, ApplyStoresTheChecksAndCancelThenRestoresTheOpeningValues) {
     Open();
     Find<QAbstractButton>("always_on_top")->click();
-    EXPECT_FALSE(ApplyEnabled()) << "a check box does not mark the sheet";
+    EXPECT_FALSE(ApplyEnabled());
     EXPECT_EQ(gSettings.AlwaysOnTop, 0);
-    Find<QSlider>("minimize_location")->setValue(1);
-    EXPECT_EQ(gSettings.MinimizeLocation, 1);
+    Find<QSlider>("minimize_location")->setValue(1);  // lights Apply
     Press("apply");
     EXPECT_EQ(gSettings.AlwaysOnTop, 1);
     EXPECT_FALSE(ApplyEnabled());
     CloseWith("cancel");
     EXPECT_EQ(gSettings.AlwaysOnTop, 0);
-    EXPECT_EQ(gSettings.MinimizeLocation, 0);
 }
 
-TEST_F(PreferencesTest, TwoDevicesOfOneNameBothChooseTheLowerIndex) {
-    g_device_names = {"USB Audio", "Speakers", "USB Audio"};
+// The list is sorted and ends at the first name that cannot be read; a device
+// that is gone selects nothing and keeps its number.
+TEST_F(PreferencesTest, TheDeviceListShowsTheNamesThatCanBeRead) {
+    g_device_names = {"USB Audio", "Speakers", "USB Audio", "", "Never shown"};
+    gSettings.WinMMOutputDev = 5;
     Open();
     Page(2);
     QListWidget* devices = Find<QListWidget>("devices");
     std::vector<QString> shown;
     for (int row = 0; row < devices->count(); ++row) shown.push_back(devices->item(row)->text());
     EXPECT_EQ(shown, (std::vector<QString>{"Speakers", "USB Audio", "USB Audio", "Wave Mapper"}));
-    EXPECT_TRUE(devices->item(3)->isSelected());
-    Select("devices", "USB Audio", 1);
-    EXPECT_EQ(gSettings.WinMMOutputDev, 0);
-    Select("devices", "Wave Mapper");
-    EXPECT_EQ(gSettings.WinMMOutputDev, -1);
-}
-
-TEST_F(PreferencesTest, ADeviceThatIsGoneSelectsNothingAndKeepsItsNumber) {
-    gSettings.WinMMOutputDev = 5;
-    Open();
-    Page(2);
-    EXPECT_TRUE(Find<QListWidget>("devices")->selectedItems().isEmpty());
-    EXPECT_EQ(gSettings.WinMMOutputDev, 5);
+    EXPECT_EQ(Selected("devices"), "");
     CloseWith("ok");
     EXPECT_EQ(gSettings.WinMMOutputDev, 5);
 }
 
-TEST_F(PreferencesTest, TheDeviceListStopsAtTheFirstNameThatCannotBeRead) {
-    SetAudioDeviceList({[] { return 3; },
-                        [](int index, char* name, int size) {
-                            if (index == 1) return false;
-                            std::snprintf(name, static_cast<size_t>(size), "Card %d", index);
-                            return true;
-                        }});
+TEST_F(PreferencesTest, TwoDevicesOfOneNameBothChooseTheLowerIndex) {
+    g_device_names = {"USB Audio", "Speakers", "USB Audio"};
     Open();
     Page(2);
-    EXPECT_EQ(Find<QListWidget>("devices")->count(), 2) << "Card 0 and the Wave Mapper";
+    EXPECT_EQ(Selected("devices"), "Wave Mapper");
+    Select("devices", "USB Audio", 1);
+    EXPECT_EQ(gSettings.WinMMOutputDev, 0);
+    Select("devices", "Wave Mapper");
+    EXPECT_EQ(gSettings.WinMMOutputDev, -1);
 }
 
 TEST_F(PreferencesTest, PreferencesWhileOpenBringsTheSheetForwardWithoutANewSnapshot) {
@@ -204,8 +214,6 @@ TEST_F(PreferencesTest, PreferencesWhileOpenBringsTheSheetForwardWithoutANewSnap
     EXPECT_EQ(PreferencesSheet(), sheet);
     Page(3);
     EXPECT_TRUE(Find<QAbstractButton>("play_and_save")->isChecked());
-    Press("play_only");
-    Press("play_and_save");
     CloseWith("cancel");
     EXPECT_EQ(gSettings.DownloadOption, 0) << "the value of the sheet's opening";
 }
@@ -227,17 +235,6 @@ TEST_F(PreferencesTest, ABrowsedFolderReachesTheSettingsOnlyWithOk) {
     CloseWith("ok");
     EXPECT_EQ(gSettings.InternetDLDir.Get(), "/srv/my streams/");
     EXPECT_NE(ini_at_close_.find("InternetDLDir=/srv/my streams/\n"), std::string::npos);
-}
-
-TEST_F(PreferencesTest, ABrowsedFolderFollowedByCancelChangesNothing) {
-    std::string before = gSettings.InternetDLDir.Get();
-    SetFolderChooser(
-        [](QWidget*, const QString&, const QString&) { return QStringLiteral("/srv"); });
-    Open();
-    Page(3);
-    Press("browse");
-    CloseWith("cancel");
-    EXPECT_EQ(gSettings.InternetDLDir.Get(), before);
 }
 
 TEST_F(PreferencesTest, PagesNeverOpenedKeepTheirSettingsOnOk) {
@@ -266,8 +263,6 @@ TEST_F(PreferencesTest, RegisterFiletypesWritesTheFilesAndConfirms) {
     EXPECT_EQ(boxes[0].text,
               "Filetypes are now registered,\nYou may start a supported file by double "
               "clicking.\nIcons may not be updated untill windows is restarted");
-    EXPECT_NE(vek::test::ReadFileText(data.File("applications/vek.desktop")).find("Exec=\""),
-              std::string::npos);
     EXPECT_TRUE(
         vek::test::FileExists(data.File("icons/hicolor/64x64/mimetypes/vek-audio-file.png")));
     EXPECT_FALSE(ApplyEnabled());

@@ -110,8 +110,6 @@ TEST_F(TrayWindowTest, MinimisedTheWindowGivesWayToTheIcon) {
     EXPECT_EQ(picture(), LoadSkinImage("progress_10.png").convertToFormat(QImage::Format_RGB32));
 }
 
-// Some status areas report a double click as a click and a double click,
-// others as two clicks.
 // A stream names its track itself, and renames it without a change of percent.
 TEST_F(TrayWindowTest, TheTipFollowsAStreamsTitle) {
     const char* url = "http://radio.example/";
@@ -125,6 +123,8 @@ TEST_F(TrayWindowTest, TheTipFollowsAStreamsTitle) {
         << Icon()->toolTip().toStdString();
 }
 
+// Some status areas report a double click as a click and a double click,
+// others as two clicks.
 TEST_F(TrayWindowTest, ADoubleClickRestoresTheWindowAndRemovesTheIcon) {
     MainWindow* w = Open();
     for (auto second : {QSystemTrayIcon::DoubleClick, QSystemTrayIcon::Trigger}) {
