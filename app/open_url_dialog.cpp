@@ -9,12 +9,6 @@
 #include <cstring>
 
 namespace vek::app {
-namespace {
-
-constexpr size_t kShortestUrl = 4;
-
-}  // namespace
-
 int OpenUrlDialog(QWidget* owner, char* buffer, size_t buffer_size) {
     if (buffer_size == 0) return 0;
     QDialog dialog(owner);
@@ -49,8 +43,7 @@ int OpenUrlDialog(QWidget* owner, char* buffer, size_t buffer_size) {
     // file name of a stream means them.
     QByteArray text = field->text().trimmed().toUtf8();
     size_t length = static_cast<size_t>(text.size());
-    // Too short for any address, or (not with the field's limit) too long.
-    if (length < kShortestUrl || length >= buffer_size) return 0;
+    if (length >= buffer_size) length = 0;  // cannot happen with the field's limit
     std::memcpy(buffer, text.constData(), length);
     buffer[length] = '\0';
     return 1;

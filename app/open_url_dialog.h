@@ -11,10 +11,13 @@ namespace vek::app {
 // The field takes at most this many characters.
 inline constexpr int kUrlFieldLength = 258;
 
-// Runs the dialog modally over owner. 1 when the user chose "Open" with at
-// least 4 characters: buffer then holds the field's text (blanks around it
-// dropped, UTF-8, terminated); 0 when the user cancelled, closed it or gave
-// less, and buffer is untouched.
+// A text shorter than this names no address; callers leave it alone.
+inline constexpr size_t kShortestUrl = 4;
+
+// Runs the dialog modally over owner. 1 when the user chose "Open": buffer then
+// holds the field's text (blanks around it dropped, UTF-8, terminated); 0 when
+// the user cancelled or closed it, and buffer is untouched. Callers act only on
+// a text of at least kShortestUrl characters.
 int OpenUrlDialog(QWidget* owner, char* buffer, size_t buffer_size);
 
 }  // namespace vek::app

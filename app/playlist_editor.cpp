@@ -17,6 +17,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -471,7 +472,7 @@ void PlaylistEditor::Act(int id) {
             break;
         case kCmdAddUrl: {
             char url[kPathField] = {};
-            if (OpenUrlDialog(this, url, sizeof url) != 1) break;
+            if (OpenUrlDialog(this, url, sizeof url) != 1 || std::strlen(url) < kShortestUrl) break;
             if (!AppendEntry(url)) ComplainAboutName(url);
             ShowPlaylistChanges();
             break;

@@ -5,6 +5,7 @@
 #include <QKeySequence>
 #include <QMenu>
 #include <QShortcut>
+#include <cstring>
 
 #include "app/about.h"
 #include "app/main_window.h"
@@ -42,7 +43,7 @@ void OpenFile(MainWindow* window) {
 
 void OpenLocation(MainWindow* window) {
     char url[kPathField] = {};
-    if (OpenUrlDialog(window, url, sizeof url) != 1) return;
+    if (OpenUrlDialog(window, url, sizeof url) != 1 || std::strlen(url) < kShortestUrl) return;
     Halt();
     ClearPlaylist();
     if (!AppendEntry(url)) ComplainAboutName(url);

@@ -110,9 +110,9 @@ TEST_F(PlaylistEditorTest, AStationsTitleShowsInItsLineAndTheSelectionStays) {
 TEST_F(PlaylistEditorTest, ButtonsReadAsTheyShouldAndAddEventStaysGreyed) {
     ShowEditor();
     const char* const buttons[][2] = {
-        {"load", "Load List"}, {"save", "Save List"}, {"add", "Add Item"}, {"delete", "Del Item"},
-        {"shuffle", "Shuffle"}, {"sort", "Sort"},     {"up", "Up"},        {"down", "Dn"},
-        {"clear", "Clear"},    {"dismiss", "Dismiss"}};
+        {"load", "Load List"},  {"save", "Save List"}, {"add", "Add Item"}, {"delete", "Del Item"},
+        {"shuffle", "Shuffle"}, {"sort", "Sort"},      {"up", "Up"},        {"down", "Dn"},
+        {"clear", "Clear"},     {"dismiss", "Dismiss"}};
     for (const auto& b : buttons) {
         ASSERT_NE(Button(b[0]), nullptr) << b[0];
         EXPECT_EQ(Button(b[0])->text(), b[1]);
@@ -184,6 +184,9 @@ TEST_F(PlaylistEditorTest, AddFilesAndAddUrlAppendAndShowAtOnce) {
     ShowEditor();
     test::ChooseFiles(Folder(), {"n.mp3"});
     test::PickFromPopup(QStringLiteral("Add File(s)..."));
+    Button("add")->click();
+    test::EnterUrl(QStringLiteral("abc"));  // too short to name an address
+    test::PickFromPopup(QStringLiteral("Add URL..."));
     Button("add")->click();
     test::EnterUrl(QStringLiteral("http://radio.example/live"));
     test::PickFromPopup(QStringLiteral("Add URL..."));
