@@ -97,6 +97,7 @@ TEST_P(LameVbrTest, SeeksLandWithinOnePercentAndContinueAsTheWholeDecode) {
 
 INSTANTIATE_TEST_SUITE_P(Lame, LameVbrTest,
                          ::testing::Values(std::vector<std::string>{"-V", "0"},
+                                           std::vector<std::string>{"-V", "2"},
                                            std::vector<std::string>{"--abr", "128"}),
                          [](const ::testing::TestParamInfo<std::vector<std::string>>& info) {
                              std::string name = info.param[0] == "--abr" ? "Abr" : "V";
