@@ -3,6 +3,8 @@
 // a hand-built VBRI stream.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -20,8 +22,6 @@
 
 namespace vek::test {
 namespace {
-
-constexpr double kSecondsPerFrame = 1152.0 / 44100.0;
 
 // Decodes the session's frames to the end, each frame's samples apart.
 std::vector<std::vector<uint8_t>> Rest(Session* session) {
@@ -51,6 +51,7 @@ class LameVbrTest : public ::testing::TestWithParam<std::vector<std::string>> {
         ASSERT_TRUE(FrameCountIsExact()) << "lame wrote no Xing header";
         count_ = TotalFrames(decoder.header);
         elapsed_ = ElapsedSeconds(decoder.header);
+        seconds_per_frame_ = SecondsPerFrame(decoder.header);
     }
     void TearDown() override { CloseInput(); }
 
@@ -60,13 +61,14 @@ class LameVbrTest : public ::testing::TestWithParam<std::vector<std::string>> {
     std::vector<std::vector<uint8_t>> whole_;
     int32_t count_ = 0;
     int elapsed_ = 0;
+    double seconds_per_frame_ = 0;
 };
 TempDir* LameVbrTest::dir_ = nullptr;
 
 TEST_P(LameVbrTest, LengthIsTheHeadersFrameCountAndEveryFramePlays) {
     ASSERT_EQ(whole_.size(), static_cast<size_t>(count_) + 1);
     EXPECT_EQ(whole_[0], std::vector<uint8_t>(whole_[0].size(), 0));
-    EXPECT_EQ(elapsed_, static_cast<int>(count_ * kSecondsPerFrame));
+    EXPECT_EQ(elapsed_, static_cast<int>(count_ * seconds_per_frame_));
     EXPECT_TRUE(desktop_.Boxes().empty());
 }
 
@@ -78,31 +80,44 @@ TEST_P(LameVbrTest, SeeksLandWithinOnePercentAndContinueAsTheWholeDecode) {
         int32_t target = static_cast<int32_t>(count_ * (percent / 100.0));
         ASSERT_EQ(SeekFrame(&decoder.header, target), 1) << percent;
         EXPECT_EQ(ElapsedSeconds(decoder.header),
-                  static_cast<int>((target + 2) * kSecondsPerFrame));
+                  static_cast<int>((target + 2) * seconds_per_frame_));
         DiscardDecoderState();
         std::vector<std::vector<uint8_t>> after = Rest(&decoder);
-        // Audio frame target + 2 comes next if the table were exact.
+        // Audio frame target + 2 comes next if the table were exact; in a
+        // short file at a low rate one percent is less than two frames.
         double expected = count_ - target - 2;
-        EXPECT_NEAR(static_cast<double>(after.size()), expected, 0.01 * count_) << percent;
+        EXPECT_NEAR(static_cast<double>(after.size()), expected, std::max(0.01 * count_, 2.0))
+            << percent;
         // The first frames after the jump lack the bit reservoir the skipped
         // ones held (in quiet passages it reaches back several short
-        // frames); from then on, sample for sample the whole decode's frames.
+        // frames); from then on, the whole decode's frames, to within the
+        // rounding of a synthesis restarted at another phase.
         size_t offset = whole_.size() - after.size();
         size_t equal_from = after.size();
-        while (equal_from > 0 && after[equal_from - 1] == whole_[offset + equal_from - 1])
+        while (equal_from > 0 && MaxDifference(Samples(after[equal_from - 1]),
+                                               Samples(whole_[offset + equal_from - 1])) <= 1)
             --equal_from;
         EXPECT_LE(equal_from, 8u) << percent;
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Lame, LameVbrTest,
-                         ::testing::Values(std::vector<std::string>{"-V", "0"},
-                                           std::vector<std::string>{"-V", "2"},
-                                           std::vector<std::string>{"--abr", "128"}),
-                         [](const ::testing::TestParamInfo<std::vector<std::string>>& info) {
-                             std::string name = info.param[0] == "--abr" ? "Abr" : "V";
-                             return name + info.param[1];
-                         });
+// MPEG-2 and MPEG 2.5 frames carry shorter side information, mono shorter
+// than stereo: the info frame sits elsewhere in each.
+INSTANTIATE_TEST_SUITE_P(
+    Lame, LameVbrTest,
+    ::testing::Values(std::vector<std::string>{"-V", "0"}, std::vector<std::string>{"-V", "2"},
+                      std::vector<std::string>{"--abr", "128"},
+                      std::vector<std::string>{"-V", "2", "--resample", "24", "-m", "m"},
+                      std::vector<std::string>{"-V", "2", "--resample", "22.05", "-m", "j"},
+                      std::vector<std::string>{"-V", "2", "--resample", "8", "-m", "m"},
+                      std::vector<std::string>{"-V", "2", "--resample", "11.025", "-m", "s"}),
+    [](const ::testing::TestParamInfo<std::vector<std::string>>& info) {
+        std::string name;
+        for (const std::string& option : info.param)
+            for (char c : option)
+                if (std::isalnum(static_cast<unsigned char>(c))) name += c;
+        return name;
+    });
 
 // ---- A hand-built VBRI stream ---------------------------------------------
 

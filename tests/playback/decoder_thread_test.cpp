@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "output/output_system.h"
 #include "platform/messages.h"
 #include "playlist/playlist.h"
 #include "settings/settings.h"
@@ -231,6 +232,27 @@ TEST_F(MidTrackTest, SeekToTheMiddleContinuesFromTheMiddle) {
         EXPECT_FALSE(r.lparam > 0 && r.lparam < 49) << r.lparam;
     }
     EXPECT_TRUE(saw_middle);
+}
+
+// The time shown after a seek counts from the place sought, not from the
+// seconds heard since the start (a fraction of one here).
+TEST_F(DecoderThreadTest, ASeekSetsTheSecondsTheDeviceCountsFrom) {
+    gSettings.AudioOutputSystem = 0;  // the sound device keeps the seconds
+    Queue({kCbr44});
+    PlaybackHarness player;
+    bool sought = false;
+    int seconds = -1;
+    player.on_report = [&](uint32_t message, intptr_t percent) {
+        if (message != UIM_PROGRESS || percent == 0 || seconds >= 0) return false;
+        if (!sought) PostSeek(90, player.decoder());
+        if (sought && percent >= 89) seconds = Output().GetSeconds();
+        sought = true;
+        return false;
+    };
+    PlayCurrent();
+    ASSERT_TRUE(player.PumpUntil([&] { return seconds >= 0; }, 20000));
+    ASSERT_TRUE(player.Stop());
+    EXPECT_EQ(seconds, 2) << "90 % of the 3.06 s clip";
 }
 
 TEST_F(MidTrackTest, AVbrFileSeeksThroughItsTableAndProgressNeverPassesAHundred) {
