@@ -130,6 +130,29 @@ TEST_F(TransportTest, PlayWhilePausedResumesWithoutRestarting) {
     EXPECT_TRUE(Samples(1) == test::ReferencePcm({kClipPcm})) << "the track played once, whole";
 }
 
+// Stop while paused, then Play: the sound device plays again. The decoder
+// gets past the third of the clip its buffers hold only while the device
+// takes them.
+TEST_F(TransportTest, StopWhilePausedThenPlayIsHeard) {
+    gSettings.AudioOutputSystem = 0;
+    LetGo();
+    ASSERT_TRUE(PlayCurrentEntry());
+    ASSERT_TRUE(player_.PumpUntil([this] { return player_.Count(UIM_PROGRESS) > 1; }, 5000));
+    CommandPause();
+    CommandStop();
+    CommandPlay();
+    auto percent_of_second_start = [this] {
+        int starts = 0;
+        intptr_t percent = 0;
+        for (const test::Report& r : player_.reports()) {
+            starts += r.message == UIM_PLAY_STARTED;
+            if (starts == 2 && r.message == UIM_PROGRESS) percent = r.lparam;
+        }
+        return percent;
+    };
+    EXPECT_TRUE(player_.PumpUntil([&] { return percent_of_second_start() >= 50; }, 5000));
+}
+
 // Next halts at once; the new entry is asked for only when the front-end
 // finishes the change, its gap later.
 TEST_F(TransportTest, NextPlaysItsEntryOnlyWhenTheChangeIsFinished) {

@@ -115,6 +115,20 @@ TEST_F(RadioStreamTest, TriesGoOnWhileTheyBringAudioAndEndAfterThreeInARowBringN
     EXPECT_TRUE(desktop.Boxes().empty());
 }
 
+// The station's name stands in only until the first song's title: a fetch
+// again does not put it back.
+TEST_F(RadioStreamTest, TheSongsTitleOutlastsAFetchAgain) {
+    std::string a = Body(8192, 27), b = Body(8192, 28);
+    server.ServeInTurn("/radio", {HttpReply::Radio(IcyBody(a, 4096, {"StreamTitle='Song';"}), 4096),
+                                  HttpReply::Radio(b), HttpReply::ClosedAtOnce()});
+    std::string url = server.Url("/radio");
+    int fd = OpenUrlStream(url.c_str());
+    ASSERT_GE(fd, 0);
+    EXPECT_TRUE(ReadToEnd(fd) == a + b);
+    CloseStream(fd);
+    EXPECT_EQ(Titles(url), (std::vector<std::string>{"Test Radio", "Song"}));
+}
+
 TEST_F(RadioStreamTest, AnErrorStatusOnATryEndsTheStream) {
     std::string audio = Body(10000, 24);
     server.ServeInTurn("/radio", {HttpReply::Radio(audio), HttpReply::Status(404, "Not Found"),

@@ -9,6 +9,7 @@
 
 #include "platform/desktop_hooks.h"
 #include "platform/priority.h"
+#include "platform/regular_file.h"
 #include "platform/shared_library.h"
 #include "platform/url_name.h"
 #include "platform/user_dirs.h"
@@ -84,6 +85,19 @@ TEST(DesktopHooks, HeadlessAnswersAreConfigurable) {
     EXPECT_FALSE(ChooseSaveFile(nullptr, "Waveform Audio", "*.wav", "t", "WAV", name, 4))
         << "a name that does not fit is never cut";
     SetHeadlessSaveName(nullptr);
+}
+
+// A file of exactly the limit is read whole; one byte more is refused. The
+// size spans two reads of the buffer, so both checks of the limit take part.
+TEST(RegularFileTest, AFileOfExactlyTheLimitIsRead) {
+    test::TempDir dir;
+    const std::string bytes(70000, 'x');
+    ASSERT_TRUE(test::WriteFileText(dir.File("f"), bytes));
+    std::string read;
+    EXPECT_EQ(ReadRegularFile(dir.File("f").c_str(), bytes.size(), &read), ReadOutcome::kRead);
+    EXPECT_TRUE(read == bytes);
+    EXPECT_EQ(ReadRegularFile(dir.File("f").c_str(), bytes.size() - 1, &read),
+              ReadOutcome::kRefused);
 }
 
 TEST(UrlRuleTest, NeedsACharacterAfterTheSeparator) {

@@ -30,9 +30,9 @@ TEST_F(PlaylistEdit, AfterTheCurrentEntryWentNextAndPreviousContinueFromItsPlace
         bool (*select)();
         const char* then;  // "" when there is nothing on that side
     } cases[] = {
-        {2, {{1, 2}}, SelectNext, "/d.mp3"},     {2, {{2, 3}}, SelectPrevious, "/b.mp3"},
-        {1, {{1}, {1}}, SelectNext, "/d.mp3"},   {0, {{0}}, SelectPrevious, ""},
-        {4, {{4}}, SelectNext, ""},
+        {2, {{1, 2}}, SelectNext, "/d.mp3"},   {2, {{2, 3}}, SelectPrevious, "/b.mp3"},
+        {1, {{1}, {1}}, SelectNext, "/d.mp3"}, {0, {{0}}, SelectPrevious, ""},
+        {1, {{1}}, SelectPrevious, "/a.mp3"},  {4, {{4}}, SelectNext, ""},
     };
     for (const auto& c : cases) {
         ClearPlaylist();

@@ -13,7 +13,7 @@ using PlaylistSave = PlaylistTest;
 // and counted.
 TEST_F(PlaylistSave, M3uIsExtendedWithLengthsWhereKnownAndPathsBelowTheFolderRelative) {
     AppendAll({"/m/Artist/01 One.mp3", "/other/two.mp3", "/m/two\nlines.mp3",
-               "http://radio.example/live"});
+               "http://radio.example/live", "/music/x.mp3"});
     EntryAt(0)->length_ms = 215400;
     EntryAt(3)->length_ms = kLengthUnknown;
     int left_out = -1;
@@ -22,7 +22,8 @@ TEST_F(PlaylistSave, M3uIsExtendedWithLengthsWhereKnownAndPathsBelowTheFolderRel
               "#EXTINF:215,01 One\n"
               "Artist/01 One.mp3\n"
               "/other/two.mp3\n"
-              "http://radio.example/live\n");
+              "http://radio.example/live\n"
+              "/music/x.mp3\n");  // a sibling folder whose name begins like the list's
     EXPECT_EQ(left_out, 1);
 }
 

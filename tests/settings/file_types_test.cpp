@@ -145,6 +145,20 @@ TEST_F(FileTypesTest, TypesGetTheIconOfTheirKindAndMp1JoinsTheFirstAudioType) {
     EXPECT_EQ(std::count(package.begin(), package.end(), '*'), 1);
 }
 
+// A database that lacks *.pls: the extension joins a playlist type, never audio.
+TEST_F(FileTypesTest, AnUnknownPlaylistExtensionJoinsAPlaylistType) {
+    std::string globs = kSystemGlobs;
+    globs.erase(globs.find("50:audio/x-scpls:*.pls\n"), 23);
+    ASSERT_TRUE(WriteFileText(system_.File("mime/globs2"), globs));
+    WriteFileTypes(assets_, kProgram);
+    std::string package = ReadFileText(data_.File("mime/packages/vek.xml"));
+    size_t glob = package.find("<glob pattern=\"*.pls\"/>");
+    ASSERT_NE(glob, std::string::npos) << package;
+    EXPECT_EQ(package.rfind("<mime-type type=", glob),
+              package.find("<mime-type type=\"audio/x-mpegurl\">"))
+        << package;
+}
+
 TEST_F(FileTypesTest, AFileThatCannotBeWrittenIsSkippedAndTheRestWritten) {
     // A plain file where the applications folder belongs.
     ASSERT_TRUE(WriteFileText(data_.File("applications"), "in the way"));
