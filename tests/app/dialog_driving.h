@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -12,6 +13,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QWidget>
+#include <QtTest/QTest>
 #include <functional>
 
 namespace vek::app::test {
@@ -72,13 +74,19 @@ inline void PickFromPopup(const QString& text) {
 }
 
 // The next file dialog: names (in folder) are typed and accepted; none cancels.
-inline void ChooseFiles(const QString& folder, const QStringList& names) {
-    WhenModal<QFileDialog>([folder, names](QFileDialog* dialog) {
+// A filter, when given, is chosen first from the list of types, by keyboard.
+inline void ChooseFiles(const QString& folder, const QStringList& names,
+                        const QString& filter = QString()) {
+    WhenModal<QFileDialog>([folder, names, filter](QFileDialog* dialog) {
         if (names.isEmpty()) {
             dialog->reject();
             return true;
         }
         dialog->setDirectory(folder);
+        auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+        for (int i = 0; !filter.isEmpty() && types->currentText() != filter && i < types->count();
+             ++i)
+            QTest::keyClick(types, Qt::Key_Down);
         QString typed;
         for (const QString& name : names)
             typed +=

@@ -209,6 +209,31 @@ TEST_F(MprisTest, NextPlaysTheNextEntryAndItsMetadataIsAnnounced) {
     EXPECT_TRUE(PumpUntil([] { return GetPlayState() == PlayState::Playing; }, 5000));
 }
 
+// Without Repeat the last entry has no next, the first no previous.
+TEST_F(MprisTest, NextAndPreviousAreOfferedOnlyWhereThereIsAnEntry) {
+    gSettings.RepeatPlay = 0;
+    Start({});
+    ASSERT_TRUE(AppendEntry("/a.mp3"));
+    ASSERT_TRUE(AppendEntry("/b.mp3"));
+    const struct {
+        int entry;
+        bool next, previous;
+    } cases[] = {{0, true, false}, {1, false, true}};
+    for (const auto& c : cases) {
+        ASSERT_TRUE(SelectEntry(c.entry));
+        EXPECT_EQ(Get("CanGoNext").toBool(), c.next) << c.entry;
+        EXPECT_EQ(Get("CanGoPrevious").toBool(), c.previous) << c.entry;
+    }
+}
+
+// Another entry chosen but not played has no length of its own yet.
+TEST_F(MprisTest, ALengthBelongsToTheTrackThatPlayed) {
+    Start({kClip, kOtherClip});
+    ASSERT_TRUE(PumpUntil([&] { return Metadata().contains("mpris:length"); }, 5000));
+    ASSERT_TRUE(SelectEntry(1));
+    EXPECT_FALSE(Metadata().contains("mpris:length")) << "still the first track's";
+}
+
 TEST_F(MprisTest, TheTitleIsTheStationsOnceItNamesOneElseTheFileTitle) {
     Start({});
     ASSERT_TRUE(AppendEntry("http://radio.example/live"));

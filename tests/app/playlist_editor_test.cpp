@@ -69,7 +69,7 @@ class PlaylistEditorTest : public test::WindowTest {
         std::sort(rows.begin(), rows.end());
         return rows;
     }
-    static void Select(std::initializer_list<int> rows) {
+    static void Select(const QList<int>& rows) {
         QItemSelectionModel* selection = List()->selectionModel();
         selection->clear();
         for (int row : rows)
@@ -131,17 +131,19 @@ TEST_F(PlaylistEditorTest, ButtonsReadAsTheyShouldAndAddEventStaysGreyed) {
     EXPECT_TRUE(greyed);
 }
 
-// Each editing control on the lines "a" and "d" selected, and what the list
-// and its selection show after it.
+// Each editing control on the lines "a" and "d" selected (unless the case
+// picks others), and what the list and its selection show after it.
 TEST_F(PlaylistEditorTest, EachEditingControlChangesTheListAndShowsIt) {
     const struct {
         const char* control;  // a button, or "Delete" for the key
         const char* popup_entry;
         QStringList lines;
         QList<int> selected;
+        QList<int> picked = {1, 2};
     } cases[] = {
         {"delete", nullptr, {"c.mp3", "b.mp3"}, {1}},  // the line that took their place
         {"Delete", nullptr, {"c.mp3", "b.mp3"}, {1}},
+        {"delete", nullptr, {"c.mp3", "a.mp3"}, {1}, {2, 3}},  // the last lines: the new last
         {"up", nullptr, {"a.mp3", "d.mp3", "c.mp3", "b.mp3"}, {0, 1}},
         {"down", nullptr, {"c.mp3", "b.mp3", "a.mp3", "d.mp3"}, {2, 3}},
         {"sort", "Ascending", {"a.mp3", "b.mp3", "c.mp3", "d.mp3"}, {}},
@@ -153,7 +155,7 @@ TEST_F(PlaylistEditorTest, EachEditingControlChangesTheListAndShowsIt) {
         ClearPlaylist();
         AppendAll({"/c.mp3", "/a.mp3", "/d.mp3", "/b.mp3"});
         ShowEditor();
-        Select({1, 2});
+        Select(c.picked);
         if (c.popup_entry) test::PickFromPopup(QString::fromLatin1(c.popup_entry));
         if (std::string(c.control) == "Delete")
             QTest::keyClick(List(), Qt::Key_Delete);
@@ -224,6 +226,9 @@ TEST_F(PlaylistEditorTest, SaveListWritesTheFormatOfTheChosenName) {
     test::ChooseFiles(Folder(), {"list"});  // no ending: the first filter's
     Button("save")->click();
     EXPECT_EQ(vek::test::ReadFileText(dir_.File("list.m3u")), "#EXTM3U\n/a.mp3\n");
+    test::ChooseFiles(Folder(), {"other"}, QStringLiteral("PLS Playlist (*.pls)"));
+    Button("save")->click();
+    EXPECT_EQ(vek::test::ReadFileText(dir_.File("other.pls")).rfind("[playlist]\n", 0), 0u);
 }
 
 TEST_F(PlaylistEditorTest, SaveListSaysWhenTheFileCannotBeWritten) {

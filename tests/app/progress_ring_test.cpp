@@ -4,10 +4,12 @@
 
 #include <algorithm>
 #include <chrono>
+#include <memory>
 #include <thread>
 #include <vector>
 
 #include "app/display_drawing.h"
+#include "app/display_handoff.h"
 #include "app/skin.h"
 #include "tests/app/app_test_support.h"
 
@@ -60,6 +62,23 @@ TEST(RingAngleTest, RestsOnWholeBars) {
         EXPECT_EQ(RingAngle(c.percent), c.angle) << c.percent;
         EXPECT_EQ(RingRestAngle(c.percent), c.rest) << c.percent;
     }
+}
+
+// The wake-up for a picture goes with the window it was posted to; the next
+// window still gets the pictures that follow.
+TEST(DisplayHandoffTest, ANewWindowIsNotFrozenByAWakeUpLostWithTheOld) {
+    auto handoff = std::make_shared<DisplayHandoff>();
+    auto old = std::make_unique<PictureLog>();
+    AttachHandoff(handoff.get(), &old->receiver, old->Show());
+    QImage picture(1, 1, QImage::Format_RGB32);
+    ASSERT_TRUE(HandOver(handoff, picture, false));
+    PictureLog next;
+    AttachHandoff(handoff.get(), &next.receiver, next.Show());
+    old.reset();
+    ASSERT_TRUE(HandOver(handoff, picture, false));
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(next.pictures.size(), 1u);
+    DetachHandoff(handoff.get(), false);
 }
 
 TEST_F(ProgressRingTest, FourPercentLightsNothingFiveOneBarAHundredAll) {

@@ -33,6 +33,10 @@ TEST(TrayIcon, ALongTitleGivesWayToThePercentIn63Characters) {
     EXPECT_EQ(tip.size(), 63);
     EXPECT_TRUE(tip.startsWith(QStringLiteral("Vek - xxx")));
     EXPECT_TRUE(tip.endsWith(QStringLiteral("x\u2026 - 007%"))) << tip.toStdString();
+    // A character outside the Basic Multilingual Plane at the cut goes whole.
+    QString x48(48, QLatin1Char('x'));
+    EXPECT_EQ(TrayTipText(x48 + QString::fromUtf8("\U0001F3B5") + x48, 7),
+              QStringLiteral("Vek - ") + x48 + QStringLiteral("\u2026 - 007%"));
 }
 
 // The window's side, with a status area made up: the offscreen platform has none.
