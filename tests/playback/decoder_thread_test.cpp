@@ -252,7 +252,10 @@ TEST_F(DecoderThreadTest, ASeekSetsTheSecondsTheDeviceCountsFrom) {
     PlayCurrent();
     ASSERT_TRUE(player.PumpUntil([&] { return seconds >= 0; }, 20000));
     ASSERT_TRUE(player.Stop());
-    EXPECT_EQ(seconds, 2) << "90 % of the 3.06 s clip";
+    // 90 % of the 3.06 s clip; a busy machine may let the device play on
+    // before the report is read.
+    EXPECT_GE(seconds, 2);
+    EXPECT_LE(seconds, 3);
 }
 
 TEST_F(MidTrackTest, AVbrFileSeeksThroughItsTableAndProgressNeverPassesAHundred) {
