@@ -170,6 +170,18 @@ TEST_F(TransportTest, NextPlaysItsEntryOnlyWhenTheChangeIsFinished) {
     EXPECT_TRUE(Samples(2) == test::ReferencePcm({kOtherPcm})) << "the next entry, whole";
 }
 
+// At either end of the list Next and Previous do nothing: what plays goes on.
+TEST_F(TransportTest, NextOnTheLastAndPreviousOnTheFirstEntryInterruptNothing) {
+    PlayToTheFirstFrame();
+    EXPECT_FALSE(CommandNext());
+    EXPECT_FALSE(CommandPrevious());
+    LetGo();
+    ASSERT_TRUE(player_.PlayToEnd(20000));
+    ASSERT_TRUE(player_.Stop());
+    EXPECT_EQ(player_.Count(UIM_PLAY_STARTED), 1);
+    EXPECT_TRUE(Samples(1) == test::ReferencePcm({kClipPcm})) << "the track played once, whole";
+}
+
 // The end of the track being replaced does not move the list a second step:
 // the change's entry plays, then the list goes on from there.
 TEST_F(TransportTest, ATrackEndingDuringTheGapLetsTheChangePlayItsEntry) {
