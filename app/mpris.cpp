@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 
 #include "app/entry_title.h"
 #include "app/file_types.h"
@@ -282,7 +283,10 @@ const char* PlayPause(const QVariantList& args) {
 // seeks to it.
 const char* Seek(const QVariantList& args) {
     if (!CanSeek()) return nullptr;
-    int64_t position = PositionUs() + args[0].toLongLong();
+    // The offset comes from any client: the sum saturates rather than wrap.
+    int64_t position;
+    if (__builtin_add_overflow(PositionUs(), args[0].toLongLong(), &position))
+        position = std::numeric_limits<int64_t>::max();
     if (position > LengthUs())
         Run(kCmdNext);
     else

@@ -17,6 +17,7 @@
 #include <QObject>
 #include <QVariantMap>
 #include <algorithm>
+#include <limits>
 #include <thread>
 #include <vector>
 
@@ -262,6 +263,15 @@ TEST_F(MprisTest, SetPositionSeeksTheTrackItNamesAsTheRingDoes) {
         return std::find(heard_.seeks.begin(), heard_.seeks.end(), half) != heard_.seeks.end();
     };
     EXPECT_TRUE(PumpUntil(heard_half, 5000));
+}
+
+// The largest offset a client may send still means "past the end": the next
+// track, whatever the position it is added to.
+TEST_F(MprisTest, ASeekByTheLargestOffsetGoesToTheNextTrack) {
+    Start({kClip, kOtherClip});
+    ASSERT_TRUE(PumpUntil([&] { return Get("Position").toLongLong() > 0; }, 5000));
+    Call(kPlayer, "Seek", {QVariant::fromValue(std::numeric_limits<qlonglong>::max())});
+    EXPECT_EQ(CurrentPosition(), 1);
 }
 
 TEST_F(MprisTest, VolumeMapsOntoTheSixteenStepsBothWays) {
