@@ -1,7 +1,7 @@
 // vek_display_check: exits 0 when the player's window has a display to open
 // on; otherwise prints why in one line and exits 1. scripts/run.sh asks it
-// before it starts the player, since the player itself ends with status 0
-// when it has no display.
+// before it starts the player, so that a status 1 of the player (which may also
+// mean a running player did not answer) is not taken for a missing display.
 #include <cstdio>
 
 #include "app/display_probe.h"

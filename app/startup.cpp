@@ -134,9 +134,10 @@ int RunPlayer(int argc, char** argv) {
     }
     CloseHandOverConnection(running);
 
-    // Without a display the window cannot be created: the player ends as it
-    // does then, with the reason in one line instead of a box no one sees.
-    if (!ChooseDisplayPlatform()) return 0;
+    // Without a display the window cannot be created: the player ends with the
+    // reason in one line instead of a box no one sees, and a status that tells
+    // a script it did not run.
+    if (!ChooseDisplayPlatform()) return 1;
     QApplication application(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     InstallQtDesktop();
@@ -151,7 +152,7 @@ int RunPlayer(int argc, char** argv) {
         delete window;
         ShowMessageBox(nullptr, "Could Not Open Main Window (Memory?)", "VEK Error Message...",
                        MB_ICONERROR | MB_SETFOREGROUND | MB_TOPMOST);
-        return 0;
+        return 1;
     }
     window->show();
     CloseOnSignals(window);

@@ -28,6 +28,7 @@ constexpr size_t kStackBytes = 16384;
 std::atomic<int> g_last_percent{-1};
 
 std::atomic<int32_t> g_track_ms{-1};
+std::atomic<int> g_tracks_played{0};  // tracks whose first frame reached an open output
 
 WorkerThread g_worker;    // main thread only
 bool g_given_up = false;  // main thread only
@@ -217,7 +218,10 @@ PlayEnd PlayTrack(DecoderState* s) {
                 stop = output_failed = true;
                 break;
             }
-            if (first_frame) PublishTrackLength(header);
+            if (first_frame) {
+                PublishTrackLength(header);
+                g_tracks_played.fetch_add(1, std::memory_order_relaxed);
+            }
             first_frame = false;
         }
 
@@ -379,6 +383,10 @@ int PostSeek(int percent, int thread_id) {
 
 int32_t PlayingTrackMs() {
     return g_track_ms.load(std::memory_order_relaxed);
+}
+
+int TracksPlayed() {
+    return g_tracks_played.load(std::memory_order_relaxed);
 }
 
 int DecoderThreadId() {

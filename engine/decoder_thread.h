@@ -40,6 +40,11 @@ int PostSeek(int percent, int thread_id);
 // time. -1 until the track's first frame is read, and for a stream.
 int32_t PlayingTrackMs();
 
+// Any thread. How many tracks have had a frame read for an open output since
+// the process started; a track that opened but held no frame (not MPEG audio)
+// does not count. A headless player tells by it whether anything played.
+int TracksPlayed();
+
 // The id of the running decoder thread (0 before the start).
 int DecoderThreadId();
 

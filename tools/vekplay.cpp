@@ -59,7 +59,7 @@ struct Player {
     int decoder = -1;
     bool list_finished = false;  // the last track ended and the output drains
     int exit_code = 0;
-    int tracks_started = 0;
+    bool stopped = false;  // --stop@ ended the run, which is no failure
     int failures_in_a_row = 0;  // entries that would not open since the last good one
     bool progress_line = false;
     // The entry whose "Playing" line was printed last, and the titles of the
@@ -127,6 +127,7 @@ void RunAction(const TimedAction& action) {
             PostSeek(action.percent, g_player.decoder);
             break;
         case TimedAction::Stop:
+            g_player.stopped = true;
             CommandStop();
             PostQuitMessage(g_player.exit_code);
             break;
@@ -149,7 +150,6 @@ intptr_t PlayerProc(Window*, uint32_t message, uintptr_t wparam, intptr_t lparam
     switch (message) {
         case UIM_PLAY_STARTED: {
             HandlePlayStarted();
-            ++g_player.tracks_started;
             g_player.failures_in_a_row = 0;
             char path[kPathField];
             if (!g_player.options.quiet && GetCurrentPath(path, sizeof path)) {
@@ -301,7 +301,8 @@ void Usage(FILE* out) {
         "  --stop@SECONDS          stop after SECONDS\n"
         "  --pause LENGTH@SECONDS  pause for LENGTH seconds after SECONDS\n"
         "  --quiet                 print nothing but messages\n"
-        "  --help                  show this text\n",
+        "  --help                  show this text\n"
+        "  --version               show the version\n",
         out);
 }
 
@@ -336,6 +337,9 @@ bool ParseOptions(int argc, char** argv, Options* o, bool* any_option) {
         *any_option = true;
         if (arg == "--help" || arg == "-h") {
             Usage(stdout);
+            std::exit(0);
+        } else if (arg == "--version" || arg == "-V") {
+            std::printf("vekplay %s\n", VEK_VERSION);
             std::exit(0);
         } else if (arg == "--quiet" || arg == "-q") {
             o->quiet = true;
@@ -413,7 +417,16 @@ int Run(int argc, char** argv) {
     Options& o = g_player.options;
     bool any_option = false;
     if (!ParseOptions(argc, argv, &o, &any_option)) return 2;
-    if (o.names.empty() && !any_option) o.names.push_back(BundledClip());
+    if (o.names.empty()) {
+        // Options without a name are most likely a name forgotten: `--wav out.wav`
+        // alone would otherwise write nothing and look like success.
+        if (any_option) {
+            std::fputs("vekplay: no NAME to play; only a bare vekplay plays its bundled clip\n",
+                       stderr);
+            return 2;
+        }
+        o.names.push_back(BundledClip());
+    }
 
     // The window exists before the signal thread that posts to it starts.
     InitWindow(&g_player.window, PlayerProc, nullptr);
@@ -484,7 +497,8 @@ int Run(int argc, char** argv) {
     }
     ClearPlaylist();
     ShutdownSoundDevice();  // SDL's audio state goes with it
-    if (code == 0 && had_entries && g_player.tracks_started == 0) code = 1;  // nothing would play
+    // Names that gave no entry, or entries of which none would play.
+    if (code == 0 && !g_player.stopped && TracksPlayed() == 0) code = 1;
     return code;
 }
 

@@ -77,19 +77,32 @@ TEST(DisplayProbeTest, FindsTheDisplayThatCanBeOpened) {
     }
 }
 
-// The player started the way a user starts it from a terminal with no desktop.
-TEST(DisplayProbeTest, ThePlayerWithoutADisplaySaysSoInOneLineAndEnds) {
+// The player started the way a user starts it from a terminal with no desktop:
+// it answers --help and --version all the same, and otherwise fails in one line.
+TEST(DisplayProbeTest, WithoutADisplayThePlayerAnswersItsOptionsOrFailsInOneLine) {
     TempDir runtime;  // no player to hand over to
     const std::string no_x = UnusedXDisplay();
-    ProgramRun run =
-        RunProgram({VEK_PLAYER_PATH, vek::test::DataPath("made/mpeg1_l3_cbr128_44k.mp3")},
-                   {"DISPLAY=" + no_x, "-WAYLAND_DISPLAY", "-QT_QPA_PLATFORM",
-                    "XDG_RUNTIME_DIR=" + runtime.path()},
-                   20000);
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.err, "vek: cannot open the window: no display (cannot connect to the X display " +
-                           no_x + "); vekplay plays without one\n");
-    EXPECT_EQ(run.out, "");
+    struct Case {
+        std::string arg;
+        int status;
+        std::string out, err;
+    } cases[] = {
+        {vek::test::DataPath("made/mpeg1_l3_cbr128_44k.mp3"), 1, "",
+         "vek: cannot open the window: no display (cannot connect to the X display " + no_x +
+             "); vekplay plays without one\n"},
+        {"-V", 0, "vek " VEK_VERSION "\n", ""},
+        {"--help", 0, "Usage: vek [NAME...]\n", ""},
+    };
+    for (const Case& c : cases) {
+        ProgramRun run = RunProgram({VEK_PLAYER_PATH, c.arg},
+                                    {"DISPLAY=" + no_x, "-WAYLAND_DISPLAY", "-QT_QPA_PLATFORM",
+                                     "XDG_RUNTIME_DIR=" + runtime.path()},
+                                    20000);
+        EXPECT_EQ(run.status, c.status) << c.arg;
+        EXPECT_EQ(run.err, c.err);
+        // The help is checked by its first line, the rest by their whole output.
+        EXPECT_EQ(c.arg == "--help" ? run.out.substr(0, c.out.size()) : run.out, c.out);
+    }
 }
 
 TEST(DisplayProbeTest, TheRunScriptsCheckAnswersAsThePlayerDecides) {

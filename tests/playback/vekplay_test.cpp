@@ -83,13 +83,40 @@ TEST_F(VekplayTest, FormatsFollowTheSettings) {
 }
 
 TEST_F(VekplayTest, OverridesHoldForTheRunOnlyAndTheSettingsAreSaved) {
-    RunResult run = Vekplay({"--quiet", "--wav", dir_.File("a.wav"), "--set", "DownSample=2"});
-    EXPECT_EQ(run.status, 0) << run.err;  // an empty list exits at once
+    RunResult run = Vekplay(
+        {"--quiet", "--wav", dir_.File("a.wav"), "--set", "DownSample=2", DataPath(kClip)});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(Wav("a.wav").rate, 11025);
     IniFile ini;
     ASSERT_TRUE(IniLoad(&ini, (config_.path() + "/vek.ini").c_str()));
     EXPECT_EQ(IniGetInt(ini, "vek", "DownSample", -9), 0);
     EXPECT_EQ(IniGetInt(ini, "vek", "AudioOutputSystem", -9), 0);
-    EXPECT_FALSE(test::FileExists(dir_.File("a.wav")));
+}
+
+// What a script reads from the status: 2 for a command line that cannot be
+// meant (an output without a name to write), 1 when nothing at all played.
+// No output is opened for a file that holds no audio.
+TEST_F(VekplayTest, TheStatusTellsAWrongCommandLineAndARunThatPlayedNothing) {
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::string out, err;
+    } cases[] = {
+        {{"--version"}, 0, "vekplay " VEK_VERSION "\n", ""},
+        {{"--wav", dir_.File("o.wav")}, 2, "", "vekplay: no NAME to play"},
+        {{"--wav"}, 2, "", "vekplay: --wav needs a value"},
+        {{"--quiet", "--no-such-option", DataPath(kClip)}, 2, "", "unknown option --no-such-option"},
+        {{"--quiet", "--wav", dir_.File("o.wav"), DataPath("made/not_audio.mp3")}, 1, "",
+         "Synchronization Error...: This does not look like a valid MPEG Audio File"},
+        {{"--quiet", "--wav", dir_.File("o.wav"), dir_.File("absent.m3u")}, 1, "", "absent.m3u"},
+    };
+    for (const Case& c : cases) {
+        RunResult run = Vekplay(c.args);
+        EXPECT_EQ(run.status, c.status) << c.args.back() << run.err;
+        EXPECT_EQ(run.out, c.out);
+        EXPECT_NE(run.err.find(c.err), std::string::npos) << run.err;
+    }
+    EXPECT_FALSE(test::FileExists(dir_.File("o.wav")));
 }
 
 TEST_F(VekplayTest, AnEntryThatCannotBeOpenedIsReportedAndSkipped) {
@@ -211,16 +238,6 @@ TEST_F(VekplayTest, SigintEndsAPlaylistLoadAtOnce) {
     EXPECT_EQ(run.status, 130) << run.err;
     EXPECT_LT(run.after_interrupt, 1.0);
     EXPECT_EQ(run.err, "") << "no box for a load the user stopped";
-}
-
-TEST_F(VekplayTest, ShowsTheSyncMessageForAFileThatIsNotAudio) {
-    RunResult run =
-        Vekplay({"--quiet", "--wav", dir_.File("n.wav"), DataPath("made/not_audio.mp3")});
-    EXPECT_NE(
-        run.err.find("Synchronization Error...: This does not look like a valid MPEG Audio File"),
-        std::string::npos)
-        << run.err;
-    EXPECT_FALSE(test::FileExists(dir_.File("n.wav"))) << "no output was opened";
 }
 
 TEST_F(VekplayTest, PlaysAnHttpStream) {
