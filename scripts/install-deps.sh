@@ -1,24 +1,28 @@
 #!/bin/sh
-# Installs what Vek needs to build, run and test on Debian 12, asking apt-get
-# only for packages that are missing. Safe to run again.
+# Installs what Vek needs on Debian 12, asking apt-get only for packages that
+# are missing. Safe to run again. Why each package is needed:
+# docs/DEVELOPING.md.
+#
+# Without options: what building and running the player needs.
+# --package adds what `cpack -G DEB` needs (dpkg-shlibdeps finds the package's
+#   dependencies, and it reads the programs with `file`).
+# --test adds the tests' and CI's extras (and --package's, since a test builds
+#   the package).
+# --bench adds the reference decoders that bench_vekplay compares against.
 set -eu
 
-PACKAGES="g++ cmake ninja-build pkg-config git
-libmpg123-dev libsdl2-dev libcurl4-openssl-dev qt6-base-dev libxcb1-dev
-googletest libgtest-dev libssl-dev"
-# --test adds the test and CI extras: the reference decoder and the encoder
-# (lame makes the variable-bitrate files of the tests), clang and its runtime
-# for the fuzzers, a private session bus for the media controls' tests, the
-# desktop's validators and groff for the installation's tests, the shared MIME
-# database and xdg-utils for the tests of the file-type registration, and
-# openssl, which makes the certificates of the https tests. --bench adds the
-# reference decoders that bench_vekplay compares against.
+PACKAGES="g++ cmake ninja-build pkg-config
+libmpg123-dev libsdl2-dev libcurl4-openssl-dev qt6-base-dev qt6-qpa-plugins libxcb1-dev"
+PACKAGE_TOOLS="dpkg-dev file"
 for option in "$@"; do
     case "$option" in
-        --test) PACKAGES="$PACKAGES mpg123 lame clang libclang-rt-14-dev dbus-daemon
-                          desktop-file-utils appstream groff-base xdg-utils shared-mime-info openssl" ;;
+        --package) PACKAGES="$PACKAGES $PACKAGE_TOOLS" ;;
+        --test) PACKAGES="$PACKAGES $PACKAGE_TOOLS googletest libgtest-dev libssl-dev git
+                          mpg123 lame clang libclang-rt-14-dev dbus-daemon
+                          desktop-file-utils appstream groff-base xdg-utils shared-mime-info
+                          openssl lintian" ;;
         --bench) PACKAGES="$PACKAGES mpg123 ffmpeg" ;;
-        *) echo "usage: $0 [--test] [--bench]" >&2; exit 2 ;;
+        *) echo "usage: $0 [--package] [--test] [--bench]" >&2; exit 2 ;;
     esac
 done
 

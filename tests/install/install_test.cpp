@@ -1,6 +1,7 @@
 // `cmake --install` lays out the programs, the clip, the manual pages, the
 // desktop entry, its metadata and the icons; the validators of the desktop
-// accept them, and the installed vekplay finds its clip under its prefix.
+// accept them, the installed vekplay finds its clip under its prefix, and the
+// uninstall script takes back what the install laid out.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -26,8 +27,10 @@ class InstallTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
         prefix_ = new test::TempDir;
+        // Named, the component writes a manifest of its own, so the build's
+        // install_manifest.txt, which `uninstall` reads, stays the user's.
         install_ = RunProgram({VEK_CMAKE_COMMAND, "--install", VEK_BUILD_DIR, "--prefix",
-                               prefix_->path()},
+                               prefix_->path(), "--component", "Unspecified"},
                               {}, 120000);
     }
     static void TearDownTestSuite() {
@@ -46,7 +49,7 @@ class InstallTest : public ::testing::Test {
 // by the tests that check them.
 TEST_F(InstallTest, LaysOutTheProgramsAndTheirFiles) {
     std::vector<std::string> expected = {"bin/vekplay", "share/doc/vek/README.md",
-                                         "share/doc/vek/CHANGELOG.md"};
+                                         "share/doc/vek/CHANGELOG.md", "share/doc/vek/copyright"};
     if (kWithApp)
         for (const char* path : {"bin/vek", "share/applications/vek.desktop"})
             expected.emplace_back(path);
@@ -73,11 +76,12 @@ TEST_F(InstallTest, EachIconHasTheSizeOfItsThemeFolder) {
 
 #endif
 
-// The checkers of the manual pages and of the desktop's metadata accept them.
+// The checkers of the manual pages (compressed) and of the desktop's metadata
+// accept them.
 TEST_F(InstallTest, TheManualPagesAndTheMetainfoPassTheirCheckers) {
     auto man = [](const char* page) -> std::vector<std::string> {
-        std::string path = Installed(std::string("share/man/man1/") + page);
-        return {"/usr/bin/groff", "-man", "-Tutf8", "-ww", "-z", path};
+        std::string path = Installed(std::string("share/man/man1/") + page + ".gz");
+        return {"/bin/sh", "-c", "gzip -dc \"$0\" | groff -man -Tutf8 -ww -z", path};
     };
     std::vector<std::vector<std::string>> checks = {man("vekplay.1")};
     if (kWithApp)
@@ -95,7 +99,7 @@ TEST_F(InstallTest, TheManualPagesAndTheMetainfoPassTheirCheckers) {
 TEST_F(InstallTest, TheVekplayPageDescribesEveryOptionOfTheHelp) {
     ProgramRun help = RunProgram({Installed("bin/vekplay"), "--help"});
     ASSERT_EQ(help.status, 0);
-    std::string page = test::ReadFileText(Installed("share/man/man1/vekplay.1"));
+    std::string page = RunProgram({"/bin/gzip", "-dc", Installed("share/man/man1/vekplay.1.gz")}).out;
     for (size_t at; (at = page.find("\\-")) != std::string::npos;) page.replace(at, 2, "-");
     std::set<std::string> options;
     for (size_t at = 0; (at = help.out.find("--", at)) != std::string::npos;) {
@@ -119,6 +123,28 @@ TEST_F(InstallTest, TheInstalledVekplayPlaysTheClipFromItsPrefix) {
     ASSERT_TRUE(realpath(Installed("share/vek/clip.mp3").c_str(), clip));
     EXPECT_EQ(run.out, "Playing " + std::string(clip) + "\n");
     EXPECT_GE(test::ReadFileBytes(disk).size(), 3u * 44100 * 4) << "three seconds of stereo";
+}
+
+// Everything listed goes, Vek's own folders with it; a file the install did
+// not lay out stays, and so do the shared folders.
+TEST_F(InstallTest, UninstallRemovesWhatTheManifestListsAndNothingElse) {
+    test::TempDir prefix, work;
+    ASSERT_EQ(RunProgram({VEK_CMAKE_COMMAND, "--install", VEK_BUILD_DIR, "--prefix", prefix.path(),
+                          "--component", "Unspecified"},
+                         {}, 120000)
+                  .status,
+              0);
+    ProgramRun listed = RunProgram({"/usr/bin/find", prefix.path(), "-type", "f"});
+    ASSERT_TRUE(test::WriteFileText(work.File("manifest.txt"), listed.out));
+    ASSERT_TRUE(test::WriteFileText(prefix.File("bin/other"), "not Vek's"));
+    ProgramRun run = RunProgram({VEK_CMAKE_COMMAND, "-DVEK_MANIFEST=" + work.File("manifest.txt"),
+                                 "-P", VEK_SOURCE_DIR "/cmake/uninstall.cmake"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(RunProgram({"/usr/bin/find", prefix.path(), "-type", "f"}).out,
+              prefix.File("bin/other") + "\n");
+    for (const char* folder : {"share/vek", "share/doc/vek"})
+        EXPECT_FALSE(FileExists(prefix.File(folder))) << folder;
+    EXPECT_TRUE(FileExists(prefix.File("share/man/man1")));
 }
 
 }  // namespace
