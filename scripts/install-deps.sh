@@ -17,7 +17,7 @@ PACKAGE_TOOLS="dpkg-dev file"
 for option in "$@"; do
     case "$option" in
         --package) PACKAGES="$PACKAGES $PACKAGE_TOOLS" ;;
-        --test) PACKAGES="$PACKAGES $PACKAGE_TOOLS googletest libgtest-dev libssl-dev git
+        --test) PACKAGES="$PACKAGES $PACKAGE_TOOLS googletest libgtest-dev libssl-dev
                           mpg123 lame clang libclang-rt-14-dev dbus-daemon
                           desktop-file-utils appstream groff-base xdg-utils shared-mime-info
                           openssl lintian" ;;
