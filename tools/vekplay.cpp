@@ -59,7 +59,7 @@ struct Player {
     int decoder = -1;
     bool list_finished = false;  // the last track ended and the output drains
     int exit_code = 0;
-    bool stopped = false;  // --stop@ ended the run, which is no failure
+    bool stopped = false;       // --stop@ ended the run, which is no failure
     int failures_in_a_row = 0;  // entries that would not open since the last good one
     bool progress_line = false;
     // The entry whose "Playing" line was printed last, and the titles of the

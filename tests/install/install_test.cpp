@@ -99,7 +99,8 @@ TEST_F(InstallTest, TheManualPagesAndTheMetainfoPassTheirCheckers) {
 TEST_F(InstallTest, TheVekplayPageDescribesEveryOptionOfTheHelp) {
     ProgramRun help = RunProgram({Installed("bin/vekplay"), "--help"});
     ASSERT_EQ(help.status, 0);
-    std::string page = RunProgram({"/bin/gzip", "-dc", Installed("share/man/man1/vekplay.1.gz")}).out;
+    std::string page =
+        RunProgram({"/bin/gzip", "-dc", Installed("share/man/man1/vekplay.1.gz")}).out;
     for (size_t at; (at = page.find("\\-")) != std::string::npos;) page.replace(at, 2, "-");
     std::set<std::string> options;
     for (size_t at = 0; (at = help.out.find("--", at)) != std::string::npos;) {

