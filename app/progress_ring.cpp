@@ -6,9 +6,9 @@
 #include <memory>
 #include <utility>
 
-#include "app/display_drawing.h"
 #include "app/skin.h"
-#include "app/skin_geometry.h"
+#include "app/skin/drawing.h"
+#include "app/skin/geometry.h"
 #include "platform/messages.h"
 #include "platform/priority.h"
 #include "platform/thread_queue.h"

@@ -9,7 +9,7 @@
 #include <QRegion>
 #include <QSize>
 
-#include "app/skin_geometry.h"
+#include "app/skin/geometry.h"
 
 namespace vek::app {
 

@@ -3,8 +3,8 @@
 #include <memory>
 #include <utility>
 
-#include "app/display_drawing.h"
 #include "app/skin.h"
+#include "app/skin/drawing.h"
 #include "platform/desktop_hooks.h"
 #include "platform/messages.h"
 #include "platform/thread_queue.h"

@@ -8,7 +8,7 @@
 #include <QPoint>
 #include <vector>
 
-#include "app/skin_geometry.h"
+#include "app/skin/geometry.h"
 
 namespace vek::app {
 

@@ -8,9 +8,9 @@
 #include <thread>
 #include <vector>
 
-#include "app/display_drawing.h"
 #include "app/display_handoff.h"
 #include "app/skin.h"
+#include "app/skin/drawing.h"
 #include "tests/app/app_test_support.h"
 
 namespace vek::app {

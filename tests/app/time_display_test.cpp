@@ -7,8 +7,8 @@
 #include <string>
 #include <thread>
 
-#include "app/display_drawing.h"
 #include "app/skin.h"
+#include "app/skin/drawing.h"
 #include "tests/app/app_test_support.h"
 
 namespace vek::app {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/display_drawing.h"
+#include "app/skin/drawing.h"
 #include "tools/skin_gen/raster.h"
 #include "tools/skin_gen/skin_art.h"
 

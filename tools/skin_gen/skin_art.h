@@ -6,7 +6,7 @@
 
 #include <QRegion>
 
-#include "app/skin_geometry.h"
+#include "app/skin/geometry.h"
 #include "tools/skin_gen/raster.h"
 
 namespace skin {

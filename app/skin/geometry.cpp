@@ -1,4 +1,4 @@
-#include "app/skin_geometry.h"
+#include "app/skin/geometry.h"
 
 #include <QPolygon>
 #include <cmath>

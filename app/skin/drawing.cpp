@@ -1,10 +1,10 @@
-#include "app/display_drawing.h"
+#include "app/skin/drawing.h"
 
 #include <QPainter>
 #include <cctype>
 #include <cstdio>
 
-#include "app/skin_geometry.h"
+#include "app/skin/geometry.h"
 
 namespace vek::app {
 namespace {
