@@ -21,7 +21,7 @@ constexpr size_t kMaxLinesPerBox = 20;
 // What failed during the hand-over under way (GUI thread only).
 std::vector<KeptMessageBox> g_failures;
 
-intptr_t Receive(Window* main_window, const CopyData& record) {
+intptr_t Receive(const CopyData& record) {
     SetEditorRefreshEnabled(true);
     char name[kPathField] = {};
     bool has_name = record.kind == CDS_ADD || record.kind == CDS_REPLACE_PLAY;
@@ -53,11 +53,11 @@ intptr_t Receive(Window* main_window, const CopyData& record) {
             break;
         case CDS_PLAY_ENTRY:
             SelectEntry(static_cast<int>(record.size));
-            SendWindowMessage(main_window, WM_COMMAND, kCmdPlayCurrent, 0);
+            RunCommand(kCmdPlayCurrent);
             break;
         case CDS_PLAY_FIRST:
             SelectEntry(0);
-            SendWindowMessage(main_window, WM_COMMAND, kCmdPlayCurrent, 0);
+            RunCommand(kCmdPlayCurrent);
             break;
         default:
             break;
@@ -67,13 +67,18 @@ intptr_t Receive(Window* main_window, const CopyData& record) {
 
 }  // namespace
 
-intptr_t ReceiveHandOverRecord(Window* main_window, const CopyData& record) {
+intptr_t ReceiveHandOverRecord(const CopyData& record) {
     CollectMessageBoxes(&g_failures);
-    intptr_t result = Receive(main_window, record);
+    intptr_t result = Receive(record);
     CollectMessageBoxes(nullptr);
     // A start sending endless bad names may not fill the memory with them.
     if (g_failures.size() > kMaxKeptFailures) g_failures.resize(kMaxKeptFailures);
     return result;
+}
+
+void PlayNameAlone(const char* name) {
+    ReceiveHandOverRecord({CDS_REPLACE_PLAY, static_cast<uint32_t>(std::strlen(name)), name});
+    PostWindowMessage(vek::MainWindow(), UIM_HANDOVER_ENDED, 0, 0);
 }
 
 void ShowHandOverFailures(Window* main_window) {

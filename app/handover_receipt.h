@@ -13,7 +13,12 @@
 namespace vek::app {
 
 // WM_COPYDATA at the main window: handles one record; always 1.
-intptr_t ReceiveHandOverRecord(Window* main_window, const CopyData& record);
+intptr_t ReceiveHandOverRecord(const CopyData& record);
+
+// The desktop's media controls open one name as a later start's record would:
+// the list becomes the name, and it plays. A name that cannot be added is
+// shown on a later turn of the event loop, once the caller has been answered.
+void PlayNameAlone(const char* name);
 
 // UIM_HANDOVER_ENDED: one box per caption, one line per failure, owned by the
 // main window; a flood of them is cut short.

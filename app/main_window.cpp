@@ -20,6 +20,7 @@
 #include "control/stream_title.h"
 #include "control/transport.h"
 #include "engine/decoder_thread.h"
+#include "engine/equaliser.h"
 #include "output/output_system.h"
 #include "platform/desktop_hooks.h"
 #include "platform/messages.h"
@@ -69,8 +70,7 @@ bool MainWindow::Create() {
     SelectOutputSystem(gSettings.AudioOutputSystem);
     BuildSkinRegions(&skin_);
     if (!LoadSkinBitmaps(&skin_)) return false;
-    BuildMainMenu(this, &menu_);
-    InstallCommandKeys(this);
+    InstallCommands(this);
     expanded_ = gSettings.StartupExpanded != 0;
     ApplyTopmost();
     LoadTrayIcons();
@@ -95,13 +95,10 @@ bool MainWindow::Create() {
     StartHandOverListener(&bridge_);
     created_ = true;
     g_window = this;
-    NoticePlayerChanges();
-
-    if (!SelectEntry(0)) return true;
-    if (gSettings.ShufflePlay != 0) ShufflePlaylist();
-    // The first entry goes to the decoder 100 ms into the window's life, without
+    // The list goes to the decoder 100 ms into the window's life, without
     // holding up the window meanwhile.
-    QTimer::singleShot(kFirstPlayDelayMs, this, [] { PlayCurrentEntry(); });
+    if (PlaylistCount() > 0)
+        QTimer::singleShot(kFirstPlayDelayMs, this, [] { PlayListFromStart(); });
     return true;
 }
 
@@ -144,10 +141,9 @@ void MainWindow::Destroy() {
         Output().Reset();
     }
     StopDecoderThread(DecoderThreadId());
-    // A minimised window keeps the position it had before; so does a window
-    // under a Wayland compositor, which never tells clients where they are.
-    bool position_known = QGuiApplication::platformName() != QLatin1String("wayland");
-    if (!isMinimized() && position_known) {
+    // A minimised window keeps the position it had before, as does one whose
+    // place the window system does not tell.
+    if (!isMinimized() && WindowPositionsKnown()) {
         gSettings.WindowX = x();
         gSettings.WindowY = y();
     }
@@ -158,6 +154,10 @@ void MainWindow::Destroy() {
     input_.volume_timer.stop();
     SetMainWindow(nullptr);
     PostQuitMessage(0);
+}
+
+MainWindow* LiveMainWindow() {
+    return g_window;
 }
 
 void PreferencesSheetClosed() {
@@ -175,6 +175,7 @@ intptr_t MainWindow::HandleMessage(uint32_t message, uintptr_t wparam, intptr_t 
         case UIM_PLAY_STARTED:
             HandlePlayStarted();
             NotifyPlayer(PlayerEvent::TrackStarted, 0);
+            NoticeTrackLength();
             break;
         case UIM_OPEN_FAILED:
         case UIM_OUTPUT_FAILED:
@@ -184,6 +185,7 @@ intptr_t MainWindow::HandleMessage(uint32_t message, uintptr_t wparam, intptr_t 
             last_percent_ = static_cast<int>(lparam);
             SetRingPercent(last_percent_);
             UpdateTrayIcon(last_percent_);
+            NoticeTrackLength();
             result = 1;
             break;
         case UIM_TRACK_ENDED:
@@ -200,24 +202,15 @@ intptr_t MainWindow::HandleMessage(uint32_t message, uintptr_t wparam, intptr_t 
             }
             break;
         case WM_COPYDATA:
-            result = ReceiveHandOverRecord(&bridge_, *reinterpret_cast<const CopyData*>(lparam));
+            result = ReceiveHandOverRecord(*reinterpret_cast<const CopyData*>(lparam));
             break;
         case UIM_HANDOVER_ENDED:
             ShowHandOverFailures(&bridge_);
             break;
-        case WM_COMMAND:
-            RunCommand(static_cast<int>(wparam & 0xFFFF));
-            break;
         default:
             break;
     }
-    NoticePlayerChanges();
     return result;
-}
-
-void MainWindow::RunCommand(int id) {
-    RunWindowCommand(this, id);
-    NoticePlayerChanges();
 }
 
 void MainWindow::timerEvent(QTimerEvent* event) {
@@ -226,7 +219,6 @@ void MainWindow::timerEvent(QTimerEvent* event) {
     if (event->timerId() == track_change_timer_.timerId()) {
         track_change_timer_.stop();
         FinishTrackChange();
-        NoticePlayerChanges();
     }
 }
 
@@ -271,7 +263,6 @@ bool MainWindow::pressed(PushControl control) const {
 void MainWindow::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
     PressAt(this, event->position().toPoint());
-    NoticePlayerChanges();
 }
 
 void MainWindow::mouseMoveEvent(QMouseEvent* event) {
@@ -301,10 +292,7 @@ void MainWindow::dropEvent(QDropEvent* event) {
     // and handled once it has, so an error box cannot hold up the drag.
     std::vector<QByteArray> names = DroppedNames(*event->mimeData());
     event->acceptProposedAction();
-    QTimer::singleShot(0, this, [names] {
-        PlayDroppedNames(names);
-        NoticePlayerChanges();
-    });
+    QTimer::singleShot(0, this, [names] { PlayDroppedNames(names); });
 }
 
 // --- Painting ---------------------------------------------------------------
@@ -345,7 +333,7 @@ void MainWindow::DrawVolume(QPainter& painter) {
     painter.drawPixmap(face.topLeft(), skin_.face, face);
     QRegion lit;
     int top = gSettings.EqVolume;
-    if (top > 15) top = 15;
+    if (top > kTopVolume) top = kTopVolume;
     for (int k = 0; k <= top; ++k) lit += skin_.volume_cells[k];
     painter.save();
     painter.setClipRegion(lit, Qt::IntersectClip);
@@ -361,7 +349,7 @@ void MainWindow::DrawEqualiser(QPainter& painter) {
     const QRect face = ToQRect(kEqualiserFace);
     painter.drawPixmap(face.topLeft(), skin_.face, face);
     painter.restore();
-    for (int c = 0; c < 12; ++c) {
+    for (int c = 0; c < kEqBands; ++c) {
         painter.save();
         painter.setClipRect(skin_.equaliser_cells[c][EqualiserRowOfGain(gSettings.EqBand[c])],
                             Qt::IntersectClip);

@@ -40,8 +40,6 @@ class MainWindow : public QWidget {
 
     // One message, as the window procedure takes it.
     intptr_t HandleMessage(uint32_t message, uintptr_t wparam, intptr_t lparam);
-    // One command of the table, as the menu and the keys give it.
-    void RunCommand(int id);
 
     // Paint at once, nothing beyond the region (nothing while hidden).
     void RepaintControl(PushControl control);
@@ -93,6 +91,9 @@ class MainWindow : public QWidget {
     QImage ring_picture_;
     QRegion delivering_;
 };
+
+// The main window from its creation until it is destroyed, else nullptr.
+MainWindow* LiveMainWindow();
 
 // The preferences sheet's duty once it has closed (OK or Cancel), on the GUI
 // thread: the main window is enabled again, the settings are saved, the

@@ -15,15 +15,6 @@
 namespace vek::app {
 namespace {
 
-struct BarButton {
-    const char* text;
-    int command;
-};
-constexpr BarButton kButtons[] = {
-    {"Prev", kCmdPrevious}, {"Play", kCmdPlay}, {"Pause", kCmdPause},
-    {"Stop", kCmdStop},     {"Next", kCmdNext},
-};
-
 // The bar was drawn as 80 x 14 dialog units, each button 16 x 13.
 constexpr int kButtonUnitsX = 16, kButtonUnitsY = 13;
 constexpr QPoint kOffsetFromPointer(80, 40);
@@ -32,11 +23,12 @@ constexpr int kFrameWidth = 2;
 // Wide enough for the longest label too: the desktop's font is seldom as
 // narrow as the one the bar was drawn for, and a cut label helps nobody.
 QSize ButtonSize(const QFont& font) {
-    QSize size = DialogUnitsToPixels(font, kButtonUnitsX, kButtonUnitsY);
+    QSize size = DialogUnitsToPixels(DialogBaseUnits(font), kButtonUnitsX, kButtonUnitsY);
     QFontMetrics metrics(font);
-    for (const BarButton& b : kButtons)
-        size.setWidth(
-            std::max(size.width(), metrics.horizontalAdvance(QString::fromLatin1(b.text)) + 10));
+    for (const CommandRow& row : CommandTable())
+        if (row.bar_text)
+            size.setWidth(std::max(
+                size.width(), metrics.horizontalAdvance(QString::fromLatin1(row.bar_text)) + 10));
     return size;
 }
 
@@ -49,12 +41,13 @@ class MiniBar : public QFrame {
         setLineWidth(kFrameWidth);
         QSize size = ButtonSize(font());
         int x = kFrameWidth;
-        for (const BarButton& b : kButtons) {
-            auto* button = new QPushButton(QString::fromLatin1(b.text), this);
+        for (const CommandRow& row : CommandTable()) {
+            if (!row.bar_text) continue;
+            auto* button = new QPushButton(QString::fromLatin1(row.bar_text), this);
             button->setGeometry(x, kFrameWidth, size.width(), size.height());
             button->setFocusPolicy(Qt::NoFocus);
-            int command = b.command;
-            connect(button, &QPushButton::clicked, [command] { SendMainWindowCommand(command); });
+            int id = row.id;
+            connect(button, &QPushButton::clicked, [id] { RunCommand(id); });
             x += size.width();
         }
         setFixedSize(x + kFrameWidth, size.height() + 2 * kFrameWidth);

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QStringList>
+#include <QTimer>
 #include <QUrl>
 #include <QVariantMap>
 #include <algorithm>
@@ -20,6 +21,7 @@
 
 #include "app/entry_title.h"
 #include "app/file_types.h"
+#include "app/handover_receipt.h"
 #include "app/main_window.h"
 #include "app/player_events.h"
 #include "app/qt_desktop.h"
@@ -28,9 +30,6 @@
 #include "control/transport.h"
 #include "engine/decoder_thread.h"
 #include "output/output_system.h"
-#include "platform/desktop_hooks.h"
-#include "platform/messages.h"
-#include "platform/single_instance.h"
 #include "platform/url_name.h"
 #include "playlist/playlist.h"
 #include "settings/settings.h"
@@ -44,7 +43,6 @@ constexpr char kPropertiesInterface[] = "org.freedesktop.DBus.Properties";
 constexpr char kNoTrack[] = "/org/mpris/MediaPlayer2/TrackList/NoTrack";
 constexpr char kTrackPath[] = "/io/github/vek/Track/";
 constexpr char kInvalidArgs[] = "org.freedesktop.DBus.Error.InvalidArgs";
-constexpr int kTopVolumeCell = 15;
 constexpr int64_t kUsPerMs = 1000;
 constexpr int64_t kUsPerSecond = 1000000;
 
@@ -71,8 +69,10 @@ struct Mpris {
     // belongs to that one, and is kept while the same track starts again.
     QByteArray started_path;
     int64_t length_us = -1;
-    // What PropertiesChanged has told, by interface.
+    // What PropertiesChanged has told, by interface, and whether it is to
+    // tell more.
     QVariantMap told[kInterfaceCount];
+    bool announcing = false;
 };
 Mpris* g_mpris = nullptr;
 
@@ -162,27 +162,17 @@ QVariant MimeTypes() {
     return types;
 }
 
-// Commands run on the window as its menu runs them; nothing once it has gone.
-bool WindowAlive() {
-    return vek::MainWindow() != nullptr;
-}
-
-void Run(int command) {
-    if (WindowAlive()) SendMainWindowCommand(command);
-}
-
 bool SetVolume(const QVariant& value) {
     if (value.typeId() != QMetaType::Double) return false;
-    double cell = std::round(value.toDouble() * kTopVolumeCell);
-    if (WindowAlive())
-        TakeVolumeCell(g_mpris->window,
-                       static_cast<int>(std::clamp<double>(cell, 0, kTopVolumeCell)));
+    double cell = std::round(value.toDouble() * kTopVolume);
+    if (LiveMainWindow())
+        TakeVolumeCell(g_mpris->window, static_cast<int>(std::clamp<double>(cell, 0, kTopVolume)));
     return true;
 }
 
 bool SetShuffle(const QVariant& value) {
     if (value.typeId() != QMetaType::Bool) return false;
-    if (value.toBool() != (gSettings.ShufflePlay != 0)) Run(kCmdShuffle);
+    if (value.toBool() != (gSettings.ShufflePlay != 0)) RunCommand(kCmdShuffle);
     return true;
 }
 
@@ -191,7 +181,8 @@ bool SetLoopStatus(const QVariant& value) {
     if (value.typeId() != QMetaType::QString) return false;
     QString status = value.toString();
     if (status != QLatin1String("None") && status != QLatin1String("Playlist")) return false;
-    if ((status == QLatin1String("Playlist")) != (gSettings.RepeatPlay != 0)) Run(kCmdRepeat);
+    if ((status == QLatin1String("Playlist")) != (gSettings.RepeatPlay != 0))
+        RunCommand(kCmdRepeat);
     return true;
 }
 
@@ -224,7 +215,7 @@ const Property kProperties[] = {
     {kPlayer, "Shuffle", "b", [] { return QVariant(gSettings.ShufflePlay != 0); }, SetShuffle},
     {kPlayer, "Metadata", "a{sv}", Metadata, nullptr},
     {kPlayer, "Volume", "d",
-     [] { return QVariant(static_cast<double>(gSettings.EqVolume) / kTopVolumeCell); }, SetVolume},
+     [] { return QVariant(static_cast<double>(gSettings.EqVolume) / kTopVolume); }, SetVolume},
     // Clients ask for the position when they want it; it is never announced.
     {kPlayer, "Position", "x", [] { return QVariant(static_cast<qlonglong>(PositionUs())); },
      nullptr, false},
@@ -257,7 +248,7 @@ void SeekTo(int64_t position_us) {
 using MethodFn = const char* (*)(const QVariantList& args);
 
 const char* Raise(const QVariantList&) {
-    if (!WindowAlive()) return nullptr;
+    if (!LiveMainWindow()) return nullptr;
     g_mpris->window->showNormal();
     g_mpris->window->raise();
     g_mpris->window->activateWindow();
@@ -267,13 +258,13 @@ const char* Raise(const QVariantList&) {
 const char* Play(const QVariantList&) {
     // Play on the window restarts a playing track; the desktop's Play only
     // starts or resumes.
-    if (CanPlay() && GetPlayState() != PlayState::Playing) Run(kCmdPlay);
+    if (CanPlay() && GetPlayState() != PlayState::Playing) RunCommand(kCmdPlay);
     return nullptr;
 }
 
 const char* PlayPause(const QVariantList& args) {
     if (GetPlayState() == PlayState::Playing) {
-        Run(kCmdPause);
+        RunCommand(kCmdPause);
         return nullptr;
     }
     return Play(args);
@@ -288,7 +279,7 @@ const char* Seek(const QVariantList& args) {
     if (__builtin_add_overflow(PositionUs(), args[0].toLongLong(), &position))
         position = std::numeric_limits<int64_t>::max();
     if (position > LengthUs())
-        Run(kCmdNext);
+        RunCommand(kCmdNext);
     else
         SeekTo(std::max<int64_t>(position, 0));
     return nullptr;
@@ -310,17 +301,13 @@ const char* OpenUri(const QVariantList& args) {
     if (!UriSchemes().contains(url.scheme())) return "not a scheme of SupportedUriSchemes";
     QByteArray name = NameOfUrl(url);
     if (name.isEmpty()) return "the address names no file";
-    if (!WindowAlive()) return nullptr;
-    CopyData record{CDS_REPLACE_PLAY, static_cast<uint32_t>(name.size()), name.constData()};
-    SendWindowMessage(vek::MainWindow(), WM_COPYDATA, 0, reinterpret_cast<intptr_t>(&record));
-    // A name that could not be added is shown once the call has been answered.
-    PostWindowMessage(vek::MainWindow(), UIM_HANDOVER_ENDED, 0, 0);
+    if (LiveMainWindow()) PlayNameAlone(name.constData());
     return nullptr;
 }
 
 template <int command>
 const char* Command(const QVariantList&) {
-    Run(command);
+    RunCommand(command);
     return nullptr;
 }
 
@@ -497,7 +484,14 @@ void OnPlayerEvent(PlayerEvent event, int value, void*) {
     }
     int64_t length = LengthUs();
     if (event == PlayerEvent::Seeked && length > 0) SendSeeked(length * value / 100);
-    AnnounceChanges();
+    // One change of the player often raises several events (a track starts
+    // playing): the bus hears of them together, once the change is done.
+    if (g_mpris->announcing) return;
+    g_mpris->announcing = true;
+    QTimer::singleShot(0, g_mpris->object, [] {
+        g_mpris->announcing = false;
+        AnnounceChanges();
+    });
 }
 
 QDBusMessage BusCall(const char* member) {

@@ -8,7 +8,10 @@
 #include <QVBoxLayout>
 #include <cstring>
 
+#include "platform/limits.h"
+
 namespace vek::app {
+
 int OpenUrlDialog(QWidget* owner, char* buffer, size_t buffer_size) {
     if (buffer_size == 0) return 0;
     QDialog dialog(owner);
@@ -47,6 +50,12 @@ int OpenUrlDialog(QWidget* owner, char* buffer, size_t buffer_size) {
     std::memcpy(buffer, text.constData(), length);
     buffer[length] = '\0';
     return 1;
+}
+
+QByteArray AskForUrl(QWidget* owner) {
+    char url[kPathField] = {};
+    if (OpenUrlDialog(owner, url, sizeof url) != 1 || std::strlen(url) < kShortestUrl) return {};
+    return QByteArray(url);
 }
 
 }  // namespace vek::app

@@ -2,6 +2,7 @@
 // URL.... GUI thread only.
 #pragma once
 
+#include <QByteArray>
 #include <cstddef>
 
 class QWidget;
@@ -19,5 +20,9 @@ inline constexpr size_t kShortestUrl = 4;
 // the user cancelled or closed it, and buffer is untouched. Callers act only on
 // a text of at least kShortestUrl characters.
 int OpenUrlDialog(QWidget* owner, char* buffer, size_t buffer_size);
+
+// Open Location and Add URL...: the text of the dialog, or an empty one when
+// the user cancelled or gave fewer than kShortestUrl characters.
+QByteArray AskForUrl(QWidget* owner);
 
 }  // namespace vek::app

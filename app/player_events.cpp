@@ -5,7 +5,6 @@
 
 #include "control/transport.h"
 #include "engine/decoder_thread.h"
-#include "settings/settings.h"
 
 namespace vek::app {
 namespace {
@@ -18,24 +17,16 @@ struct Listener {
 
 // GUI thread only.
 std::vector<Listener> g_listeners;
+int g_told_length_ms = -1;
 
-struct Reported {
-    bool known = false;
-    PlayState state = PlayState::Stopped;
-    int volume = 0;
-    int options = 0;
-    int length_ms = -1;
-};
-Reported g_reported;
-
-int Options() {
-    return (gSettings.ShufflePlay != 0 ? 1 : 0) | (gSettings.RepeatPlay != 0 ? 2 : 0) |
-           (gSettings.EqEnabled != 0 ? 4 : 0);
+void PlayStateChanged(PlayState state) {
+    NotifyPlayer(PlayerEvent::PlayStateChanged, static_cast<int>(state));
 }
 
 }  // namespace
 
 void AddPlayerListener(PlayerListener listener, void* context) {
+    SetPlayStateHook(PlayStateChanged);
     g_listeners.push_back({listener, context});
 }
 
@@ -49,16 +40,11 @@ void NotifyPlayer(PlayerEvent event, int value) {
     for (const Listener& l : listeners) l.fn(event, value, l.context);
 }
 
-void NoticePlayerChanges() {
-    Reported now{true, GetPlayState(), gSettings.EqVolume, Options(), PlayingTrackMs()};
-    Reported before = g_reported;
-    g_reported = now;
-    if (!before.known) return;
-    if (now.state != before.state)
-        NotifyPlayer(PlayerEvent::PlayStateChanged, static_cast<int>(now.state));
-    if (now.volume != before.volume) NotifyPlayer(PlayerEvent::VolumeChanged, now.volume);
-    if (now.options != before.options) NotifyPlayer(PlayerEvent::OptionsChanged, 0);
-    if (now.length_ms != before.length_ms) NotifyPlayer(PlayerEvent::LengthChanged, now.length_ms);
+void NoticeTrackLength() {
+    int length_ms = PlayingTrackMs();
+    if (length_ms == g_told_length_ms) return;
+    g_told_length_ms = length_ms;
+    NotifyPlayer(PlayerEvent::LengthChanged, length_ms);
 }
 
 }  // namespace vek::app

@@ -1,7 +1,7 @@
-// What the main window tells the parts that follow the player from outside
-// (the desktop's media controls): each event once, after the change, on the
-// GUI thread. Listeners act on the player through SendMainWindowCommand, the
-// same path as the menu.
+// What the player tells the parts that follow it from outside (the desktop's
+// media controls, the tray): each event once, raised on the GUI thread by the
+// code that made the change, after it. Listeners act on the player through
+// RunCommand, the same path as the menu.
 #pragma once
 
 namespace vek::app {
@@ -22,11 +22,12 @@ using PlayerListener = void (*)(PlayerEvent event, int value, void* context);
 void AddPlayerListener(PlayerListener listener, void* context);
 void RemovePlayerListener(PlayerListener listener, void* context);
 
-// The main window's side. NotifyPlayer reports one event;
-// NoticePlayerChanges reports the play state, the volume, the options and the
-// track's length if they differ from what was last reported, and is called
-// after everything the window handles.
+// Tells every listener of one change. The transport's play state raises its
+// own event whenever it changes.
 void NotifyPlayer(PlayerEvent event, int value);
-void NoticePlayerChanges();
+
+// The decoder's reports are where its measure of the track's length shows:
+// LengthChanged when it differs from the length last told.
+void NoticeTrackLength();
 
 }  // namespace vek::app

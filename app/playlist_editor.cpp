@@ -25,6 +25,7 @@
 #include "app/open_url_dialog.h"
 #include "app/playlist_model.h"
 #include "app/qt_desktop.h"
+#include "app/sheet_geometry.h"
 #include "app/window_commands.h"
 #include "engine/track_length.h"
 #include "platform/desktop_hooks.h"
@@ -65,41 +66,43 @@ enum PopupCommand : int {
     kCmdDescending = 40039,
 };
 
-// The template, in dialog units of its 8-point font. Only the sizes survive:
-// the layout below places every control anew at once. "Up" and "Dn" are 13
-// units wide rather than 18, so that the layout's places for them and for the
-// playing time (3, 27 and 47 pixels) do not lay one over the other.
+// The template: each control's size in dialog units of the 8-point font the
+// layout was drawn for, and its place in pixels from the edges it keeps to as
+// the window changes size. "Up" and "Dn" are 13 units wide rather than 18, so
+// that they and the playing time (3, 27 and 47 pixels in) lie side by side.
+enum class Anchor {
+    Fill,        // x, y from the left and top; width, height: pixels left at the right and bottom
+    TopRight,    // x from the right edge to the control's left side, y from the top
+    BottomLeft,  // x from the left, y from the bottom edge to the control's top
+};
 struct TemplateControl {
     Control id;
     const char* name;  // the object name, by which the tests find it
     const char* text;
-    int x, y, width, height;
+    Anchor anchor;
+    int x, y;
+    int width, height;
 };
 constexpr TemplateControl kTemplate[] = {
-    {kList, "list", "", 3, 3, 149, 121},
-    {kLoadList, "load", "Load List", 156, 3, 33, 11},
-    {kSaveList, "save", "Save List", 156, 15, 33, 11},
-    {kAddItem, "add", "Add Item", 156, 34, 33, 11},
-    {kDelItem, "delete", "Del Item", 156, 45, 33, 11},
-    {kShuffle, "shuffle", "Shuffle", 156, 64, 33, 11},
-    {kSort, "sort", "Sort", 156, 75, 33, 11},
-    {kUp, "up", "Up", 3, 127, 13, 7},
-    {kDown, "down", "Dn", 21, 127, 13, 7},
-    {kPlaytime, "playtime", "Playtime: Unknown", 47, 126, 105, 8},
-    {kClear, "clear", "Clear", 156, 86, 33, 11},
-    {kDismiss, "dismiss", "Dismiss", 156, 113, 33, 11},
+    {kList, "list", "", Anchor::Fill, 3, 3, 57, 21},
+    {kLoadList, "load", "Load List", Anchor::TopRight, 52, 3, 33, 11},
+    {kSaveList, "save", "Save List", Anchor::TopRight, 52, 22, 33, 11},
+    {kAddItem, "add", "Add Item", Anchor::TopRight, 52, 50, 33, 11},
+    {kDelItem, "delete", "Del Item", Anchor::TopRight, 52, 68, 33, 11},
+    {kShuffle, "shuffle", "Shuffle", Anchor::TopRight, 52, 96, 33, 11},
+    {kSort, "sort", "Sort", Anchor::TopRight, 52, 114, 33, 11},
+    {kUp, "up", "Up", Anchor::BottomLeft, 3, 13, 13, 7},
+    {kDown, "down", "Dn", Anchor::BottomLeft, 27, 13, 13, 7},
+    {kPlaytime, "playtime", "Playtime: Unknown", Anchor::BottomLeft, 47, 13, 105, 8},
+    {kClear, "clear", "Clear", Anchor::TopRight, 52, 132, 33, 11},
+    {kDismiss, "dismiss", "Dismiss", Anchor::TopRight, 52, 160, 33, 11},
 };
 constexpr int kTemplateWidth = 192, kTemplateHeight = 138;
+// The base units of the font the template was drawn for.
+constexpr QSizeF kDrawnBaseUnits(6, 13);
 
-// Dialog units become pixels by the base units of the 8-point dialog font: a
-// quarter of its average character width across, an eighth of its height down,
-// rounded to the nearest pixel.
-constexpr int kBaseUnitX = 6, kBaseUnitY = 13;
-constexpr int DialogX(int units) {
-    return (units * kBaseUnitX + 2) / 4;
-}
-constexpr int DialogY(int units) {
-    return (units * kBaseUnitY + 4) / 8;
+QSize TemplateSize(int width, int height) {
+    return DialogUnitsToPixels(kDrawnBaseUnits, width, height);
 }
 
 constexpr int kMinimumWidth = 240, kMinimumHeight = 226;
@@ -120,28 +123,25 @@ QFont FittedFont(QFont font, const QStringList& texts, QSize room) {
     return font;
 }
 
-// Where the layout puts the right-hand buttons, from the top.
-int RightButtonY(Control id) {
-    switch (id) {
-        case kLoadList:
-            return 3;
-        case kSaveList:
-            return 22;
-        case kAddItem:
-            return 50;
-        case kDelItem:
-            return 68;
-        case kShuffle:
-            return 96;
-        case kSort:
-            return 114;
-        case kClear:
-            return 132;
-        case kDismiss:
-            return 160;
-        default:
-            return -1;
+// The right-hand buttons' texts, which share one font.
+QStringList RightButtonTexts() {
+    QStringList texts;
+    for (const TemplateControl& c : kTemplate)
+        if (c.anchor == Anchor::TopRight) texts << QString::fromLatin1(c.text);
+    return texts;
+}
+
+// Where a control goes in a client area of this size.
+QRect PlaceOf(const TemplateControl& c, QSize size, QSize control) {
+    switch (c.anchor) {
+        case Anchor::Fill:
+            return QRect(c.x, c.y, size.width() - c.x - c.width, size.height() - c.y - c.height);
+        case Anchor::TopRight:
+            return QRect(QPoint(size.width() - c.x, c.y), control);
+        case Anchor::BottomLeft:
+            break;
     }
+    return QRect(QPoint(c.x, size.height() - c.y), control);
 }
 
 bool g_refresh_enabled = true;
@@ -186,7 +186,7 @@ class PlaylistEditor : public QWidget {
     Window bridge_;
     PlaylistModel model_;
     QListView* list_ = nullptr;
-    std::vector<std::pair<Control, QWidget*>> controls_;
+    std::vector<std::pair<const TemplateControl*, QWidget*>> controls_;
     QMenu add_popup_;
     QMenu sort_popup_;
     QLabel* playtime_ = nullptr;
@@ -202,15 +202,11 @@ PlaylistEditor::PlaylistEditor() : QWidget(nullptr, Qt::Window) {
     QFont font = this->font();
     font.setPointSize(8);
     // Fusion's buttons keep 3 pixels clear on each side of the text.
-    setFont(FittedFont(
-        font,
-        {QStringLiteral("Load List"), QStringLiteral("Save List"), QStringLiteral("Add Item"),
-         QStringLiteral("Del Item"), QStringLiteral("Shuffle"), QStringLiteral("Dismiss")},
-        QSize(DialogX(33) - 8, DialogY(11))));
+    setFont(FittedFont(font, RightButtonTexts(), TemplateSize(33, 11) - QSize(8, 0)));
 
     for (const TemplateControl& c : kTemplate) {
         QWidget* widget;
-        QSize size(DialogX(c.width), DialogY(c.height));
+        QSize size = TemplateSize(c.width, c.height);
         if (c.id == kList) {
             list_ = new QListView(this);
             list_->setModel(&model_);
@@ -237,14 +233,13 @@ PlaylistEditor::PlaylistEditor() : QWidget(nullptr, Qt::Window) {
             widget = button;
         }
         if (c.id == kUp || c.id == kDown)
-            widget->setFont(FittedFont(font, {QString::fromLatin1(c.text)},
-                                       QSize(DialogX(c.width) - 6, DialogY(c.height) - 2)));
+            widget->setFont(FittedFont(font, {QString::fromLatin1(c.text)}, size - QSize(6, 2)));
         widget->setObjectName(QString::fromLatin1(c.name));
-        widget->setGeometry(QRect(QPoint(DialogX(c.x), DialogY(c.y)), size));
-        controls_.emplace_back(c.id, widget);
+        widget->resize(size);
+        controls_.emplace_back(&c, widget);
     }
-    for (const auto& [id, widget] : controls_)
-        if (id == kDismiss) static_cast<QPushButton*>(widget)->setDefault(true);
+    for (const auto& [c, widget] : controls_)
+        if (c->id == kDismiss) static_cast<QPushButton*>(widget)->setDefault(true);
 
     auto add = [this](QMenu* menu, const char* text, int id) {
         QAction* action = menu->addAction(QString::fromLatin1(text));
@@ -258,7 +253,7 @@ PlaylistEditor::PlaylistEditor() : QWidget(nullptr, Qt::Window) {
     add(&sort_popup_, "Decending", kCmdDescending);
 
     setMinimumSize(kMinimumWidth, kMinimumHeight);
-    resize(DialogX(kTemplateWidth), DialogY(kTemplateHeight));
+    resize(TemplateSize(kTemplateWidth, kTemplateHeight));
 
     // The place it had when last closed, if that is still on a screen; the
     // first time the window manager chooses.
@@ -310,19 +305,8 @@ intptr_t PlaylistEditor::Proc(Window* window, uint32_t message, uintptr_t, intpt
 }
 
 void PlaylistEditor::Layout() {
-    const int w = width(), h = height();
-    for (const auto& [id, widget] : controls_) {
-        QRect place = widget->geometry();
-        if (id == kList) {
-            place = QRect(3, 3, w - 60, h - 24);
-        } else if (int y = RightButtonY(id); y >= 0) {
-            place.moveTo(w - 52, y);
-        } else {
-            int x = id == kUp ? 3 : id == kDown ? 27 : 47;
-            place.moveTo(x, h - 13);
-        }
-        widget->setGeometry(place);
-    }
+    for (const auto& [c, widget] : controls_)
+        widget->setGeometry(PlaceOf(*c, size(), widget->size()));
 }
 
 void PlaylistEditor::Refresh() {
@@ -415,8 +399,7 @@ void PlaylistEditor::SelectCurrentLine() {
 }
 
 void PlaylistEditor::Forget() {
-    // A Wayland compositor never tells a window where it is.
-    if (!isMinimized() && QGuiApplication::platformName() != QLatin1String("wayland")) {
+    if (!isMinimized() && WindowPositionsKnown()) {
         gSettings.PlaylistX = x();
         gSettings.PlaylistY = y();
     }
@@ -471,9 +454,9 @@ void PlaylistEditor::Act(int id) {
             ClearPlaylist();
             break;
         case kCmdAddUrl: {
-            char url[kPathField] = {};
-            if (OpenUrlDialog(this, url, sizeof url) != 1 || std::strlen(url) < kShortestUrl) break;
-            if (!AppendEntry(url)) ComplainAboutName(url);
+            QByteArray url = AskForUrl(this);
+            if (url.isEmpty()) break;
+            if (!AppendEntry(url.constData())) ComplainAboutName(url.constData());
             ShowPlaylistChanges();
             break;
         }
@@ -483,8 +466,7 @@ void PlaylistEditor::Act(int id) {
 }
 
 void PlaylistEditor::PlayLine(int row) {
-    if (!SelectEntry(row < 0 ? 0 : row)) return;
-    SendMainWindowCommand(kCmdPlayCurrent);
+    if (SelectEntry(row < 0 ? 0 : row)) RunCommand(kCmdPlayCurrent);
 }
 
 void PlaylistEditor::resizeEvent(QResizeEvent*) {

@@ -133,4 +133,8 @@ void RunOnGuiThread(const std::function<void()>& fn) {
     SendWindowMessage(&g_runner, kRunFunction, 0, reinterpret_cast<intptr_t>(&fn));
 }
 
+bool WindowPositionsKnown() {
+    return QGuiApplication::platformName() != QLatin1String("wayland");
+}
+
 }  // namespace vek::app

@@ -37,4 +37,8 @@ QByteArray NameOfUrl(const QUrl& url);
 // The names a drop carries, each as NameOfUrl gives it.
 std::vector<QByteArray> DroppedNames(const QMimeData& data);
 
+// Whether windows can learn and choose their places: not under a Wayland
+// compositor, which keeps them to itself (and moves windows itself).
+bool WindowPositionsKnown();
+
 }  // namespace vek::app

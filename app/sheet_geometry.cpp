@@ -10,18 +10,20 @@
 
 namespace vek::app {
 
-QSize DialogUnitsToPixels(const QFont& font, int x, int y) {
+QSizeF DialogBaseUnits(const QFont& font) {
     QFontMetricsF metrics(font);
     // The average width is taken over the alphabet in both cases.
     QString alphabet = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
-    double unit_x = metrics.horizontalAdvance(alphabet) / 52.0 / 4.0;
-    double unit_y = metrics.height() / 8.0;
-    return QSize(static_cast<int>(std::lround(x * unit_x)),
-                 static_cast<int>(std::lround(y * unit_y)));
+    return QSizeF(metrics.horizontalAdvance(alphabet) / 52.0, metrics.height());
+}
+
+QSize DialogUnitsToPixels(QSizeF base, int x, int y) {
+    return QSize(static_cast<int>(std::lround(x * base.width() / 4.0)),
+                 static_cast<int>(std::lround(y * base.height() / 8.0)));
 }
 
 QSize SheetPageSize(const QFont& font) {
-    return DialogUnitsToPixels(font, 235, 156);
+    return DialogUnitsToPixels(DialogBaseUnits(font), 235, 156);
 }
 
 void PlaceBeside(QWidget* sheet, const QWidget* owner) {

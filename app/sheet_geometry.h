@@ -5,13 +5,19 @@
 #pragma once
 
 #include <QSize>
+#include <QSizeF>
 
 class QFont;
 class QWidget;
 
 namespace vek::app {
 
-QSize DialogUnitsToPixels(const QFont& font, int x, int y);
+// The base units of a font: its average character width and its height, in
+// pixels (four dialog units across, eight down).
+QSizeF DialogBaseUnits(const QFont& font);
+
+// Dialog units to pixels by base units, each rounded to the nearest pixel.
+QSize DialogUnitsToPixels(QSizeF base, int x, int y);
 
 // The size of a sheet's page, 235 x 156 dialog units.
 QSize SheetPageSize(const QFont& font);

@@ -22,10 +22,10 @@ void BuildSkinRegions(Skin* s) {
     s->ring = QRegion(ToQRect(kRingBox), QRegion::Ellipse);
     for (int i = 0; i < kRingSectors; ++i) s->sectors[i] = RingSector(i);
     s->volume_column = QRegion(ToQRect(kVolumeColumn));
-    for (int k = 0; k < 16; ++k) s->volume_cells[k] = ToQRect(VolumeCell(k));
+    for (int k = 0; k < kVolumeCells; ++k) s->volume_cells[k] = ToQRect(VolumeCell(k));
     s->equaliser = QRegion(ToQRect(kEqualiser));
-    for (int c = 0; c < 12; ++c) {
-        for (int r = 0; r < 15; ++r) s->equaliser_cells[c][r] = ToQRect(EqualiserCell(c, r));
+    for (int c = 0; c < kEqBands; ++c) {
+        for (int r = 0; r < kEqualiserRows; ++r) s->equaliser_cells[c][r] = ToQRect(EqualiserCell(c, r));
     }
 }
 
@@ -48,14 +48,14 @@ int SectorAt(const Skin& skin, QPoint point) {
 }
 
 int VolumeCellAt(const Skin& skin, QPoint point) {
-    for (int k = 0; k < 16; ++k) {
+    for (int k = 0; k < kVolumeCells; ++k) {
         if (skin.volume_cells[k].contains(point)) return k;
     }
     return -1;
 }
 
 int EqualiserRowAt(const Skin& skin, int band, QPoint point) {
-    for (int r = 0; r < 15; ++r) {
+    for (int r = 0; r < kEqualiserRows; ++r) {
         if (skin.equaliser_cells[band][r].contains(point)) return r;
     }
     return -1;
@@ -65,7 +65,7 @@ int EqualiserRowOfGain(float gain) {
     // Gains outside 0..2 come only from a hand-edited file; show them at the
     // nearest end of the column.
     int row = static_cast<int>(7.0f * gain);
-    return row < 0 ? 0 : row > 14 ? 14 : row;
+    return row < 0 ? 0 : row >= kEqualiserRows ? kEqualiserRows - 1 : row;
 }
 
 }  // namespace vek::app

@@ -40,9 +40,9 @@ struct Skin {
     QRegion ring;  // the ellipse the seek click tests first
     QRegion sectors[kRingSectors];
     QRegion volume_column;
-    QRect volume_cells[16];  // 0 at the bottom
+    QRect volume_cells[kVolumeCells];  // 0 at the bottom
     QRegion equaliser;
-    QRect equaliser_cells[12][15];  // [band][row], row 0 at the bottom
+    QRect equaliser_cells[kEqBands][kEqualiserRows];  // [band][row], row 0 at the bottom
 };
 
 // Builds every region and the sector table from the layout.

@@ -5,7 +5,6 @@
 #include <QKeySequence>
 #include <QMenu>
 #include <QShortcut>
-#include <cstring>
 
 #include "app/about.h"
 #include "app/main_window.h"
@@ -16,71 +15,122 @@
 #include "app/preferences.h"
 #include "control/transport.h"
 #include "engine/decoder_thread.h"
-#include "engine/equaliser.h"
-#include "platform/desktop_hooks.h"
-#include "platform/limits.h"
-#include "platform/messages.h"
 #include "playlist/playlist.h"
 #include "settings/settings.h"
 
 namespace vek::app {
 namespace {
 
-void Toggle(Relaxed<int32_t>& setting) {
+// Shuffle, Repeat and the equaliser are the options the desktop is told of.
+void ToggleOption(Relaxed<int32_t>& setting) {
     setting = setting != 0 ? 0 : 1;
+    NotifyPlayer(PlayerEvent::OptionsChanged, 0);
 }
 
 void OpenFile(MainWindow* window) {
-    if (OpenFilesDialog(window, true, kFilterAllSupported) <= 0 || !SelectEntry(0)) return;
-    if (gSettings.ShufflePlay != 0) ShufflePlaylist();
-    ShowPlaylistChanges();
-    char path[kPathField];
-    if (GetCurrentPath(path, sizeof path)) {
-        Halt();
-        PostPlay(path);
-    }
+    if (OpenFilesDialog(window, true, kFilterAllSupported) > 0 && PlayListFromStart())
+        ShowPlaylistChanges();
 }
 
 void OpenLocation(MainWindow* window) {
-    char url[kPathField] = {};
-    if (OpenUrlDialog(window, url, sizeof url) != 1 || std::strlen(url) < kShortestUrl) return;
+    QByteArray url = AskForUrl(window);
+    if (url.isEmpty()) return;
     Halt();
     ClearPlaylist();
-    if (!AppendEntry(url)) ComplainAboutName(url);
+    if (!AppendEntry(url.constData())) ComplainAboutName(url.constData());
     ShowPlaylistChanges();
     PlayCurrentEntry();
 }
 
-// The entries that carry a check mark, and whether each is checked now.
-bool IsCheckEntry(int id) {
-    return id == kCmdPlaylistEditor || id == kCmdPreferences || id == kCmdEqualizer ||
-           id == kCmdShuffle || id == kCmdRepeat;
+void TogglePlaylistEditor(MainWindow*) {
+    if (IsPlaylistEditorOpen())
+        ClosePlaylistEditor();
+    else
+        ShowPlaylistEditor();
 }
-bool IsChecked(int id) {
-    switch (id) {
-        case kCmdRepeat:
-            return gSettings.RepeatPlay == 1;
-        case kCmdShuffle:
-            return gSettings.ShufflePlay == 1;
-        case kCmdPlaylistEditor:
-            return IsPlaylistEditorOpen();
-        case kCmdPreferences:
-            return IsPreferencesOpen();
-        case kCmdEqualizer:
-            return gSettings.EqEnabled != 0;
-        default:
-            return false;
-    }
+
+// Next and Previous play their entry once the decoder has had time to stop.
+void Next(MainWindow* window) {
+    if (CommandNext()) window->FinishTrackChangeLater();
+}
+void Previous(MainWindow* window) {
+    if (CommandPrevious()) window->FinishTrackChangeLater();
+}
+
+void Equalizer(MainWindow* window) {
+    ToggleOption(gSettings.EqEnabled);
+    window->RepaintRegion(window->skin().lamp);
+}
+void Shuffle(MainWindow* window) {
+    ToggleOption(gSettings.ShufflePlay);
+    window->RepaintControl(kShuffle);
+}
+void Repeat(MainWindow* window) {
+    ToggleOption(gSettings.RepeatPlay);
+    window->RepaintControl(kRepeat);
+}
+
+// The menu's order; the rows without an entry last.
+// clang-format off
+constexpr CommandRow kCommands[] = {
+    {.id = kCmdOpenFile, .menu = MenuPlace::Main, .text = "Open File", .key_text = "Alt+o",
+     .keys = {Qt::ALT | Qt::Key_O, Qt::Key_Escape}, .button = kOpen, .run = OpenFile},
+    {.id = kCmdOpenLocation, .menu = MenuPlace::Main, .text = "Open Location", .key_text = "Alt+l",
+     .keys = {Qt::ALT | Qt::Key_L}, .run = OpenLocation},
+    {.id = kCmdPlaylistEditor, .menu = MenuPlace::Main, .separator_before = true,
+     .text = "Playlist Editor", .checked = IsPlaylistEditorOpen, .run = TogglePlaylistEditor},
+    {.id = kCmdPreferences, .menu = MenuPlace::Main, .text = "Preferences",
+     .checked = IsPreferencesOpen,
+     .run = [](MainWindow* w) { ShowPreferences(w, PreferencesSheetClosed); }},
+    {.id = kCmdTagEditor, .menu = MenuPlace::Main, .text = "ID3-TAG Editor"},
+    {.id = kCmdEqualizer, .menu = MenuPlace::Main, .text = "Equalizer Active",
+     .checked = [] { return gSettings.EqEnabled != 0; }, .run = Equalizer},
+    {.id = kCmdPrevious, .menu = MenuPlace::Playback, .separator_before = true,
+     .text = "Previous Track", .key_text = "Ctrl+z", .keys = {Qt::CTRL | Qt::Key_Z},
+     .button = kPrevious, .bar_text = "Prev", .run = Previous},
+    {.id = kCmdPlay, .menu = MenuPlace::Playback, .text = "Play", .key_text = "Ctrl+x",
+     .keys = {Qt::CTRL | Qt::Key_X}, .button = kPlay, .bar_text = "Play",
+     .run = [](MainWindow*) { CommandPlay(); }},
+    {.id = kCmdPause, .menu = MenuPlace::Playback, .text = "Pause", .key_text = "Ctrl+c",
+     .key_text_only = true, .button = kPause, .bar_text = "Pause",
+     .run = [](MainWindow*) { CommandPause(); }},
+    {.id = kCmdStop, .menu = MenuPlace::Playback, .text = "Stop", .key_text = "Ctrl+v",
+     .keys = {Qt::CTRL | Qt::Key_V}, .button = kStop, .bar_text = "Stop",
+     .run = [](MainWindow*) { CommandStop(); }},
+    {.id = kCmdNext, .menu = MenuPlace::Playback, .text = "Next Track", .key_text = "Ctrl+b",
+     .keys = {Qt::CTRL | Qt::Key_B}, .button = kNext, .bar_text = "Next", .run = Next},
+    {.id = kCmdShuffle, .menu = MenuPlace::Playback, .separator_before = true, .text = "Shuffle",
+     .button = kShuffle, .checked = [] { return gSettings.ShufflePlay == 1; }, .run = Shuffle},
+    {.id = kCmdRepeat, .menu = MenuPlace::Playback, .text = "Repeat", .button = kRepeat,
+     .checked = [] { return gSettings.RepeatPlay == 1; }, .run = Repeat},
+    {.id = kCmdAbout, .menu = MenuPlace::Main, .separator_before = true, .text = "About...",
+     .key_text = "Ctrl+h", .key_text_only = true, .run = [](MainWindow* w) { ShowAbout(w); }},
+    // The window manager's Alt+F4 closes the window the same way.
+    {.id = kCmdClose, .menu = MenuPlace::Main, .text = "Close", .key_text = "Alt+f4",
+     .key_text_only = true, .button = kClose, .run = [](MainWindow* w) { w->close(); }},
+    {.id = kCmdPlayCurrent, .run = [](MainWindow*) { CommandPlayCurrent(); }},
+    {.id = kCmdExpand, .button = kExpandTab, .run = [](MainWindow* w) { w->ToggleExpanded(); }},
+    // Switched and kept; nothing else depends on it.
+    {.id = kCmdWinShade,
+     .run = [](MainWindow*) { gSettings.WinShade = gSettings.WinShade != 0 ? 0 : 1; }},
+    {.id = kCmdMinimise, .button = kMinimise, .run = [](MainWindow* w) { w->showMinimized(); }},
+};
+// clang-format on
+
+const CommandRow* RowOf(int id) {
+    for (const CommandRow& row : kCommands)
+        if (row.id == id) return &row;
+    return nullptr;
 }
 
 void MarkMenu(QMenu* menu) {
     for (QAction* action : menu->actions()) {
         if (action->menu()) MarkMenu(action->menu());
-        int id = action->data().toInt();
-        if (!IsCheckEntry(id)) continue;
+        const CommandRow* row = RowOf(action->data().toInt());
+        if (!row || !row->checked) continue;
         // Only a checked entry is checkable: styles draw an empty box beside
         // an unchecked one, where the menu shows nothing.
-        bool checked = IsChecked(id);
+        bool checked = row->checked();
         action->setCheckable(checked);
         action->setChecked(checked);
     }
@@ -88,107 +138,52 @@ void MarkMenu(QMenu* menu) {
 
 }  // namespace
 
-void RunWindowCommand(MainWindow* window, int id) {
-    switch (id) {
-        case kCmdOpenFile:
-            OpenFile(window);
-            break;
-        case kCmdClose:
-            window->close();
-            break;
-        case kCmdOpenLocation:
-            OpenLocation(window);
-            break;
-        case kCmdPlaylistEditor:
-            if (IsPlaylistEditorOpen())
-                ClosePlaylistEditor();
-            else
-                ShowPlaylistEditor();
-            break;
-        case kCmdPreferences:
-            ShowPreferences(window, PreferencesSheetClosed);
-            break;
-        case kCmdPlay:
-            CommandPlay();
-            break;
-        case kCmdStop:
-            CommandStop();
-            break;
-        case kCmdPause:
-            CommandPause();
-            break;
-        case kCmdNext:
-            if (CommandNext()) window->FinishTrackChangeLater();
-            break;
-        case kCmdPrevious:
-            if (CommandPrevious()) window->FinishTrackChangeLater();
-            break;
-        case kCmdShuffle:
-            Toggle(gSettings.ShufflePlay);
-            window->RepaintControl(kShuffle);
-            break;
-        case kCmdRepeat:
-            Toggle(gSettings.RepeatPlay);
-            window->RepaintControl(kRepeat);
-            break;
-        case kCmdAbout:
-            ShowAbout(window);
-            break;
-        case kCmdEqualizer:
-            Toggle(gSettings.EqEnabled);
-            window->RepaintRegion(window->skin().lamp);
-            break;
-        case kCmdPlayCurrent:
-            CommandPlayCurrent();
-            break;
-        case kCmdExpand:
-            window->ToggleExpanded();
-            break;
-        case kCmdWinShade:
-            Toggle(gSettings.WinShade);
-            break;
-        default:
-            break;
-    }
+std::span<const CommandRow> CommandTable() {
+    return kCommands;
 }
 
-void SendMainWindowCommand(int id) {
-    SendWindowMessage(vek::MainWindow(), WM_COMMAND, static_cast<uintptr_t>(id), 0);
+void RunCommand(int id) {
+    const CommandRow* row = RowOf(id);
+    MainWindow* window = LiveMainWindow();
+    if (row && row->run && window) row->run(window);
 }
 
-void SeekToPercent(int percent) {
-    PostSeek(percent, DecoderThreadId());
-    NotifyPlayer(PlayerEvent::Seeked, percent);
+int CommandOfButton(PushControl control) {
+    for (const CommandRow& row : kCommands)
+        if (row.button == control) return row.id;
+    return 0;
 }
 
-void BuildMainMenu(MainWindow* window, QMenu* menu) {
-    auto add = [window](QMenu* to, const char* text, int id) {
-        QAction* action = to->addAction(QString::fromLatin1(text));
+void InstallCommands(MainWindow* window) {
+    QMenu* playback = nullptr;
+    for (const CommandRow& row : kCommands) {
+        int id = row.id;
+        for (QKeyCombination key : row.keys) {
+            if (key == QKeyCombination()) continue;
+            auto* shortcut = new QShortcut(QKeySequence(key), window);
+            // As with the menu's keys of the original design, they work from
+            // every window of the player, not only this one.
+            shortcut->setContext(Qt::ApplicationShortcut);
+            // Not while a dialog or a popup is in front: a popup takes no part
+            // in a dialog's modality, so Esc closing a file dialog's completion
+            // list would otherwise open a second file dialog over the first.
+            QObject::connect(shortcut, &QShortcut::activated, window, [id] {
+                if (QApplication::activeModalWidget() || QApplication::activePopupWidget()) return;
+                RunCommand(id);
+            });
+        }
+        if (row.menu == MenuPlace::None) continue;
+        bool opens_submenu = row.menu == MenuPlace::Playback && !playback;
+        QMenu* menu = row.menu == MenuPlace::Playback && playback ? playback : window->menu();
+        if (row.separator_before) menu->addSeparator();
+        if (opens_submenu) menu = playback = menu->addMenu(QStringLiteral("Playback"));
+        QString text = QString::fromLatin1(row.text);
+        if (row.key_text) text += QLatin1Char('\t') + QString::fromLatin1(row.key_text);
+        QAction* action = menu->addAction(text);
         action->setData(id);
-        QObject::connect(action, &QAction::triggered, window,
-                         [window, id] { window->RunCommand(id); });
-        return action;
-    };
-    add(menu, "Open File\tAlt+o", kCmdOpenFile);
-    add(menu, "Open Location\tAlt+l", kCmdOpenLocation);
-    menu->addSeparator();
-    add(menu, "Playlist Editor", kCmdPlaylistEditor);
-    add(menu, "Preferences", kCmdPreferences);
-    add(menu, "ID3-TAG Editor", kCmdTagEditor)->setEnabled(false);
-    add(menu, "Equalizer Active", kCmdEqualizer);
-    menu->addSeparator();
-    QMenu* playback = menu->addMenu(QStringLiteral("Playback"));
-    add(playback, "Previous Track\tCtrl+z", kCmdPrevious);
-    add(playback, "Play\tCtrl+x", kCmdPlay);
-    add(playback, "Pause\tCtrl+c", kCmdPause);
-    add(playback, "Stop\tCtrl+v", kCmdStop);
-    add(playback, "Next Track\tCtrl+b", kCmdNext);
-    playback->addSeparator();
-    add(playback, "Shuffle", kCmdShuffle);
-    add(playback, "Repeat", kCmdRepeat);
-    menu->addSeparator();
-    add(menu, "About...\tCtrl+h", kCmdAbout);
-    add(menu, "Close\tAlt+f4", kCmdClose);
+        action->setEnabled(row.run != nullptr);
+        QObject::connect(action, &QAction::triggered, window, [id] { RunCommand(id); });
+    }
 }
 
 void ShowMainMenu(MainWindow* window, QPoint screen_point) {
@@ -196,39 +191,9 @@ void ShowMainMenu(MainWindow* window, QPoint screen_point) {
     window->menu()->popup(screen_point);
 }
 
-void InstallCommandKeys(MainWindow* window) {
-    const struct {
-        QKeySequence keys;
-        int id;
-    } table[] = {
-        {QKeySequence(Qt::CTRL | Qt::Key_B), kCmdNext},
-        {QKeySequence(Qt::ALT | Qt::Key_L), kCmdOpenLocation},
-        {QKeySequence(Qt::ALT | Qt::Key_O), kCmdOpenFile},
-        {QKeySequence(Qt::CTRL | Qt::Key_V), kCmdStop},
-        {QKeySequence(Qt::Key_Escape), kCmdOpenFile},
-        {QKeySequence(Qt::CTRL | Qt::Key_X), kCmdPlay},
-        {QKeySequence(Qt::CTRL | Qt::Key_Z), kCmdPrevious},
-    };
-    for (const auto& key : table) {
-        auto* shortcut = new QShortcut(key.keys, window);
-        // As with the menu's keys of the original design, they work from every
-        // window of the player, not only this one.
-        shortcut->setContext(Qt::ApplicationShortcut);
-        int id = key.id;
-        // Not while a dialog or a popup is in front: a popup takes no part in
-        // a dialog's modality, so Esc closing a file dialog's completion list
-        // would otherwise open a second file dialog over the first.
-        QObject::connect(shortcut, &QShortcut::activated, window, [window, id] {
-            if (QApplication::activeModalWidget() || QApplication::activePopupWidget()) return;
-            window->RunCommand(id);
-        });
-    }
-}
-
-void BuildEqualiserCurveFromSettings() {
-    float bands[12];
-    for (int i = 0; i < 12; ++i) bands[i] = gSettings.EqBand[i];
-    BuildEqualiserCurve(bands);
+void SeekToPercent(int percent) {
+    PostSeek(percent, DecoderThreadId());
+    NotifyPlayer(PlayerEvent::Seeked, percent);
 }
 
 }  // namespace vek::app

@@ -1,10 +1,15 @@
-// The main window's commands: the identifiers that the menu, the keys and the
-// skin's buttons share, what each does, the popup menu and the keys.
+// The main window's commands, one row each: the identifier, the popup menu's
+// entry with its key text and check mark, the keys, the skin's button and the
+// mini bar's, and the action. The menu, the keys, the buttons, the mini bar,
+// the desktop's media controls, the playlist editor and the hand-over all run
+// them through RunCommand.
 #pragma once
 
+#include <QKeyCombination>
 #include <QPoint>
+#include <span>
 
-class QMenu;
+#include "app/skin/geometry.h"
 
 namespace vek::app {
 
@@ -29,29 +34,51 @@ enum Command : int {
     kCmdPlayCurrent = 40102,
     kCmdExpand = 40103,
     kCmdWinShade = 40104,
+    kCmdMinimise = 40105,  // the skin's minimise button; no menu entry names it
 };
 
-// GUI thread. Does what the command stands for; unknown identifiers do nothing.
-void RunWindowCommand(MainWindow* window, int id);
+enum class MenuPlace { None, Main, Playback };
 
-// Any thread: runs the command on the main window as its menu would, and
-// returns once it has run; nothing when there is no main window.
-void SendMainWindowCommand(int id);
+struct CommandRow {
+    Command id;
+    // The popup menu shows the rows in table order; a Playback row goes into
+    // the "Playback" submenu, which stands where its first row is.
+    MenuPlace menu = MenuPlace::None;
+    // A separator comes before the entry (before the submenu, for its first).
+    bool separator_before = false;
+    const char* text = nullptr;      // the entry's text, before the tab
+    const char* key_text = nullptr;  // after the tab: the key as the menu names it
+    // The keys that run it from every window of the player. The key text
+    // names the first, unless key_text_only: the menu names a key that is
+    // not bound.
+    QKeyCombination keys[2] = {};
+    bool key_text_only = false;
+    // The skin's button released over it, and its button on the mini bar.
+    geometry::PushControl button = geometry::kPushControlCount;
+    const char* bar_text = nullptr;
+    bool (*checked)() = nullptr;                // the check mark; null: never one
+    void (*run)(MainWindow* window) = nullptr;  // null: the entry is greyed
+};
 
-// GUI thread. Seeks as the ring does: the decoder jumps to percent (0..100)
-// of the playing track and the player's listeners hear of it.
-void SeekToPercent(int percent);
+// Every command, for the menu, the keys, the buttons and the tests.
+std::span<const CommandRow> CommandTable();
 
-// The popup menu, built once into menu.
-void BuildMainMenu(MainWindow* window, QMenu* menu);
+// GUI thread. Runs the command on the main window; nothing for an identifier
+// without a row, a greyed entry, or while there is no main window.
+void RunCommand(int id);
+
+// The command a push control runs when released over it.
+int CommandOfButton(geometry::PushControl control);
+
+// The popup menu, built into the window's menu, and the keys.
+void InstallCommands(MainWindow* window);
+
 // Shows the main window's popup menu at a screen point, its check marks set
 // from the present values.
 void ShowMainMenu(MainWindow* window, QPoint screen_point);
 
-// The keys of the command table; they work from every window of the player.
-void InstallCommandKeys(MainWindow* window);
-
-// Rebuilds the equaliser curve from the EqBand gains.
-void BuildEqualiserCurveFromSettings();
+// GUI thread. Seeks as the ring does: the decoder jumps to percent (0..100)
+// of the playing track and the player's listeners hear of it.
+void SeekToPercent(int percent);
 
 }  // namespace vek::app

@@ -1,15 +1,14 @@
 #include "app/window_input.h"
 
-#include <QGuiApplication>
 #include <QWindow>
 
 #include "app/main_window.h"
 #include "app/player_events.h"
 #include "app/playlist_editor.h"
+#include "app/qt_desktop.h"
 #include "app/window_commands.h"
 #include "control/transport.h"
-#include "engine/decoder.h"
-#include "platform/messages.h"
+#include "engine/equaliser.h"
 #include "playlist/playlist.h"
 #include "settings/settings.h"
 
@@ -20,35 +19,6 @@ constexpr int kVolumeStepMs = 60;
 constexpr float kGainPerRow = 0.14285715f;  // just above 1/7 in single precision
 
 using Kind = Gesture::Kind;
-
-// The command each push control sends when released over it (minimise has
-// none: it minimises the window itself).
-int CommandOf(PushControl control) {
-    switch (control) {
-        case kExpandTab:
-            return kCmdExpand;
-        case kClose:
-            return kCmdClose;
-        case kOpen:
-            return kCmdOpenFile;
-        case kPlay:
-            return kCmdPlay;
-        case kPause:
-            return kCmdPause;
-        case kStop:
-            return kCmdStop;
-        case kPrevious:
-            return kCmdPrevious;
-        case kNext:
-            return kCmdNext;
-        case kRepeat:
-            return kCmdRepeat;
-        case kShuffle:
-            return kCmdShuffle;
-        default:
-            return 0;
-    }
-}
 
 // The first push control under the point, or -1.
 int PushControlAt(const Skin& skin, QPoint point) {
@@ -66,7 +36,7 @@ void SeekAt(const Skin& skin, QPoint point) {
 }
 
 void SetEqualiserAt(const Skin& skin, QPoint point) {
-    for (int c = 0; c < 12; ++c) {
+    for (int c = 0; c < kEqBands; ++c) {
         int row = EqualiserRowAt(skin, c, point);
         if (row < 0) continue;
         gSettings.EqBand[c] = static_cast<float>(row) * kGainPerRow;
@@ -75,9 +45,10 @@ void SetEqualiserAt(const Skin& skin, QPoint point) {
 }
 
 void SetVolume(MainWindow* window, int cell) {
+    if (gSettings.EqVolume == cell) return;
     gSettings.EqVolume = cell;
     window->RepaintRegion(window->skin().volume_column);
-    NoticePlayerChanges();
+    NotifyPlayer(PlayerEvent::VolumeChanged, cell);
 }
 
 // Starts the column's climb (or fall) towards the cell: one step now, one
@@ -103,8 +74,9 @@ void Press(MainWindow* window, QPoint point) {
     } else if (skin.title_strip.contains(point)) {
         gesture.kind = Kind::Move;
         gesture.grab = point;
-        // A Wayland compositor moves windows itself.
-        if (QGuiApplication::platformName() == QLatin1String("wayland") && window->windowHandle() &&
+        // Where the window system keeps the windows' places to itself, it
+        // moves them too.
+        if (!WindowPositionsKnown() && window->windowHandle() &&
             window->windowHandle()->startSystemMove())
             gesture.kind = Kind::None;
     } else if (skin.ring.contains(point)) {
@@ -175,18 +147,13 @@ void ReleaseLeftButton(MainWindow* window) {
     // The look goes back to idle before the action: a release dragged off
     // the control does nothing.
     window->RepaintControl(gesture.control);
-    if (!gesture.pressed) return;
-    if (gesture.control == kMinimise)
-        window->showMinimized();
-    else
-        window->HandleMessage(WM_COMMAND, static_cast<uintptr_t>(CommandOf(gesture.control)), 0);
+    if (gesture.pressed) RunCommand(CommandOfButton(gesture.control));
 }
 
 void DoubleClickAt(MainWindow* window, QPoint point) {
     // The second press of a double click arrives here; only the title strip
     // answers it, so a quick double click on a button acts once.
-    if (window->skin().title_strip.contains(point))
-        window->HandleMessage(WM_COMMAND, kCmdWinShade, 0);
+    if (window->skin().title_strip.contains(point)) RunCommand(kCmdWinShade);
 }
 
 void TakeVolumeCell(MainWindow* window, int cell) {
@@ -208,10 +175,7 @@ void PlayDroppedNames(const std::vector<QByteArray>& names) {
     Halt();
     ClearPlaylist();
     AddNamesQuietly(names);
-    if (SelectEntry(0)) {
-        if (gSettings.ShufflePlay != 0) ShufflePlaylist();
-        PlayCurrentEntry();
-    }
+    PlayListFromStart();
     ShowPlaylistChanges();
 }
 

@@ -12,7 +12,9 @@ namespace vek {
 namespace {
 
 std::atomic<PlayState> g_state{PlayState::Stopped};
-bool g_change_pending = false;  // main thread only
+// Main thread only.
+bool g_change_pending = false;
+void (*g_state_hook)(PlayState) = nullptr;
 
 }  // namespace
 
@@ -20,7 +22,11 @@ PlayState GetPlayState() {
     return g_state.load(std::memory_order_relaxed);
 }
 void SetPlayState(PlayState state) {
-    g_state.store(state, std::memory_order_relaxed);
+    if (g_state.exchange(state, std::memory_order_relaxed) != state && g_state_hook)
+        g_state_hook(state);
+}
+void SetPlayStateHook(void (*hook)(PlayState state)) {
+    g_state_hook = hook;
 }
 
 void Halt() {
@@ -36,6 +42,13 @@ bool PlayCurrentEntry() {
     char path[kPathField];
     if (!GetCurrentPath(path, sizeof path)) return false;
     PostPlay(path);
+    return true;
+}
+
+bool PlayListFromStart() {
+    if (!SelectEntry(0)) return false;
+    if (gSettings.ShufflePlay != 0) ShufflePlaylist();
+    CommandPlayCurrent();
     return true;
 }
 

@@ -12,6 +12,9 @@ enum class PlayState : int32_t { Playing = 0, Paused = 1, Stopped = 2 };
 
 PlayState GetPlayState();
 void SetPlayState(PlayState state);
+// Called on the main thread with the new state each time it changes, by
+// whatever changed it (nullptr: nobody is told).
+void SetPlayStateHook(void (*hook)(PlayState state));
 
 // The first step before another track: a paused output is restarted and reset,
 // then the decoder thread is told to stop. The play state is left as it is.
@@ -19,6 +22,11 @@ void Halt();
 
 // Posts the current entry's path for play; false when the list is empty.
 bool PlayCurrentEntry();
+
+// A list just loaded plays from its top: the first entry, of the list shuffled
+// first when ShufflePlay is on, after a Halt. False, doing nothing, when the
+// list is empty.
+bool PlayListFromStart();
 
 // Play: resumes when paused, restarts the remembered track otherwise.
 void CommandPlay();

@@ -7,14 +7,14 @@ namespace {
 
 // The spectral line at which each band's gain applies; band 11 is reached only
 // in the limit at line 576.
-constexpr int kBreakpoints[12] = {0, 5, 10, 20, 30, 50, 100, 150, 200, 300, 400, 576};
+constexpr int kBreakpoints[kEqBands] = {0, 5, 10, 20, 30, 50, 100, 150, 200, 300, 400, 576};
 
 std::atomic<float> g_curve[kEqualiserLines];
 std::atomic<uint32_t> g_generation{0};
 
 }  // namespace
 
-void BuildEqualiserCurve(const float bands[12]) {
+void BuildEqualiserCurve(const float bands[kEqBands]) {
     for (int band = 0; band < 11; ++band) {
         int from = kBreakpoints[band];
         int to = kBreakpoints[band + 1];
@@ -28,6 +28,12 @@ void BuildEqualiserCurve(const float bands[12]) {
         }
     }
     g_generation.fetch_add(1, std::memory_order_release);
+}
+
+void BuildEqualiserCurveFromSettings() {
+    float bands[kEqBands];
+    for (int i = 0; i < kEqBands; ++i) bands[i] = gSettings.EqBand[i];
+    BuildEqualiserCurve(bands);
 }
 
 float EqualiserCurveValue(int line) {

@@ -5,12 +5,16 @@
 
 #include <cstdint>
 
+#include "settings/settings.h"
+
 namespace vek {
 
 inline constexpr int kEqualiserLines = 576;
 
 // The twelve band gains at their breakpoints, linear in between. Main thread.
-void BuildEqualiserCurve(const float bands[12]);
+void BuildEqualiserCurve(const float bands[kEqBands]);
+// The same from the EqBand settings.
+void BuildEqualiserCurveFromSettings();
 
 // Gain of one line (0.0 outside 0..575); all zeros until the first build.
 float EqualiserCurveValue(int line);

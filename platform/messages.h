@@ -9,7 +9,6 @@ namespace vek {
 // System messages.
 inline constexpr uint32_t WM_PAINT = 0x000F;
 inline constexpr uint32_t WM_QUIT = 0x0012;
-inline constexpr uint32_t WM_COMMAND = 0x0111;
 
 // Thread messages understood by the decoder thread.
 inline constexpr uint32_t DTM_PLAY = 0x8100;

@@ -66,11 +66,11 @@ void ForEachKey(Settings& s, Visit&& visit) {
     number(Kind::Unsigned, "WinMMOutputDev", s.WinMMOutputDev, -1, -1, INT32_MAX);
     flag("EqEnabled", s.EqEnabled, 0);
     number(Kind::Int, "EqLoudness", s.EqLoudness, 0, INT32_MIN, INT32_MAX);
-    number(Kind::Int, "EqVolume", s.EqVolume, 7, 0, 15);
-    static const char* const kBands[12] = {"EqBand00", "EqBand01", "EqBand02", "EqBand03",
-                                           "EqBand04", "EqBand05", "EqBand06", "EqBand07",
-                                           "EqBand08", "EqBand09", "EqBand10", "EqBand11"};
-    for (int i = 0; i < 12; ++i)
+    number(Kind::Int, "EqVolume", s.EqVolume, 7, 0, kTopVolume);
+    static const char* const kBands[kEqBands] = {"EqBand00", "EqBand01", "EqBand02", "EqBand03",
+                                                 "EqBand04", "EqBand05", "EqBand06", "EqBand07",
+                                                 "EqBand08", "EqBand09", "EqBand10", "EqBand11"};
+    for (int i = 0; i < kEqBands; ++i)
         visit(Key{kBands[i], Kind::Band, nullptr, &s.EqBand[i], nullptr, 0, "01.00", 0.0, 2.0});
     number(Kind::Choice, "DownSample", s.DownSample, 0, 0, 2);
     number(Kind::Choice, "Channels", s.Channels, -1, -1, 2);
@@ -108,7 +108,7 @@ void Store(const Key& key, const char* text) {
             int32_t value = ParseIniInt(text);
             int32_t min = static_cast<int32_t>(key.min), max = static_cast<int32_t>(key.max);
             // The volume column has 16 cells; a larger step is pulled back to 14.
-            if (std::strcmp(key.name, "EqVolume") == 0 && value > 15) value = 14;
+            if (std::strcmp(key.name, "EqVolume") == 0 && value > kTopVolume) value = 14;
             if (key.kind == Kind::Flag)
                 value = value != 0;
             else if (key.kind == Kind::Choice && (value < min || value > max))

@@ -10,6 +10,10 @@
 
 namespace vek {
 
+// The equaliser's bands, and the volume's top step: EqVolume runs from 0 to it.
+inline constexpr int kEqBands = 12;
+inline constexpr int kTopVolume = 15;
+
 struct Settings {
     Relaxed<int32_t> AudioOutputSystem{0};  // 0 sound device, 1 .wav file, 2 as 0
     Relaxed<float> AudioBufTime{2.5f};      // handed to Open; unused by the outputs
@@ -19,9 +23,9 @@ struct Settings {
     Relaxed<int32_t> WinMMCallback{0};  // 0 completion in the device callback, 1 own thread
     Relaxed<int32_t> WinMMOutputDev{-1};  // -1 default device
     Relaxed<int32_t> EqEnabled{0};
-    Relaxed<float> EqBand[12]{1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f,
-                              1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f};
-    Relaxed<int32_t> EqVolume{7};  // 0..15
+    Relaxed<float> EqBand[kEqBands]{1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f,
+                                    1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f};
+    Relaxed<int32_t> EqVolume{7};  // 0..kTopVolume
     Relaxed<int32_t> EqLoudness{0};
     Relaxed<int32_t> DownSample{0};   // 0 full, 1 half, 2 quarter rate
     Relaxed<int32_t> Channels{-1};    // -1 stereo, 0 left, 1 right, 2 mono mix

@@ -455,9 +455,7 @@ int Run(int argc, char** argv) {
     }
 
     SelectOutputSystem(gSettings.AudioOutputSystem);
-    float bands[12];
-    for (int i = 0; i < 12; ++i) bands[i] = gSettings.EqBand[i];
-    BuildEqualiserCurve(bands);
+    BuildEqualiserCurveFromSettings();
 
     g_player.decoder = StartDecoderThread(&g_player.window);
     if (g_player.decoder == -1) {
@@ -468,12 +466,10 @@ int Run(int argc, char** argv) {
 
     ActionClock clock;
     int code = 0;
-    bool had_entries = SelectEntry(0);
+    bool had_entries = false;
     if (g_interrupted) {
         code = 130;
-    } else if (had_entries) {
-        if (gSettings.ShufflePlay != 0) ShufflePlaylist();
-        PlayCurrentEntry();
+    } else if ((had_entries = PlayListFromStart())) {
         clock.Start(o.actions);
         Message m;
         while (GetMessage(&m)) DispatchMessage(m);

@@ -9,6 +9,8 @@
 #include <QRect>
 #include <QRegion>
 
+#include "settings/settings.h"
+
 namespace vek::geometry {
 
 struct Point {
@@ -105,7 +107,9 @@ inline constexpr int kRingSectors = 360;
 inline constexpr Point kLitRingAt{192, 31};
 inline constexpr Rect kRingPaintArea{192, 31, 246, 85};  // the ring's own painter stays inside
 
-// Volume column: 16 cells, 0 at the bottom; lit from bitmap 128's strip at x 0.
+// Volume column: a cell per volume step, 0 at the bottom; lit from bitmap 128's
+// strip at x 0.
+inline constexpr int kVolumeCells = kTopVolume + 1;
 inline constexpr Rect kVolumeColumn{37, 98, 46, 179};
 inline constexpr Rect VolumeCell(int k) {
     return {37, 174 - 5 * k, 46, 179 - 5 * k};
@@ -113,8 +117,9 @@ inline constexpr Rect VolumeCell(int k) {
 inline constexpr Rect kVolumeFace{37, 99, 46, 178};  // the skin restored under the cells
 inline constexpr Point kVolumeStrip{0, 0};           // in bitmap 128, kVolumeFace's size
 
-// Equaliser: 12 band columns of 15 rows, row 0 at the bottom; each band's knob
+// Equaliser: a column per band of 15 rows, row 0 at the bottom; each band's knob
 // is bitmap 128's strip at x 9 copied to the column's top, clipped to its row.
+inline constexpr int kEqualiserRows = 15;
 inline constexpr Rect kEqualiser{67, 98, 235, 174};
 inline constexpr Rect EqualiserCell(int band, int row) {
     return {67 + 14 * band, 169 - 5 * row, 77 + 14 * band, 174 - 5 * row};

@@ -7,10 +7,13 @@
 #include <QElapsedTimer>
 #include <QImage>
 #include <QScreen>
+#include <QShortcut>
 #include <QTimer>
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <functional>
+#include <set>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -48,12 +51,12 @@ using MainWindowTest = WindowTest;
 TEST_F(MainWindowTest, CollapsesTo99AndExpandsBack) {
     MainWindow* w = Open();
     EXPECT_EQ(w->height(), 191);
-    w->RunCommand(kCmdExpand);
+    RunCommand(kCmdExpand);
     EXPECT_EQ(w->height(), 99);
     EXPECT_FALSE(w->expanded());
     // The collapsed window's lower edge is the skin's bottom strip.
     EXPECT_TRUE(Shows(Grab(w), QPoint(0, 93), w->skin().face, QRect(0, 185, 258, 6)));
-    w->RunCommand(kCmdExpand);
+    RunCommand(kCmdExpand);
     EXPECT_EQ(w->height(), 191);
     EXPECT_EQ(w->width(), 258);
 }
@@ -61,7 +64,7 @@ TEST_F(MainWindowTest, CollapsesTo99AndExpandsBack) {
 TEST_F(MainWindowTest, ClosingStoresThePositionAndTheForm) {
     MainWindow* w = Open();
     w->move(321, 234);
-    w->RunCommand(kCmdExpand);  // closed collapsed: the next start is collapsed
+    RunCommand(kCmdExpand);  // closed collapsed: the next start is collapsed
     window_->close();
     window_.reset();
     std::string ini = IniText();
@@ -124,7 +127,7 @@ TEST_F(MainWindowTest, TheLampShowsTheEqualiserState) {
     gSettings.EqEnabled = 1;
     MainWindow* w = Open();
     EXPECT_EQ(Grab(w).pixelColor(247, 160), QColor(255, 0, 0));
-    w->RunCommand(kCmdEqualizer);
+    RunCommand(kCmdEqualizer);
     EXPECT_EQ(gSettings.EqEnabled, 0);
     // The toggle repaints the lamp itself: the screen shows it at once.
     QImage screen = w->screen()->grabWindow(w->winId(), 245, 158, 5, 7).toImage();
@@ -225,9 +228,9 @@ TEST_F(MainWindowTest, ListenersHearEachChangeOnce) {
     AddPlayerListener(RecordEvent, &heard);
     Press(w, QPoint(40, 136));  // cell 8: one step
     Release(w, QPoint(40, 136));
-    w->RunCommand(kCmdShuffle);
+    RunCommand(kCmdShuffle);
     RemovePlayerListener(RecordEvent, &heard);
-    w->RunCommand(kCmdShuffle);
+    RunCommand(kCmdShuffle);
     std::vector<std::pair<PlayerEvent, int>> want = {{PlayerEvent::VolumeChanged, 8},
                                                      {PlayerEvent::OptionsChanged, 0}};
     EXPECT_EQ(heard, want);
@@ -260,20 +263,6 @@ TEST_F(MainWindowTest, AStreamsTitleGoesToItsEntryAndIsAnnounced) {
     EXPECT_EQ(heard, want);
 }
 
-// Another thread (the desktop's media controls) runs a command as the menu does.
-TEST_F(MainWindowTest, ACommandSentFromAnotherThreadRunsOnTheWindow) {
-    gSettings.RepeatPlay = 0;
-    Open();
-    std::atomic<bool> sent{false};
-    std::thread sender([&] {
-        SendMainWindowCommand(kCmdRepeat);
-        sent = true;
-    });
-    EXPECT_TRUE(PumpUntil([&] { return sent.load(); }, 5000));
-    sender.join();
-    EXPECT_EQ(gSettings.RepeatPlay, 1);
-}
-
 // Next gives the decoder 100 ms to stop before it asks for the entry; the
 // window waits on a timer, so a timer meant to fire every 5 ms keeps firing.
 void RecordStart(PlayerEvent event, int, void* at) {
@@ -284,9 +273,9 @@ void RecordStart(PlayerEvent event, int, void* at) {
 TEST_F(MainWindowTest, NextAfterAStopPlaysTheNextEntryWithoutHoldingTheWindow) {
     for (int i = 0; i < 2; ++i)
         ASSERT_TRUE(AddFileByName(vek::test::DataPath("made/mpeg1_l3_cbr128_44k.mp3").c_str()));
-    MainWindow* w = Open();
+    Open();
     ASSERT_TRUE(PumpUntil([] { return GetPlayState() == PlayState::Playing; }, 5000));
-    w->RunCommand(kCmdStop);
+    RunCommand(kCmdStop);
     std::chrono::steady_clock::time_point started{};
     AddPlayerListener(RecordStart, &started);
     QElapsedTimer clock;
@@ -300,7 +289,7 @@ TEST_F(MainWindowTest, NextAfterAStopPlaysTheNextEntryWithoutHoldingTheWindow) {
     clock.start();
     tick.start(5);
     auto next = std::chrono::steady_clock::now();
-    w->RunCommand(kCmdNext);
+    RunCommand(kCmdNext);
     bool played = PumpUntil([&] { return GetPlayState() == PlayState::Playing; }, 5000);
     RemovePlayerListener(RecordStart, &started);
     ASSERT_TRUE(played);
@@ -335,6 +324,50 @@ TEST_F(MainWindowTest, TheMenuTicksOnlyWhatIsOn) {
         }
     }
     w->menu()->close();
+}
+
+// The menu, the keys and the buttons are the command table's: the entries in
+// its order, greyed where a row has no action; a key text names the key its
+// row binds, no key runs two commands, and every push control runs one.
+TEST_F(MainWindowTest, TheMenuKeysAndButtonsFollowTheCommandTable) {
+    MainWindow* w = Open();
+    std::vector<QAction*> entries;
+    std::function<void(QMenu*)> walk = [&](QMenu* menu) {
+        for (QAction* action : menu->actions()) {
+            if (action->menu())
+                walk(action->menu());
+            else if (!action->isSeparator())
+                entries.push_back(action);
+        }
+    };
+    walk(w->menu());
+    std::vector<QKeySequence> shortcuts;
+    for (QShortcut* shortcut : w->findChildren<QShortcut*>()) shortcuts.push_back(shortcut->key());
+    size_t entry = 0;
+    std::set<int> keys, buttons;
+    for (const CommandRow& row : CommandTable()) {
+        if (row.menu != MenuPlace::None) {
+            ASSERT_LT(entry, entries.size()) << row.id;
+            EXPECT_EQ(entries[entry]->data().toInt(), row.id);
+            EXPECT_EQ(entries[entry++]->isEnabled(), row.run != nullptr) << row.id;
+        }
+        for (QKeyCombination key : row.keys) {
+            if (key == QKeyCombination()) continue;
+            EXPECT_TRUE(keys.insert(key.toCombined()).second) << row.id << " shares its key";
+            EXPECT_EQ(std::count(shortcuts.begin(), shortcuts.end(), QKeySequence(key)), 1);
+        }
+        if (row.key_text_only) {
+            EXPECT_EQ(row.keys[0], QKeyCombination()) << row.id;
+        } else if (row.key_text) {
+            EXPECT_EQ(QKeySequence(row.keys[0]).toString().toLower(),
+                      QString::fromLatin1(row.key_text).toLower());
+        }
+        if (row.button != kPushControlCount) {
+            EXPECT_TRUE(buttons.insert(row.button).second) << row.id << " shares its button";
+        }
+    }
+    EXPECT_EQ(entry, entries.size()) << "entries without a row";
+    EXPECT_EQ(buttons.size(), static_cast<size_t>(kPushControlCount));
 }
 
 TEST_F(MainWindowTest, AClickOnTheMiddleRowSetsTheGainToOne) {
@@ -380,16 +413,25 @@ TEST_F(MainWindowTest, AFileOnTheCommandLinePlaysThroughTheDeviceAbout100MsIn) {
     ShutdownSoundDevice();
 }
 
+// The decoder's report changes the state without a command: the listeners
+// hear of it all the same.
 TEST_F(MainWindowTest, PlayingAFileThatCannotBeOpenedEndsStopped) {
     vek::test::TempDir dir;
     ASSERT_TRUE(AddFileByName(dir.File("gone.mp3").c_str()));
-    MainWindow* w = Open();
+    Open();
     ASSERT_TRUE(PumpUntil([&] { return desktop_.Count("Decoder Error Message...") == 1; }, 5000));
-    w->RunCommand(kCmdPlay);
+    std::vector<std::pair<PlayerEvent, int>> heard;
+    AddPlayerListener(RecordEvent, &heard);
+    RunCommand(kCmdPlay);
     EXPECT_EQ(GetPlayState(), PlayState::Playing);
     EXPECT_TRUE(PumpUntil([] { return GetPlayState() == PlayState::Stopped; }, 5000))
         << "nothing plays, so the window must not say it does";
+    RemovePlayerListener(RecordEvent, &heard);
     EXPECT_EQ(desktop_.Count("Decoder Error Message..."), 2u) << "Play tried the path again";
+    std::vector<std::pair<PlayerEvent, int>> want = {
+        {PlayerEvent::PlayStateChanged, static_cast<int>(PlayState::Playing)},
+        {PlayerEvent::PlayStateChanged, static_cast<int>(PlayState::Stopped)}};
+    EXPECT_EQ(heard, want);
 }
 
 TEST_F(MainWindowTest, ClosingWhilePausedDoesNotWaitForTheDecoder) {
@@ -397,9 +439,9 @@ TEST_F(MainWindowTest, ClosingWhilePausedDoesNotWaitForTheDecoder) {
     // close must not sit out the thread's stop bound.
     gSettings.AudioOutputSystem = 0;
     ASSERT_TRUE(AddFileByName(vek::test::DataPath("made/mpeg1_l3_cbr128_44k.mp3").c_str()));
-    MainWindow* w = Open();
+    Open();
     ASSERT_TRUE(PumpUntil([] { return GetPlayState() == PlayState::Playing; }, 5000));
-    w->RunCommand(kCmdPause);
+    RunCommand(kCmdPause);
     Pump(400);  // long enough for every buffer to fill
     auto start = std::chrono::steady_clock::now();
     window_->close();
@@ -439,7 +481,7 @@ TEST_F(MainWindowTest, APressChangesOnlyItsControlsPixels) {
         EXPECT_TRUE(Grab(w) == idle) << "control " << control << " released";
     }
     idle.save(QStringLiteral(VEK_SCREENSHOT_DIR "/expanded.png"));
-    w->RunCommand(kCmdExpand);
+    RunCommand(kCmdExpand);
     Grab(w).save(QStringLiteral(VEK_SCREENSHOT_DIR "/collapsed.png"));
 }
 

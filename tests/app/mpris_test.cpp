@@ -182,7 +182,7 @@ TEST_F(MprisTest, PlaybackStatusFollowsTheWindowsCommands) {
         const char* status;
     } steps[] = {{kCmdPause, "Paused"}, {kCmdPlay, "Playing"}, {kCmdStop, "Stopped"}};
     for (const auto& step : steps) {
-        window_->RunCommand(step.command);
+        RunCommand(step.command);
         EXPECT_EQ(Get("PlaybackStatus").toString(), QLatin1String(step.status));
         EXPECT_TRUE(PumpUntil([&] { return Announced("PlaybackStatus", step.status); }, 5000))
             << step.status;

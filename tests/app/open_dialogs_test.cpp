@@ -133,9 +133,9 @@ TEST_F(OpenDialogsTest, OpenFileWithTwoFilesReplacesTheListAndPlaysTheFirst) {
         ASSERT_TRUE(vek::test::WriteFileBytes(dir_.File(to), bytes.data(), bytes.size()));
     }
     AppendEntry("/old.mp3");
-    MainWindow* w = Open();
+    Open();
     ChooseFiles(folder_, {"x.mp3", "y.mp3"});
-    w->RunCommand(kCmdOpenFile);
+    RunCommand(kCmdOpenFile);
     EXPECT_EQ(Entries(), (Strings{dir_.File("x.mp3"), dir_.File("y.mp3")}));
     vek::test::WavFile wav;
     ASSERT_TRUE(
@@ -145,12 +145,12 @@ TEST_F(OpenDialogsTest, OpenFileWithTwoFilesReplacesTheListAndPlaysTheFirst) {
 
 TEST_F(OpenDialogsTest, OpenLocationReplacesTheListWithFourCharactersOrMore) {
     AppendEntry("/old.mp3");
-    MainWindow* w = Open();
+    Open();
     test::EnterUrl(QStringLiteral(" abc "));
-    w->RunCommand(kCmdOpenLocation);
+    RunCommand(kCmdOpenLocation);
     EXPECT_EQ(Entries(), Strings{"/old.mp3"});
     test::EnterUrl(QStringLiteral("http://127.0.0.1:9/live"));
-    w->RunCommand(kCmdOpenLocation);
+    RunCommand(kCmdOpenLocation);
     EXPECT_EQ(Entries(), Strings{"http://127.0.0.1:9/live"});
 }
 

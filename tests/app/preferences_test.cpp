@@ -280,7 +280,7 @@ using PreferencesFromTheWindowTest = test::WindowTest;
 // window its duty: the layer chosen on the sheet is the window's at once.
 TEST_F(PreferencesFromTheWindowTest, TheCommandOpensTheSheetAndItsClosingReachesTheWindow) {
     MainWindow* w = Open();
-    RunWindowCommand(w, kCmdPreferences);
+    RunCommand(kCmdPreferences);
     ASSERT_TRUE(IsPreferencesOpen());
     ShowMainMenu(w, w->mapToGlobal(QPoint(100, 100)));
     for (QAction* action : w->menu()->findChildren<QAction*>()) {

@@ -29,7 +29,7 @@ struct View {
     bool shuffleOn = false, shufflePressed = false;
     bool eqEnabled = true;
     int volume = 7;
-    int knobRows[12] = {7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7};
+    int knobRows[vek::kEqBands] = {7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7};
     int seconds = 0;
     int sign = 0;  // 0 playing, 1 stopped, 2 paused
     bool signBright = true;
@@ -125,7 +125,7 @@ void paint(QImage& target, const Bitmaps& b, const View& v, const QRegion& updat
         // 5. equaliser (skin restored inside its own area)
         const QRect face = geo::ToQRect(geo::kEqualiserFace);
         clipped(QRegion(geo::ToQRect(geo::kEqualiser)), face.topLeft(), b.skin, face);
-        for (int c = 0; c < 12; ++c)
+        for (int c = 0; c < vek::kEqBands; ++c)
             clipped(eqCell(c, v.knobRows[c]), geo::ToQPoint(geo::KnobStripAt(c)), b.strips,
                     geo::ToQRect(geo::kKnobStrip));
     }
@@ -266,8 +266,8 @@ int writePreviews(const QString& skinDir, const QString& outDir) {
     View v;
     v.repeatOn = true;
     v.volume = 7;
-    const int curve[12] = {10, 11, 9, 8, 7, 6, 6, 7, 9, 11, 12, 14};
-    for (int c = 0; c < 12; ++c) v.knobRows[c] = curve[c];
+    const int curve[vek::kEqBands] = {10, 11, 9, 8, 7, 6, 6, 7, 9, 11, 12, 14};
+    for (int c = 0; c < vek::kEqBands; ++c) v.knobRows[c] = curve[c];
     v.seconds = 187;
     v.percent = 40;
 

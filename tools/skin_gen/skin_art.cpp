@@ -556,7 +556,7 @@ void drawLowerSection(Canvas& c, const Mask& win, const Scene& s) {
     Mask vol = rectMask(35, 98, 48, 181);
     drawSunkenRim(c, vol, 2, win);
     c.fill(35, 98, 48, 181, kWell);
-    for (int k = 0; k < 16; ++k) {
+    for (int k = 0; k < geo::kVolumeCells; ++k) {
         const Rgb lit = volumeColour(k);
         const geo::Rect cell = geo::VolumeCell(k);
         drawBar(c, cell.left, cell.top, s.volumeLit ? lit : dimOf(lit), s.volumeLit);
@@ -572,8 +572,8 @@ void drawLowerSection(Canvas& c, const Mask& win, const Scene& s) {
     drawLegend(c, 53, 134, "0");
     drawLegend(c, 53, 169, "-");
     const Rgb knobLit{255, 206, 52};
-    for (int col = 0; col < 12; ++col)
-        for (int r = 0; r < 15; ++r) {
+    for (int col = 0; col < vek::kEqBands; ++col)
+        for (int r = 0; r < geo::kEqualiserRows; ++r) {
             const bool knob = s.knobsInFirstColumn && col == 0;
             const geo::Rect cell = geo::EqualiserCell(col, r);
             drawBar(c, cell.left, cell.top, knob ? knobLit : Rgb{40, 41, 45}, knob);
