@@ -5,18 +5,19 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QEvent>
 #include <QFile>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QTabWidget>
@@ -24,7 +25,8 @@
 #include <QVBoxLayout>
 #include <QValidator>
 #include <algorithm>
-#include <initializer_list>
+#include <cstring>
+#include <optional>
 #include <vector>
 
 #include "app/file_types.h"
@@ -36,11 +38,126 @@
 namespace vek::app {
 namespace {
 
-const char* const kPriorityNames[6] = {"Lowest Priority", "Below Normal",     "Normal Priority",
-                                       "Above Normal",    "Highest Priority", "RealTime Priority"};
 constexpr const char* kWaveMapper = "Wave Mapper";
 // InternetDLDir's field holds this many bytes besides its terminator and slack.
 constexpr int kFolderBytes = kPathField - 2;
+
+using Kind = PreferenceRow::Kind;
+using Marks = PreferenceRow::Marks;
+constexpr unsigned kAtOnce = PreferenceRow::kAtOnce, kOnApply = PreferenceRow::kOnApply;
+
+// Every control of the sheet, page by page and group by group, in the order
+// they show. A row without a setting, a path or an action is never usable.
+// clang-format off
+constexpr PreferenceRow kRows[] = {
+    {.page = kGeneralPage, .group = "General Options", .kind = Kind::Check,
+     .text = "Auto Play on Open", .field = &Settings::AutoPlayOnOpen, .moment = kOnApply,
+     .restore = true},
+    {.page = kGeneralPage, .group = "General Options", .kind = Kind::Check,
+     .text = "Multiple Instances", .field = &Settings::MultipleInstances, .moment = kOnApply,
+     .restore = true},
+    {.page = kGeneralPage, .group = "General Options", .kind = Kind::Check,
+     .text = "Always On Top", .field = &Settings::AlwaysOnTop, .moment = kOnApply,
+     .restore = true},
+    {.page = kGeneralPage, .group = "General Options", .kind = Kind::Check,
+     .text = "Show Splashscreen", .field = &Settings::ShowSplashScreen, .moment = kOnApply,
+     .restore = true},
+    {.page = kGeneralPage, .group = "General Options", .kind = Kind::Check, .text = "Easy Move",
+     .field = &Settings::EasyMove, .moment = kOnApply, .restore = true},
+    {.page = kGeneralPage, .group = "General Options", .kind = Kind::Check,
+     .text = "Read File Info on Open"},
+    {.page = kGeneralPage, .group = "General Options", .kind = Kind::Check,
+     .text = "Auto Scroll Song Name"},
+    {.page = kGeneralPage, .group = "Startup", .kind = Kind::Button,
+     .entries = {"Register Filetypes"}, .icon = ":/skin/icon_audio_file_32.png",
+     .action = RegisterFileTypes},
+    {.page = kGeneralPage, .group = "Startup", .kind = Kind::Button,
+     .entries = {"Add to Start menu"}, .icon = ":/skin/icon_101_32.png"},
+    {.page = kGeneralPage, .group = "Minimize Location", .kind = Kind::Slider,
+     .name = "minimize_location", .field = &Settings::MinimizeLocation,
+     .entries = {"Taskbar", "Systray"}, .moment = kAtOnce | kOnApply, .restore = true,
+     .marks = Marks::OffBaseline},
+
+    {.page = kDecoderPage, .group = "Quality", .kind = Kind::Slider, .name = "quality",
+     .field = &Settings::DownSample, .entries = {"Full", "Half", "Quarter"},
+     .moment = kAtOnce | kOnApply, .restore = true, .marks = Marks::OffBaseline},
+    {.page = kDecoderPage, .group = "Output", .kind = Kind::Slider, .name = "channels",
+     .field = &Settings::Channels, .entries = {"Stereo", "Left", "Right", "Mono"}, .offset = -1,
+     .moment = kOnApply},
+    {.page = kDecoderPage, .group = "Priority", .kind = Kind::NamedSlider, .name = "priority",
+     .field = &Settings::DecoderPriority,
+     .entries = {"Lowest Priority", "Below Normal", "Normal Priority", "Above Normal",
+                 "Highest Priority", "RealTime Priority"},
+     .moment = kAtOnce | kOnApply, .restore = true, .marks = Marks::OffBaseline},
+    {.page = kDecoderPage, .group = "Output System", .kind = Kind::List, .name = "output_system",
+     .field = &Settings::AudioOutputSystem, .entries = {"Windows Media", ".wav file", "Output Plugin"},
+     .moment = kAtOnce, .restore = true, .marks = Marks::Always},
+    {.page = kDecoderPage, .group = "Output Plugins", .kind = Kind::List, .name = "output_plugins"},
+    {.page = kDecoderPage, .group = "Output Plugins", .kind = Kind::Button,
+     .entries = {"Configure", "About"}},
+
+    {.page = kAudioPage, .group = "Output Device", .kind = Kind::Devices, .name = "devices",
+     .field = &Settings::WinMMOutputDev, .moment = kAtOnce, .restore = true,
+     .marks = Marks::Always},
+    {.page = kAudioPage, .group = "Callback", .kind = Kind::Radios,
+     .field = &Settings::WinMMCallback, .entries = {"Function", "Thread"}, .moment = kAtOnce,
+     .restore = true, .marks = Marks::Always},
+    {.page = kAudioPage, .group = "Callback", .kind = Kind::Radios, .entries = {"Window"}},
+    {.page = kAudioPage, .group = "General Options", .kind = Kind::Check,
+     .text = "Bypass Audio Compression  Manager", .field = &Settings::AudioBypassACM,
+     .moment = kOnApply, .marks = Marks::Always},
+    {.page = kAudioPage, .group = "General Options", .kind = Kind::Check,
+     .text = "Allow Synchronous Devices", .field = &Settings::AudioAllowSyncDev,
+     .moment = kOnApply, .marks = Marks::Always},
+    {.page = kAudioPage, .group = "General Options", .kind = Kind::Check,
+     .text = "Force 8-Bit Output", .field = &Settings::AudioOutput8Bit, .moment = kOnApply,
+     .marks = Marks::Always},
+
+    {.page = kStreamingPage, .group = "Download", .kind = Kind::Radios,
+     .field = &Settings::DownloadOption, .entries = {"Play Only", "Play and Save"},
+     .moment = kAtOnce, .restore = true, .marks = Marks::Always},
+    {.page = kStreamingPage, .group = "Download", .kind = Kind::Radios, .entries = {"Save Only"}},
+    {.page = kStreamingPage, .group = "Download", .kind = Kind::Check,
+     .text = "Play after download"},
+    {.page = kStreamingPage, .group = "General", .kind = Kind::Combo, .text = "Connection"},
+    {.page = kStreamingPage, .group = "General", .kind = Kind::Check,
+     .text = "Check for server TAG File"},
+    {.page = kStreamingPage, .group = "General", .kind = Kind::Check,
+     .text = "Download status window"},
+    {.page = kStreamingPage, .group = "Download Location", .kind = Kind::Folder,
+     .name = "download_folder", .path = &Settings::InternetDLDir, .moment = kOnApply,
+     .restore = true},
+};
+constexpr int kRowCount = static_cast<int>(std::size(kRows));
+
+// The pages, and where each group stands on its page: in the left or the right
+// column, or across the page below them.
+struct Page {
+    const char* title;
+    int left_stretch, right_stretch;
+};
+constexpr Page kPages[kPageCount] = {
+    {"General", 1, 1}, {"Decoder", 1, 1}, {"Audio Output", 2, 1}, {"Streaming", 1, 1}};
+
+enum Column { kLeft, kRight, kBelow };
+struct Group {
+    PreferencePage page;
+    const char* title;
+    Column column;
+    bool usable = true;
+};
+constexpr Group kGroups[] = {
+    {kGeneralPage, "General Options", kLeft}, {kGeneralPage, "Startup", kRight},
+    {kGeneralPage, "Minimize Location", kRight},
+    {kDecoderPage, "Quality", kLeft}, {kDecoderPage, "Output", kLeft},
+    {kDecoderPage, "Priority", kLeft}, {kDecoderPage, "Output System", kRight},
+    {kDecoderPage, "Output Plugins", kRight},
+    {kAudioPage, "Output Device", kLeft}, {kAudioPage, "Callback", kRight},
+    {kAudioPage, "General Options", kBelow},
+    {kStreamingPage, "Download", kLeft}, {kStreamingPage, "General", kRight, false},
+    {kStreamingPage, "Download Location", kBelow},
+};
+// clang-format on
 
 bool SoundDeviceName(int index, char* name, int name_size) {
     return GetDeviceName(index, name, name_size) != 0;
@@ -69,6 +186,28 @@ std::vector<QString> DeviceNames() {
     return names;
 }
 
+int EntryCount(const PreferenceRow& row) {
+    int count = 0;
+    while (count < PreferenceRow::kMaxEntries && row.entries[count]) ++count;
+    return count;
+}
+
+QString Text(const char* text) {
+    return QString::fromLatin1(text);
+}
+
+// A control is found by its row's name, else by its text made a name:
+// "Play and Save" is play_and_save.
+QString NameOf(const PreferenceRow& row, const char* text) {
+    if (row.name) return Text(row.name);
+    return Text(text).toLower().replace(QRegularExpression(QStringLiteral("[^a-z0-9]+")),
+                                        QStringLiteral("_"));
+}
+
+bool Usable(const PreferenceRow& row) {
+    return row.field || row.path || row.action;
+}
+
 // The lists of the pages keep their entries sorted, whatever order they come in.
 QListWidgetItem* AddSorted(QListWidget* list, const QString& text) {
     int row = 0;
@@ -86,79 +225,36 @@ QString SelectedText(const QListWidget* list) {
 }
 
 // A list that is always open, as tall as its rows.
-QListWidget* OpenList(const char* name, int rows) {
+QListWidget* OpenList(int rows) {
     auto* list = new QListWidget;
-    list->setObjectName(QString::fromLatin1(name));
     list->setSelectionMode(QAbstractItemView::SingleSelection);
     list->setFixedHeight(rows * list->fontMetrics().height() + 2 * list->frameWidth() + 6);
     return list;
 }
 
-QCheckBox* Check(const char* text, const char* name = nullptr) {
-    auto* box = new QCheckBox(QString::fromLatin1(text));
-    if (name) box->setObjectName(QString::fromLatin1(name));
-    return box;
-}
-
-QRadioButton* Radio(const char* text, const char* name) {
-    auto* button = new QRadioButton(QString::fromLatin1(text));
-    button->setObjectName(QString::fromLatin1(name));
-    return button;
-}
-
-QCheckBox* DisabledCheck(const char* text) {
-    QCheckBox* box = Check(text);
-    box->setEnabled(false);
-    return box;
-}
-
-QSlider* Slider(const char* name, int max) {
-    auto* slider = new QSlider(Qt::Horizontal);
-    slider->setObjectName(QString::fromLatin1(name));
-    slider->setRange(0, max);
-    slider->setPageStep(1);
-    slider->setTickPosition(QSlider::TicksBelow);
-    slider->setTickInterval(1);
-    return slider;
-}
-
 // A slider with the name of each position under its tick: the first at the
 // left end, the last at the right, the others centred.
-QWidget* LabelledSlider(QSlider* slider, std::initializer_list<const char*> labels) {
+QWidget* LabelledSlider(QSlider* slider, const PreferenceRow& row) {
     auto* box = new QWidget;
     auto* grid = new QGridLayout(box);
     grid->setContentsMargins(0, 0, 0, 0);
     grid->setVerticalSpacing(0);
     grid->setHorizontalSpacing(0);
-    int steps = static_cast<int>(labels.size()) - 1;
+    int steps = EntryCount(row) - 1;
     // Two columns per step between ticks; a middle name spans the two
     // columns around its tick.
     grid->addWidget(slider, 0, 0, 1, 2 * steps);
     for (int column = 0; column < 2 * steps; ++column) grid->setColumnStretch(column, 1);
-    int i = 0;
-    for (const char* text : labels) {
-        auto* label = new QLabel(QString::fromLatin1(text));
+    for (int i = 0; i <= steps; ++i) {
+        auto* label = new QLabel(Text(row.entries[i]));
         if (i == 0)
             grid->addWidget(label, 1, 0, Qt::AlignLeft);
         else if (i == steps)
             grid->addWidget(label, 1, 2 * steps - 1, Qt::AlignRight);
         else
             grid->addWidget(label, 1, 2 * i - 1, 1, 2, Qt::AlignHCenter);
-        ++i;
     }
     return box;
-}
-
-QGroupBox* Group(const char* title, QLayout* layout) {
-    auto* group = new QGroupBox(QString::fromLatin1(title));
-    group->setLayout(layout);
-    return group;
-}
-
-QLabel* IconLabel(const char* resource) {
-    auto* label = new QLabel;
-    label->setPixmap(QPixmap(QString::fromLatin1(resource)));
-    return label;
 }
 
 // Refuses a folder name longer than the settings field holds, rather than
@@ -171,7 +267,12 @@ class FolderValidator : public QValidator {
     }
 };
 
-enum PageIndex { kGeneral, kDecoder, kAudio, kStreaming, kPageCount };
+// What the sheet keeps of each row's control.
+struct Bound {
+    QObject* control = nullptr;  // QButtonGroup for radios, QLineEdit for a folder
+    QLabel* name = nullptr;      // a named slider's
+    int baseline = 0;            // the position shown at the page's opening or last Apply
+};
 
 class Sheet : public QDialog {
   public:
@@ -182,12 +283,12 @@ class Sheet : public QDialog {
     void reject() override;
 
   private:
-    QWidget* BuildGeneral();
-    QWidget* BuildDecoder();
-    QWidget* BuildAudio();
-    QWidget* BuildStreaming();
-    QVBoxLayout* SettingRadios(Relaxed<int32_t>* field,
-                               std::initializer_list<QRadioButton*> buttons, const char* unusable);
+    QWidget* BuildPage(PreferencePage page);
+    QGroupBox* BuildGroup(const Group& group);
+    void BuildRow(int index, QGridLayout* grid);
+    std::optional<int> PositionOf(int index) const;
+    void Show(int index, int position);
+    void Changed(int index);
     void Create(int page);
     void Apply();
     void Cancel();
@@ -196,33 +297,7 @@ class Sheet : public QDialog {
     QTabWidget* tabs_;
     QPushButton* apply_;
     bool created_[kPageCount] = {};
-
-    QCheckBox* auto_play_;
-    QCheckBox* multiple_;
-    QCheckBox* on_top_;
-    QCheckBox* splash_;
-    QCheckBox* easy_move_;
-    QSlider* minimize_;
-    int minimize_baseline_ = 0;
-
-    QSlider* quality_;
-    QSlider* channels_;
-    QSlider* priority_;
-    QLabel* priority_name_;
-    QListWidget* output_system_;
-    int quality_baseline_ = 0;
-    int priority_baseline_ = 0;
-
-    QListWidget* devices_;
-    QRadioButton* function_;
-    QRadioButton* thread_;
-    QCheckBox* bypass_;
-    QCheckBox* sync_devices_;
-    QCheckBox* eight_bit_;
-
-    QRadioButton* play_only_;
-    QRadioButton* play_save_;
-    QLineEdit* folder_;
+    Bound bound_[kRowCount];
 };
 
 Sheet::Sheet(QWidget* owner) : QDialog(owner) {
@@ -233,16 +308,10 @@ Sheet::Sheet(QWidget* owner) : QDialog(owner) {
     tabs_ = new QTabWidget;
     tabs_->setObjectName(QStringLiteral("pages"));
     QSize page_size = SheetPageSize(font());
-    const struct {
-        QWidget* page;
-        const char* title;
-    } pages[] = {{BuildGeneral(), "General"},
-                 {BuildDecoder(), "Decoder"},
-                 {BuildAudio(), "Audio Output"},
-                 {BuildStreaming(), "Streaming"}};
-    for (const auto& page : pages) {
-        page.page->setMinimumSize(page_size);
-        tabs_->addTab(page.page, QString::fromLatin1(page.title));
+    for (int page = 0; page < kPageCount; ++page) {
+        QWidget* widget = BuildPage(static_cast<PreferencePage>(page));
+        widget->setMinimumSize(page_size);
+        tabs_->addTab(widget, Text(kPages[page].title));
     }
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel |
@@ -267,7 +336,7 @@ Sheet::Sheet(QWidget* owner) : QDialog(owner) {
     layout->addWidget(buttons);
 
     // A page shows the settings of the moment it is first opened.
-    Create(kGeneral);
+    Create(kGeneralPage);
     connect(tabs_, &QTabWidget::currentChanged, this, [this](int page) { Create(page); });
 }
 
@@ -287,351 +356,278 @@ void Sheet::reject() {
     QDialog::reject();
 }
 
-QWidget* Sheet::BuildGeneral() {
-    auto* page = new QWidget;
-    auto* options = new QVBoxLayout;
-    auto_play_ = Check("Auto Play on Open", "auto_play");
-    multiple_ = Check("Multiple Instances", "multiple_instances");
-    on_top_ = Check("Always On Top", "always_on_top");
-    splash_ = Check("Show Splashscreen", "splash");
-    easy_move_ = Check("Easy Move", "easy_move");
-    for (QWidget* box : {auto_play_, multiple_, on_top_, splash_, easy_move_})
-        options->addWidget(box);
-    options->addWidget(DisabledCheck("Read File Info on Open"));
-    options->addWidget(DisabledCheck("Auto Scroll Song Name"));
-    options->addStretch();
-
-    auto* startup = new QGridLayout;
-    auto* register_types = new QPushButton(QStringLiteral("Register Filetypes"));
-    register_types->setObjectName(QStringLiteral("register_filetypes"));
-    auto* start_menu = new QPushButton(QStringLiteral("Add to Start menu"));
-    start_menu->setEnabled(false);
-    startup->addWidget(IconLabel(":/skin/icon_audio_file_32.png"), 0, 0);
-    startup->addWidget(register_types, 0, 1);
-    startup->addWidget(IconLabel(":/skin/icon_101_32.png"), 1, 0);
-    startup->addWidget(start_menu, 1, 1);
-    startup->setRowStretch(2, 1);
-    connect(register_types, &QPushButton::clicked, page, [] { RegisterFileTypes(); });
-
-    auto* minimize = new QVBoxLayout;
-    minimize_ = Slider("minimize_location", 1);
-    minimize->addWidget(LabelledSlider(minimize_, {"Taskbar", "Systray"}));
-    connect(minimize_, &QSlider::valueChanged, this, [this](int value) {
-        gSettings.MinimizeLocation = value;
-        if (value != minimize_baseline_) MarkChanged();
-    });
-
-    auto* right = new QVBoxLayout;
-    right->addWidget(Group("Startup", startup));
-    right->addWidget(Group("Minimize Location", minimize));
-    right->addStretch();
-    auto* layout = new QHBoxLayout(page);
-    layout->addWidget(Group("General Options", options), 1);
-    layout->addLayout(right, 1);
-    return page;
+QWidget* Sheet::BuildPage(PreferencePage page) {
+    auto* widget = new QWidget;
+    QVBoxLayout* columns[2] = {new QVBoxLayout, new QVBoxLayout};
+    auto* top = new QHBoxLayout;
+    top->addLayout(columns[kLeft], kPages[page].left_stretch);
+    top->addLayout(columns[kRight], kPages[page].right_stretch);
+    auto* layout = new QVBoxLayout(widget);
+    layout->addLayout(top);
+    for (const Group& group : kGroups) {
+        if (group.page != page) continue;
+        QGroupBox* box = BuildGroup(group);
+        if (group.column == kBelow)
+            layout->addWidget(box);
+        else
+            columns[group.column]->addWidget(box);
+    }
+    for (QVBoxLayout* column : columns) column->addStretch();
+    layout->addStretch();
+    return widget;
 }
 
-QWidget* Sheet::BuildDecoder() {
-    auto* page = new QWidget;
-    quality_ = Slider("quality", 2);
-    channels_ = Slider("channels", 3);
-    priority_ = Slider("priority", 5);
-    priority_name_ = new QLabel;
-    priority_name_->setObjectName(QStringLiteral("priority_name"));
-    priority_name_->setAlignment(Qt::AlignHCenter);
-
-    auto* quality = new QVBoxLayout;
-    quality->addWidget(LabelledSlider(quality_, {"Full", "Half", "Quarter"}));
-    auto* output = new QVBoxLayout;
-    output->addWidget(LabelledSlider(channels_, {"Stereo", "Left", "Right", "Mono"}));
-    auto* priority = new QVBoxLayout;
-    priority->addWidget(priority_);
-    priority->addWidget(priority_name_);
-
-    // Moving a slider marks the sheet changed only when it changed a value
-    // that acts at once.
-    auto slid = [this] {
-        if (gSettings.DownSample != quality_baseline_ ||
-            gSettings.DecoderPriority != priority_baseline_)
-            MarkChanged();
-    };
-    connect(quality_, &QSlider::valueChanged, this, [slid](int value) {
-        gSettings.DownSample = value;
-        slid();
-    });
-    connect(channels_, &QSlider::valueChanged, this, slid);
-    connect(priority_, &QSlider::valueChanged, this, [this, slid](int value) {
-        gSettings.DecoderPriority = value;
-        priority_name_->setText(QString::fromLatin1(kPriorityNames[value]));
-        slid();
-    });
-
-    output_system_ = OpenList("output_system", 3);
-    for (const char* name : {".wav file", "Windows Media", "Output Plugin"})
-        AddSorted(output_system_, QString::fromLatin1(name));
-    connect(output_system_, &QListWidget::itemSelectionChanged, this, [this] {
-        QString text = SelectedText(output_system_);
-        gSettings.AudioOutputSystem = text == QLatin1String(".wav file")       ? 1
-                                      : text == QLatin1String("Output Plugin") ? 2
-                                                                               : 0;
-        MarkChanged();
-    });
-    auto* system = new QVBoxLayout;
-    system->addWidget(output_system_);
-
-    auto* plugins_list = OpenList("output_plugins", 3);
-    plugins_list->setEnabled(false);
-    auto* configure = new QPushButton(QStringLiteral("Configure"));
-    auto* about = new QPushButton(QStringLiteral("About"));
-    configure->setEnabled(false);
-    about->setEnabled(false);
-    auto* plugin_buttons = new QHBoxLayout;
-    plugin_buttons->addWidget(configure);
-    plugin_buttons->addWidget(about);
-    auto* plugins = new QVBoxLayout;
-    plugins->addWidget(plugins_list);
-    plugins->addLayout(plugin_buttons);
-
-    auto* left = new QVBoxLayout;
-    left->addWidget(Group("Quality", quality));
-    left->addWidget(Group("Output", output));
-    left->addWidget(Group("Priority", priority));
-    left->addStretch();
-    auto* right = new QVBoxLayout;
-    right->addWidget(Group("Output System", system));
-    right->addWidget(Group("Output Plugins", plugins));
-    right->addStretch();
-    auto* layout = new QHBoxLayout(page);
-    layout->addLayout(left, 1);
-    layout->addLayout(right, 1);
-    return page;
+// The group's rows one under the other; an icon or a label stands left of its
+// control.
+QGroupBox* Sheet::BuildGroup(const Group& group) {
+    auto* box = new QGroupBox(Text(group.title));
+    auto* grid = new QGridLayout(box);
+    grid->setColumnStretch(1, 1);
+    for (int i = 0; i < kRowCount; ++i)
+        if (kRows[i].page == group.page && std::strcmp(kRows[i].group, group.title) == 0)
+            BuildRow(i, grid);
+    box->setEnabled(group.usable);
+    return box;
 }
 
-QWidget* Sheet::BuildAudio() {
-    auto* page = new QWidget;
-    devices_ = OpenList("devices", 5);
-    connect(devices_, &QListWidget::itemSelectionChanged, this, [this] {
-        QString text = SelectedText(devices_);
-        if (text == QLatin1String(kWaveMapper)) {
-            gSettings.WinMMOutputDev = -1;
-        } else {
+void Sheet::BuildRow(int index, QGridLayout* grid) {
+    const PreferenceRow& row = kRows[index];
+    Bound& bound = bound_[index];
+    auto add = [grid](QWidget* widget) { grid->addWidget(widget, grid->rowCount(), 0, 1, 2); };
+    auto changed = [this, index] { Changed(index); };
+    QWidget* widget = nullptr;
+    switch (row.kind) {
+        case Kind::Check: {
+            auto* box = new QCheckBox(Text(row.text));
+            connect(box, &QCheckBox::clicked, this, changed);
+            add(widget = box);
+            break;
+        }
+        case Kind::Slider:
+        case Kind::NamedSlider: {
+            auto* slider = new QSlider(Qt::Horizontal);
+            slider->setRange(0, EntryCount(row) - 1);
+            slider->setPageStep(1);
+            slider->setTickPosition(QSlider::TicksBelow);
+            slider->setTickInterval(1);
+            connect(slider, &QSlider::valueChanged, this, changed);
+            widget = slider;
+            if (row.kind == Kind::Slider) {
+                add(LabelledSlider(slider, row));
+                break;
+            }
+            add(slider);
+            bound.name = new QLabel;
+            bound.name->setObjectName(NameOf(row, nullptr) + QStringLiteral("_name"));
+            bound.name->setAlignment(Qt::AlignHCenter);
+            add(bound.name);
+            break;
+        }
+        case Kind::Radios: {
+            auto* buttons = new QButtonGroup(this);
+            for (int i = 0; i < EntryCount(row); ++i) {
+                auto* button = new QRadioButton(Text(row.entries[i]));
+                button->setObjectName(NameOf(row, row.entries[i]));
+                button->setEnabled(Usable(row));
+                buttons->addButton(button, i);
+                add(button);
+            }
+            connect(buttons, &QButtonGroup::idClicked, this, changed);
+            bound.control = buttons;
+            return;
+        }
+        case Kind::List:
+        case Kind::Devices: {
+            auto* list = OpenList(row.kind == Kind::Devices ? 5 : 3);
+            for (int i = 0; i < EntryCount(row); ++i) AddSorted(list, Text(row.entries[i]));
+            connect(list, &QListWidget::itemSelectionChanged, this, changed);
+            add(widget = list);
+            break;
+        }
+        case Kind::Folder: {
+            auto* folder = new QLineEdit;
+            folder->setValidator(new FolderValidator(folder));
+            auto* browse = new QPushButton(QStringLiteral("Browse"));
+            browse->setObjectName(QStringLiteral("browse"));
+            connect(browse, &QPushButton::clicked, this, [this, folder] {
+                QString chosen = ChooseFolder(
+                    tabs_->currentWidget(),
+                    QStringLiteral("Please Select a directory for downloads..."), folder->text());
+                if (chosen.isEmpty()) return;
+                if (!chosen.endsWith(QLatin1Char('/'))) chosen += QLatin1Char('/');
+                if (QFile::encodeName(chosen).size() <= kFolderBytes) folder->setText(chosen);
+            });
+            auto* line = new QHBoxLayout;
+            line->addWidget(widget = folder, 1);
+            line->addWidget(browse);
+            grid->addLayout(line, grid->rowCount(), 0, 1, 2);
+            break;
+        }
+        case Kind::Button: {
+            auto* buttons = new QHBoxLayout;
+            for (int i = 0; i < EntryCount(row); ++i) {
+                auto* button = new QPushButton(Text(row.entries[i]));
+                button->setObjectName(NameOf(row, row.entries[i]));
+                button->setEnabled(Usable(row));
+                if (i == 0 && row.action) connect(button, &QPushButton::clicked, this, row.action);
+                buttons->addWidget(button);
+            }
+            int at = grid->rowCount();
+            if (row.icon) {
+                auto* icon = new QLabel;
+                icon->setPixmap(QPixmap(Text(row.icon)));
+                grid->addWidget(icon, at, 0);
+            }
+            grid->addLayout(buttons, at, 1);
+            return;
+        }
+        case Kind::Combo: {
+            int at = grid->rowCount();
+            grid->addWidget(new QLabel(Text(row.text)), at, 0);
+            grid->addWidget(widget = new QComboBox, at, 1);
+            break;
+        }
+    }
+    widget->setObjectName(NameOf(row, row.text));
+    widget->setEnabled(Usable(row));
+    bound.control = widget;
+}
+
+// The position a control shows, or none (a list without a selection, or with
+// a device that is no longer there).
+std::optional<int> Sheet::PositionOf(int index) const {
+    const PreferenceRow& row = kRows[index];
+    QObject* control = bound_[index].control;
+    switch (row.kind) {
+        case Kind::Check:
+            return static_cast<QCheckBox*>(control)->isChecked() ? 1 : 0;
+        case Kind::Slider:
+        case Kind::NamedSlider:
+            return static_cast<QSlider*>(control)->value();
+        case Kind::Radios: {
+            int id = static_cast<QButtonGroup*>(control)->checkedId();
+            return id >= 0 ? std::optional<int>(id) : std::nullopt;
+        }
+        case Kind::List: {
+            QString text = SelectedText(static_cast<QListWidget*>(control));
+            for (int i = 0; i < EntryCount(row); ++i)
+                if (text == Text(row.entries[i])) return i;
+            return std::nullopt;
+        }
+        case Kind::Devices: {
+            QString text = SelectedText(static_cast<QListWidget*>(control));
+            if (text == Text(kWaveMapper)) return -1;
             // Entries carry no index: two devices of one name both mean the first.
             std::vector<QString> names = DeviceNames();
-            for (size_t i = 0; i < names.size(); ++i) {
-                if (names[i] == text) {
-                    gSettings.WinMMOutputDev = static_cast<int32_t>(i);
-                    break;
-                }
-            }
+            for (size_t i = 0; i < names.size(); ++i)
+                if (names[i] == text) return static_cast<int>(i);
+            return std::nullopt;
         }
+        default:
+            return std::nullopt;
+    }
+}
+
+// Shows a position; values outside a control's range show at its nearest end.
+void Sheet::Show(int index, int position) {
+    const PreferenceRow& row = kRows[index];
+    Bound& bound = bound_[index];
+    int last = EntryCount(row) - 1;
+    switch (row.kind) {
+        case Kind::Check:
+            static_cast<QCheckBox*>(bound.control)->setChecked(position != 0);
+            break;
+        case Kind::NamedSlider:
+            bound.name->setText(Text(row.entries[std::clamp(position, 0, last)]));
+            [[fallthrough]];
+        case Kind::Slider:
+            static_cast<QSlider*>(bound.control)->setValue(position);
+            break;
+        case Kind::Radios:
+            static_cast<QButtonGroup*>(bound.control)
+                ->button(std::clamp(position, 0, last))
+                ->setChecked(true);
+            break;
+        case Kind::List: {
+            auto* list = static_cast<QListWidget*>(bound.control);
+            for (int i = 0; position >= 0 && position <= last && i < list->count(); ++i)
+                if (list->item(i)->text() == Text(row.entries[position]))
+                    list->item(i)->setSelected(true);
+            break;
+        }
+        case Kind::Devices: {
+            auto* list = static_cast<QListWidget*>(bound.control);
+            std::vector<QString> names = DeviceNames();
+            for (size_t i = 0; i < names.size(); ++i) {
+                QListWidgetItem* item = AddSorted(list, names[i]);
+                if (static_cast<int>(i) == position) item->setSelected(true);
+            }
+            QListWidgetItem* mapper = AddSorted(list, Text(kWaveMapper));
+            if (position == -1) mapper->setSelected(true);
+            break;
+        }
+        default:
+            break;
+    }
+}
+
+// A control moved: what acts at once is stored, and the sheet is marked
+// changed as its row says.
+void Sheet::Changed(int index) {
+    const PreferenceRow& row = kRows[index];
+    std::optional<int> position = PositionOf(index);
+    if (!position) {
+        if (row.marks == Marks::Always) MarkChanged();
+        return;
+    }
+    if (row.kind == Kind::NamedSlider) bound_[index].name->setText(Text(row.entries[*position]));
+    if (row.moment & kAtOnce) gSettings.*row.field = *position + row.offset;
+    if (row.marks == Marks::Always ||
+        (row.marks == Marks::OffBaseline && *position != bound_[index].baseline))
         MarkChanged();
-    });
-    auto* device = new QVBoxLayout;
-    device->addWidget(devices_);
-
-    function_ = Radio("Function", "function");
-    thread_ = Radio("Thread", "thread");
-    QVBoxLayout* callback = SettingRadios(&gSettings.WinMMCallback, {function_, thread_}, "Window");
-    callback->addStretch();
-
-    bypass_ = Check("Bypass Audio Compression  Manager", "bypass_acm");
-    sync_devices_ = Check("Allow Synchronous Devices", "sync_devices");
-    eight_bit_ = Check("Force 8-Bit Output", "eight_bit");
-    auto* options = new QVBoxLayout;
-    for (QCheckBox* box : {bypass_, sync_devices_, eight_bit_}) {
-        options->addWidget(box);
-        connect(box, &QCheckBox::clicked, this, [this] { MarkChanged(); });
-    }
-
-    auto* top = new QHBoxLayout;
-    top->addWidget(Group("Output Device", device), 2);
-    top->addWidget(Group("Callback", callback), 1);
-    auto* layout = new QVBoxLayout(page);
-    layout->addLayout(top);
-    layout->addWidget(Group("General Options", options));
-    layout->addStretch();
-    return page;
-}
-
-QWidget* Sheet::BuildStreaming() {
-    auto* page = new QWidget;
-    play_only_ = Radio("Play Only", "play_only");
-    play_save_ = Radio("Play and Save", "play_and_save");
-    QVBoxLayout* download =
-        SettingRadios(&gSettings.DownloadOption, {play_only_, play_save_}, "Save Only");
-    download->addWidget(DisabledCheck("Play after download"));
-    download->addStretch();
-
-    folder_ = new QLineEdit;
-    folder_->setObjectName(QStringLiteral("download_folder"));
-    folder_->setValidator(new FolderValidator(folder_));
-    auto* browse = new QPushButton(QStringLiteral("Browse"));
-    browse->setObjectName(QStringLiteral("browse"));
-    connect(browse, &QPushButton::clicked, page, [this, page] {
-        QString chosen = ChooseFolder(
-            page, QStringLiteral("Please Select a directory for downloads..."), folder_->text());
-        if (chosen.isEmpty()) return;
-        if (!chosen.endsWith(QLatin1Char('/'))) chosen += QLatin1Char('/');
-        if (QFile::encodeName(chosen).size() <= kFolderBytes) folder_->setText(chosen);
-    });
-    auto* location = new QHBoxLayout;
-    location->addWidget(folder_, 1);
-    location->addWidget(browse);
-
-    auto* connection = new QComboBox;
-    connection->setEnabled(false);
-    auto* connection_row = new QHBoxLayout;
-    connection_row->addWidget(new QLabel(QStringLiteral("Connection")));
-    connection_row->addWidget(connection, 1);
-    auto* general = new QVBoxLayout;
-    general->addLayout(connection_row);
-    general->addWidget(DisabledCheck("Check for server TAG File"));
-    general->addWidget(DisabledCheck("Download status window"));
-    general->addStretch();
-    QGroupBox* unused = Group("General", general);
-    unused->setEnabled(false);
-
-    auto* top = new QHBoxLayout;
-    top->addWidget(Group("Download", download), 1);
-    top->addWidget(unused, 1);
-    auto* layout = new QVBoxLayout(page);
-    layout->addLayout(top);
-    layout->addWidget(Group("Download Location", location));
-    layout->addStretch();
-    return page;
-}
-
-// Radio buttons that store their position in field the moment one is clicked,
-// and mark the sheet changed; one more, never usable, follows them.
-QVBoxLayout* Sheet::SettingRadios(Relaxed<int32_t>* field,
-                                  std::initializer_list<QRadioButton*> buttons,
-                                  const char* unusable) {
-    auto* layout = new QVBoxLayout;
-    int32_t value = 0;
-    for (QRadioButton* button : buttons) {
-        connect(button, &QRadioButton::clicked, this, [this, field, value] {
-            *field = value;
-            MarkChanged();
-        });
-        layout->addWidget(button);
-        ++value;
-    }
-    auto* off = new QRadioButton(QString::fromLatin1(unusable));
-    off->setEnabled(false);
-    layout->addWidget(off);
-    return layout;
 }
 
 // Shows the settings of this moment on a page opened for the first time.
 void Sheet::Create(int page) {
     if (page < 0 || page >= kPageCount || created_[page]) return;
     created_[page] = true;
-    QSignalBlocker block_general(minimize_), block_quality(quality_), block_channels(channels_),
-        block_priority(priority_), block_system(output_system_), block_devices(devices_);
-    const Settings& s = gSettings;
-    switch (page) {
-        case kGeneral:
-            auto_play_->setChecked(s.AutoPlayOnOpen != 0);
-            multiple_->setChecked(s.MultipleInstances != 0);
-            on_top_->setChecked(s.AlwaysOnTop != 0);
-            splash_->setChecked(s.ShowSplashScreen != 0);
-            easy_move_->setChecked(s.EasyMove != 0);
-            minimize_->setValue(s.MinimizeLocation);
-            minimize_baseline_ = s.MinimizeLocation;
-            break;
-        case kDecoder: {
-            quality_->setValue(s.DownSample);
-            channels_->setValue(s.Channels + 1);
-            priority_->setValue(s.DecoderPriority);
-            int shown = std::clamp<int>(s.DecoderPriority, 0, 5);
-            priority_name_->setText(QString::fromLatin1(kPriorityNames[shown]));
-            quality_baseline_ = s.DownSample;
-            priority_baseline_ = s.DecoderPriority;
-            const char* system = s.AudioOutputSystem == 0   ? "Windows Media"
-                                 : s.AudioOutputSystem == 1 ? ".wav file"
-                                 : s.AudioOutputSystem == 2 ? "Output Plugin"
-                                                            : nullptr;
-            for (int row = 0; system && row < output_system_->count(); ++row)
-                if (output_system_->item(row)->text() == QLatin1String(system))
-                    output_system_->item(row)->setSelected(true);
-            break;
+    for (int i = 0; i < kRowCount; ++i) {
+        const PreferenceRow& row = kRows[i];
+        if (row.page != page) continue;
+        QSignalBlocker block(bound_[i].control);
+        if (row.field) {
+            bound_[i].baseline = gSettings.*row.field - row.offset;
+            Show(i, bound_[i].baseline);
         }
-        case kAudio: {
-            std::vector<QString> names = DeviceNames();
-            for (size_t i = 0; i < names.size(); ++i) {
-                QListWidgetItem* item = AddSorted(devices_, names[i]);
-                if (static_cast<int>(i) == s.WinMMOutputDev) item->setSelected(true);
-            }
-            QListWidgetItem* mapper = AddSorted(devices_, QString::fromLatin1(kWaveMapper));
-            if (s.WinMMOutputDev == -1) mapper->setSelected(true);
-            function_->setChecked(s.WinMMCallback == 0);
-            thread_->setChecked(s.WinMMCallback != 0);
-            bypass_->setChecked(s.AudioBypassACM != 0);
-            sync_devices_->setChecked(s.AudioAllowSyncDev != 0);
-            eight_bit_->setChecked(s.AudioOutput8Bit != 0);
-            break;
-        }
-        case kStreaming:
-            (s.DownloadOption != 0 ? play_save_ : play_only_)->setChecked(true);
-            folder_->setText(QString::fromLocal8Bit(s.InternetDLDir.Get().c_str()));
-            break;
-        default:
-            break;
+        if (row.path)
+            static_cast<QLineEdit*>(bound_[i].control)
+                ->setText(QString::fromLocal8Bit((gSettings.*row.path).Get().c_str()));
     }
 }
 
 // OK and Apply: every page opened so far stores what acts only now.
 void Sheet::Apply() {
-    Settings& s = gSettings;
-    if (created_[kGeneral]) {
-        s.AutoPlayOnOpen = auto_play_->isChecked() ? 1 : 0;
-        s.MultipleInstances = multiple_->isChecked() ? 1 : 0;
-        s.AlwaysOnTop = on_top_->isChecked() ? 1 : 0;
-        s.ShowSplashScreen = splash_->isChecked() ? 1 : 0;
-        s.EasyMove = easy_move_->isChecked() ? 1 : 0;
-        s.MinimizeLocation = minimize_->value();
-        minimize_baseline_ = minimize_->value();
+    for (int i = 0; i < kRowCount; ++i) {
+        const PreferenceRow& row = kRows[i];
+        if (!created_[row.page]) continue;
+        std::optional<int> position = PositionOf(i);
+        if (position) bound_[i].baseline = *position;
+        if (!(row.moment & kOnApply)) continue;
+        if (row.field && position) gSettings.*row.field = *position + row.offset;
+        if (row.path)
+            (gSettings.*row.path)
+                .Set(QFile::encodeName(static_cast<QLineEdit*>(bound_[i].control)->text())
+                         .constData());
     }
-    if (created_[kDecoder]) {
-        s.DownSample = quality_->value();
-        s.Channels = channels_->value() - 1;
-        s.DecoderPriority = priority_->value();
-        quality_baseline_ = quality_->value();
-        priority_baseline_ = priority_->value();
-    }
-    if (created_[kAudio]) {
-        s.AudioBypassACM = bypass_->isChecked() ? 1 : 0;
-        s.AudioAllowSyncDev = sync_devices_->isChecked() ? 1 : 0;
-        s.AudioOutput8Bit = eight_bit_->isChecked() ? 1 : 0;
-    }
-    if (created_[kStreaming]) s.InternetDLDir.Set(QFile::encodeName(folder_->text()).constData());
 }
 
 // Cancel: what the opened pages changed goes back to the values of the moment
 // the sheet opened, those that acted at once included.
 void Sheet::Cancel() {
-    Settings& s = gSettings;
-    const Settings& was = g_snapshot;
-    if (created_[kGeneral]) {
-        s.AutoPlayOnOpen = was.AutoPlayOnOpen;
-        s.MultipleInstances = was.MultipleInstances;
-        s.AlwaysOnTop = was.AlwaysOnTop;
-        s.ShowSplashScreen = was.ShowSplashScreen;
-        s.EasyMove = was.EasyMove;
-        s.MinimizeLocation = was.MinimizeLocation;
-    }
-    if (created_[kDecoder]) {
-        s.DownSample = was.DownSample;
-        s.DecoderPriority = was.DecoderPriority;
-        s.AudioOutputSystem = was.AudioOutputSystem;
-    }
-    if (created_[kAudio]) {
-        s.WinMMOutputDev = was.WinMMOutputDev;
-        s.WinMMCallback = was.WinMMCallback;
-    }
-    if (created_[kStreaming]) {
-        s.DownloadOption = was.DownloadOption;
-        s.InternetDLDir = was.InternetDLDir;
+    for (const PreferenceRow& row : kRows) {
+        if (!created_[row.page] || !row.restore) continue;
+        if (row.field) gSettings.*row.field = g_snapshot.*row.field;
+        if (row.path) gSettings.*row.path = g_snapshot.*row.path;
     }
 }
 
@@ -647,6 +643,10 @@ void FinishClosedSheet() {
 }
 
 }  // namespace
+
+std::span<const PreferenceRow> PreferenceTable() {
+    return kRows;
+}
 
 bool ShowPreferences(QWidget* owner, const std::function<void()>& closed) {
     if (g_sheet) {

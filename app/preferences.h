@@ -7,10 +7,59 @@
 
 #include <QString>
 #include <functional>
+#include <span>
+
+#include "settings/settings.h"
 
 class QWidget;
 
 namespace vek::app {
+
+enum PreferencePage { kGeneralPage, kDecoderPage, kAudioPage, kStreamingPage, kPageCount };
+
+// One control of the sheet: where it stands, what it shows, the setting it is
+// bound to and when the setting takes its value. Creating a page shows the
+// settings, Apply and OK store, Cancel restores and the changed state follow
+// the rows alone.
+struct PreferenceRow {
+    enum class Kind {
+        Check,        // checked is 1
+        Slider,       // positions 0 up, each named under its tick by entries
+        NamedSlider,  // the same, the name of the position under the slider
+        Radios,       // one button per entry, the first 0
+        List,         // sorted, always open; an entry's index in entries is its value
+        Devices,      // the sound devices by name, and "Wave Mapper" for -1
+        Folder,       // a folder's name, typed or chosen with "Browse"
+        Button,       // one push button per entry; the first runs action
+        Combo,        // a combo box after its text
+    };
+    enum Moment : unsigned { kAtOnce = 1, kOnApply = 2 };
+    // When a move of the control enables Apply: never, always, or when its
+    // position differs from the one shown at the page's opening or last Apply.
+    enum class Marks { Never, Always, OffBaseline };
+    static constexpr int kMaxEntries = 8;
+
+    PreferencePage page;
+    const char* group;  // the title of the group it stands in
+    Kind kind;
+    const char* text = nullptr;
+    // The control's object name; else its text (or an entry's) in lower case
+    // with underscores: "Play and Save" is play_and_save.
+    const char* name = nullptr;
+    Relaxed<int32_t> Settings::*field = nullptr;  // setting = position + offset
+    SharedPath Settings::*path = nullptr;         // for a folder
+    const char* entries[kMaxEntries] = {};
+    int offset = 0;
+    unsigned moment = 0;   // Moment bits: at once, on Apply and OK
+    bool restore = false;  // Cancel puts back the value of the sheet's opening
+    Marks marks = Marks::Never;
+    const char* icon = nullptr;  // left of a button
+    void (*action)() = nullptr;  // a button's
+    // A row with no field, path or action is shown but never usable.
+};
+
+// Every row, in the order the controls show.
+std::span<const PreferenceRow> PreferenceTable();
 
 // Opens the sheet beside owner (the main window), taking a copy of the
 // settings for Cancel; when it is open already, only brings it forward. Once

@@ -6,12 +6,15 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QRadioButton>
 #include <QSlider>
 #include <QTabWidget>
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -111,45 +114,70 @@ TEST_F(PreferencesTest, CancelStillWritesTheFileAfterTheSheetHasGone) {
     EXPECT_NE(ini_at_close_.find("[vek]"), std::string::npos);
 }
 
-// The controls that act the moment they move: the setting changes at once,
-// Apply lights up, and Cancel puts back the value of the sheet's opening.
-TEST_F(PreferencesTest, ControlsThatActAtOnceAreSetBackByCancel) {
-    const struct {
-        int page;
-        std::function<void()> act;
-        Relaxed<int32_t>* field;
-        int32_t value;
-    } cases[] = {
-        {0, [this] { Find<QSlider>("minimize_location")->setValue(1); },
-         &gSettings.MinimizeLocation, 1},
-        {1,
-         [this] {
-             QLabel* name = Find<QLabel>("priority_name");
-             EXPECT_EQ(name->text(), "Above Normal");
-             Find<QSlider>("priority")->setValue(5);
-             EXPECT_EQ(name->text(), "RealTime Priority");
-         },
-         &gSettings.DecoderPriority, 5},
-        {1,
-         [this] {
-             EXPECT_EQ(Selected("output_system"), "Windows Media");
-             Select("output_system", ".wav file");
-         },
-         &gSettings.AudioOutputSystem, 1},
-        {2, [this] { Select("devices", "Headphones"); }, &gSettings.WinMMOutputDev, 1},
-        {2, [this] { Press("thread"); }, &gSettings.WinMMCallback, 1},
-        {3, [this] { Press("play_and_save"); }, &gSettings.DownloadOption, 1},
-    };
-    for (const auto& c : cases) {
-        int32_t before = *c.field;
-        closed_ = 0;
-        Open();
-        Page(c.page);
-        c.act();
-        EXPECT_EQ(*c.field, c.value) << c.page;
-        EXPECT_TRUE(ApplyEnabled()) << c.page;
-        CloseWith("cancel");
-        EXPECT_EQ(*c.field, before) << c.page;
+// Moves a row's control to another position, as the user would, and returns
+// the value the setting should then take.
+int32_t MoveControl(QWidget* sheet, const PreferenceRow& row) {
+    int count = 0;
+    while (count < PreferenceRow::kMaxEntries && row.entries[count]) ++count;
+    int32_t now = gSettings.*row.field;
+    int next = (now - row.offset + 1) % std::max(count, 2);
+    QString entry = QString::fromLatin1(row.entries[next] ? row.entries[next] : "");
+    switch (row.kind) {
+        case PreferenceRow::Kind::Check:
+            for (QCheckBox* box : sheet->findChildren<QCheckBox*>())
+                if (box->text() == QLatin1String(row.text)) box->click();
+            return now != 0 ? 0 : 1;
+        case PreferenceRow::Kind::Slider:
+        case PreferenceRow::Kind::NamedSlider:
+            sheet->findChild<QSlider*>(QString::fromLatin1(row.name))->setValue(next);
+            break;
+        case PreferenceRow::Kind::Radios:
+            for (QRadioButton* button : sheet->findChildren<QRadioButton*>())
+                if (button->text() == entry) button->click();
+            break;
+        case PreferenceRow::Kind::List:
+        case PreferenceRow::Kind::Devices: {
+            auto* list = sheet->findChild<QListWidget*>(QString::fromLatin1(row.name));
+            if (row.kind == PreferenceRow::Kind::Devices) {
+                next = now == 1 ? 0 : 1;
+                entry = QString::fromStdString(g_device_names[next]);
+            }
+            for (int i = 0; i < list->count(); ++i)
+                if (list->item(i)->text() == entry) list->setCurrentRow(i);
+            break;
+        }
+        default:
+            ADD_FAILURE() << "no way to move a control of kind " << static_cast<int>(row.kind);
+    }
+    return next + row.offset;
+}
+
+// Every control bound to a setting, moved on its page: the setting takes the
+// value at once or only on OK as its row says, Apply lights as it says, a
+// slider's name follows, and Cancel puts back exactly the rows it names.
+TEST_F(PreferencesTest, EachControlActsAndIsRestoredAsItsRowSays) {
+    for (const PreferenceRow& row : PreferenceTable()) {
+        if (!row.field) continue;
+        for (const char* button : {"cancel", "ok"}) {
+            ResetSettingsToDefaults();
+            int32_t before = gSettings.*row.field;
+            closed_ = 0;
+            Open();
+            Page(row.page);
+            int32_t moved = MoveControl(PreferencesSheet(), row);
+            ASSERT_NE(moved, before) << row.name << row.text;
+            bool at_once = (row.moment & PreferenceRow::kAtOnce) != 0;
+            EXPECT_EQ(gSettings.*row.field, at_once ? moved : before) << row.name << row.text;
+            EXPECT_EQ(ApplyEnabled(), row.marks != PreferenceRow::Marks::Never) << row.text;
+            if (row.kind == PreferenceRow::Kind::NamedSlider) {
+                EXPECT_EQ(Find<QLabel>((std::string(row.name) + "_name").c_str())->text(),
+                          QLatin1String(row.entries[moved - row.offset]));
+            }
+            CloseWith(button);
+            bool ok = button[0] == 'o';
+            int32_t kept = ok ? moved : (row.restore || !at_once ? before : moved);
+            EXPECT_EQ(gSettings.*row.field, kept) << button << " " << row.name << row.text;
+        }
     }
 }
 
