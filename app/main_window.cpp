@@ -2,7 +2,6 @@
 
 #include <QCloseEvent>
 #include <QContextMenuEvent>
-#include <QGuiApplication>
 #include <QIcon>
 #include <QMimeData>
 #include <QMouseEvent>

@@ -17,7 +17,6 @@
 #include <QTimer>
 #include <QWidget>
 #include <algorithm>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -228,6 +227,7 @@ PlaylistEditor::PlaylistEditor() : QWidget(nullptr, Qt::Window) {
         } else {
             auto* button = new QPushButton(QString::fromLatin1(c.text), this);
             button->setAutoDefault(false);
+            button->setDefault(c.id == kDismiss);
             int id = c.id;
             connect(button, &QPushButton::clicked, this, [this, id] { Act(id); });
             widget = button;
@@ -238,8 +238,6 @@ PlaylistEditor::PlaylistEditor() : QWidget(nullptr, Qt::Window) {
         widget->resize(size);
         controls_.emplace_back(&c, widget);
     }
-    for (const auto& [c, widget] : controls_)
-        if (c->id == kDismiss) static_cast<QPushButton*>(widget)->setDefault(true);
 
     auto add = [this](QMenu* menu, const char* text, int id) {
         QAction* action = menu->addAction(QString::fromLatin1(text));

@@ -186,12 +186,6 @@ std::vector<QString> DeviceNames() {
     return names;
 }
 
-int EntryCount(const PreferenceRow& row) {
-    int count = 0;
-    while (count < PreferenceRow::kMaxEntries && row.entries[count]) ++count;
-    return count;
-}
-
 QString Text(const char* text) {
     return QString::fromLatin1(text);
 }
@@ -232,17 +226,17 @@ QListWidget* OpenList(int rows) {
     return list;
 }
 
-// A slider with the name of each position under its tick: the first at the
-// left end, the last at the right, the others centred.
+// A slider with its names spread evenly under it: the first at the left end,
+// the last at the right, the others centred between.
 QWidget* LabelledSlider(QSlider* slider, const PreferenceRow& row) {
     auto* box = new QWidget;
     auto* grid = new QGridLayout(box);
     grid->setContentsMargins(0, 0, 0, 0);
     grid->setVerticalSpacing(0);
     grid->setHorizontalSpacing(0);
-    int steps = EntryCount(row) - 1;
-    // Two columns per step between ticks; a middle name spans the two
-    // columns around its tick.
+    int steps = row.EntryCount() - 1;
+    // Two columns per step between names; a middle name spans the two columns
+    // around its place.
     grid->addWidget(slider, 0, 0, 1, 2 * steps);
     for (int column = 0; column < 2 * steps; ++column) grid->setColumnStretch(column, 1);
     for (int i = 0; i <= steps; ++i) {
@@ -406,7 +400,7 @@ void Sheet::BuildRow(int index, QGridLayout* grid) {
         case Kind::Slider:
         case Kind::NamedSlider: {
             auto* slider = new QSlider(Qt::Horizontal);
-            slider->setRange(0, EntryCount(row) - 1);
+            slider->setRange(0, row.LastPosition());
             slider->setPageStep(1);
             slider->setTickPosition(QSlider::TicksBelow);
             slider->setTickInterval(1);
@@ -425,7 +419,7 @@ void Sheet::BuildRow(int index, QGridLayout* grid) {
         }
         case Kind::Radios: {
             auto* buttons = new QButtonGroup(this);
-            for (int i = 0; i < EntryCount(row); ++i) {
+            for (int i = 0; i < row.EntryCount(); ++i) {
                 auto* button = new QRadioButton(Text(row.entries[i]));
                 button->setObjectName(NameOf(row, row.entries[i]));
                 button->setEnabled(Usable(row));
@@ -439,7 +433,7 @@ void Sheet::BuildRow(int index, QGridLayout* grid) {
         case Kind::List:
         case Kind::Devices: {
             auto* list = OpenList(row.kind == Kind::Devices ? 5 : 3);
-            for (int i = 0; i < EntryCount(row); ++i) AddSorted(list, Text(row.entries[i]));
+            for (int i = 0; i < row.EntryCount(); ++i) AddSorted(list, Text(row.entries[i]));
             connect(list, &QListWidget::itemSelectionChanged, this, changed);
             add(widget = list);
             break;
@@ -465,7 +459,7 @@ void Sheet::BuildRow(int index, QGridLayout* grid) {
         }
         case Kind::Button: {
             auto* buttons = new QHBoxLayout;
-            for (int i = 0; i < EntryCount(row); ++i) {
+            for (int i = 0; i < row.EntryCount(); ++i) {
                 auto* button = new QPushButton(Text(row.entries[i]));
                 button->setObjectName(NameOf(row, row.entries[i]));
                 button->setEnabled(Usable(row));
@@ -510,7 +504,7 @@ std::optional<int> Sheet::PositionOf(int index) const {
         }
         case Kind::List: {
             QString text = SelectedText(static_cast<QListWidget*>(control));
-            for (int i = 0; i < EntryCount(row); ++i)
+            for (int i = 0; i < row.EntryCount(); ++i)
                 if (text == Text(row.entries[i])) return i;
             return std::nullopt;
         }
@@ -532,7 +526,7 @@ std::optional<int> Sheet::PositionOf(int index) const {
 void Sheet::Show(int index, int position) {
     const PreferenceRow& row = kRows[index];
     Bound& bound = bound_[index];
-    int last = EntryCount(row) - 1;
+    int last = row.LastPosition();
     switch (row.kind) {
         case Kind::Check:
             static_cast<QCheckBox*>(bound.control)->setChecked(position != 0);

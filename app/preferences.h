@@ -24,8 +24,8 @@ enum PreferencePage { kGeneralPage, kDecoderPage, kAudioPage, kStreamingPage, kP
 struct PreferenceRow {
     enum class Kind {
         Check,        // checked is 1
-        Slider,       // positions 0 up, each named under its tick by entries
-        NamedSlider,  // the same, the name of the position under the slider
+        Slider,       // positions 0 to LastPosition(), the entries spread under it
+        NamedSlider,  // an entry per position, the present one's under the slider
         Radios,       // one button per entry, the first 0
         List,         // sorted, always open; an entry's index in entries is its value
         Devices,      // the sound devices by name, and "Wave Mapper" for -1
@@ -48,7 +48,12 @@ struct PreferenceRow {
     const char* name = nullptr;
     Relaxed<int32_t> Settings::*field = nullptr;  // setting = position + offset
     SharedPath Settings::*path = nullptr;         // for a folder
+    // A slider's names, spread evenly under it, the radio buttons' texts, the
+    // list's entries, the buttons' texts.
     const char* entries[kMaxEntries] = {};
+    // A slider's last position, when its names mark only some; else the
+    // positions are the entries'.
+    int max_position = -1;
     int offset = 0;
     unsigned moment = 0;   // Moment bits: at once, on Apply and OK
     bool restore = false;  // Cancel puts back the value of the sheet's opening
@@ -56,6 +61,15 @@ struct PreferenceRow {
     const char* icon = nullptr;  // left of a button
     void (*action)() = nullptr;  // a button's
     // A row with no field, path or action is shown but never usable.
+
+    constexpr int EntryCount() const {
+        int count = 0;
+        while (count < kMaxEntries && entries[count]) ++count;
+        return count;
+    }
+    constexpr int LastPosition() const {
+        return max_position >= 0 ? max_position : EntryCount() - 1;
+    }
 };
 
 // Every row, in the order the controls show.

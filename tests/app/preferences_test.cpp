@@ -117,10 +117,8 @@ TEST_F(PreferencesTest, CancelStillWritesTheFileAfterTheSheetHasGone) {
 // Moves a row's control to another position, as the user would, and returns
 // the value the setting should then take.
 int32_t MoveControl(QWidget* sheet, const PreferenceRow& row) {
-    int count = 0;
-    while (count < PreferenceRow::kMaxEntries && row.entries[count]) ++count;
     int32_t now = gSettings.*row.field;
-    int next = (now - row.offset + 1) % std::max(count, 2);
+    int next = (now - row.offset + 1) % std::max(row.LastPosition() + 1, 2);
     QString entry = QString::fromLatin1(row.entries[next] ? row.entries[next] : "");
     switch (row.kind) {
         case PreferenceRow::Kind::Check:
