@@ -41,7 +41,7 @@ struct PreferenceRow {
 
     PreferencePage page;
     const char* group;  // the title of the group it stands in
-    Kind kind;
+    Kind kind = Kind::Check;
     const char* text = nullptr;
     // The control's object name; else its text (or an entry's) in lower case
     // with underscores: "Play and Save" is play_and_save.
@@ -55,8 +55,8 @@ struct PreferenceRow {
     // positions are the entries'.
     int max_position = -1;
     int offset = 0;
-    unsigned moment = 0;   // Moment bits: at once, on Apply and OK
-    bool restore = false;  // Cancel puts back the value of the sheet's opening
+    unsigned moment = kOnApply;  // Moment bits: at once, on Apply and OK
+    bool restore = false;        // Cancel puts back the value of the sheet's opening
     Marks marks = Marks::Never;
     const char* icon = nullptr;  // left of a button
     void (*action)() = nullptr;  // a button's

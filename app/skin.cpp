@@ -25,7 +25,8 @@ void BuildSkinRegions(Skin* s) {
     for (int k = 0; k < kVolumeCells; ++k) s->volume_cells[k] = ToQRect(VolumeCell(k));
     s->equaliser = QRegion(ToQRect(kEqualiser));
     for (int c = 0; c < kEqBands; ++c) {
-        for (int r = 0; r < kEqualiserRows; ++r) s->equaliser_cells[c][r] = ToQRect(EqualiserCell(c, r));
+        for (int r = 0; r < kEqualiserRows; ++r)
+            s->equaliser_cells[c][r] = ToQRect(EqualiserCell(c, r));
     }
 }
 
