@@ -46,25 +46,63 @@ bool Contains(const std::vector<std::string>& list, const std::string& item) {
     return std::find(list.begin(), list.end(), item) != list.end();
 }
 
+// An entry's line as the desktop reads it: blanks before it and a CR at its
+// end do not count.
+std::string_view Bare(std::string_view line) {
+    while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) line.remove_prefix(1);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    return line;
+}
+
+// Whether line opens a group ("[name]", blanks after it allowed), and whether
+// that is the main group.
+bool OpensGroup(std::string_view line, bool* main) {
+    line = Bare(line);
+    size_t close = line.find(']');
+    if (line.empty() || line.front() != '[' || close == std::string_view::npos ||
+        line.find_first_not_of(" \t", close + 1) != std::string_view::npos)
+        return false;
+    *main = line.substr(0, close + 1) == "[Desktop Entry]";
+    return true;
+}
+
+// Whether line sets key ("key = value"), and the value.
+bool SetsKey(std::string_view line, std::string_view key, std::string_view* value) {
+    line = Bare(line);
+    if (line.substr(0, key.size()) != key) return false;
+    line.remove_prefix(key.size());
+    line = Bare(line);
+    if (line.empty() || line.front() != '=') return false;
+    *value = Bare(line.substr(1));
+    return true;
+}
+
 // The value of a key of the entry's main group, or empty.
 std::string EntryValue(const std::string& entry, std::string_view key) {
     bool in_main = false;
-    for (const std::string& raw : Split(entry, '\n')) {
-        std::string_view line(raw);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        if (!line.empty() && line.front() == '[') {
-            in_main = line == "[Desktop Entry]";
-            continue;
-        }
-        if (!in_main || line.size() <= key.size() || line.substr(0, key.size()) != key) continue;
-        std::string_view rest = line.substr(key.size());
-        while (!rest.empty() && rest.front() == ' ') rest.remove_prefix(1);
-        if (rest.empty() || rest.front() != '=') continue;
-        rest.remove_prefix(1);
-        while (!rest.empty() && rest.front() == ' ') rest.remove_prefix(1);
-        return std::string(rest);
+    std::string_view value;
+    for (const std::string& line : Split(entry, '\n')) {
+        if (OpensGroup(line, &in_main)) continue;
+        if (in_main && SetsKey(line, key, &value)) return std::string(value);
     }
     return {};
+}
+
+// "type/subtype", each a name of the ASCII letters, digits and marks MIME
+// allows.
+bool IsMimeTypeName(std::string_view name) {
+    auto alnum = [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    };
+    size_t slash = name.find('/');
+    if (slash == std::string_view::npos) return false;
+    for (std::string_view part : {name.substr(0, slash), name.substr(slash + 1)}) {
+        if (part.empty() || !alnum(part[0])) return false;
+        for (char c : part)
+            if (!alnum(c) && std::string_view("!#$&-^_.+").find(c) == std::string_view::npos)
+                return false;
+    }
+    return true;
 }
 
 // Desktop entries are UTF-8 text; a file name need not be.
@@ -169,7 +207,8 @@ std::string MimePackage(const std::vector<std::string>& types) {
 }
 
 // mimeapps.list with our entry first for every type; the other applications a
-// type names stay behind it, and every other line stays as it was.
+// type names stay behind it, and every other line stays as it was (the lines
+// changed are those MimeAppsDefaultsLines names).
 void SetDefaults(const std::vector<std::string>& types, const std::string& desktop_file) {
     std::string path = UserConfigDirectory() + "/mimeapps.list";
     std::string old;
@@ -208,8 +247,19 @@ bool FindTool(const char* name, std::string* path) {
 
 }  // namespace
 
+std::vector<int64_t> MimeAppsDefaultsLines(const std::string& list,
+                                           const std::vector<std::string>& types) {
+    IniFile ini;
+    IniParse(&ini, list);
+    std::vector<int64_t> lines;
+    for (const std::string& type : types) lines.push_back(IniFindLine(ini, kDefaultsSection, type));
+    return lines;
+}
+
 std::vector<std::string> DesktopEntryMimeTypes(const std::string& entry) {
-    return Split(EntryValue(entry, "MimeType"), ';');
+    std::vector<std::string> types = Split(EntryValue(entry, "MimeType"), ';');
+    std::erase_if(types, [](const std::string& type) { return !IsMimeTypeName(type); });
+    return types;
 }
 
 std::string DesktopExecArgument(const std::string& argument) {
@@ -249,20 +299,20 @@ bool UserDesktopEntry(const std::string& installed_entry, const std::string& exe
     std::string exec = "Exec=" + DesktopExecArgument(executable) + " %F";
     entry->clear();
     bool in_main = false, placed = false;
+    size_t main_body = std::string::npos;  // where the main group's keys begin
     for (const std::string& line : Split(installed_entry, '\n', true)) {
-        bool header = !line.empty() && line.front() == '[';
-        if (header) in_main = line.rfind("[Desktop Entry]", 0) == 0;
+        bool header = OpensGroup(line, &in_main);
         // The entry's own Exec line gives way to ours, in its place.
-        bool is_exec = in_main && line.rfind("Exec", 0) == 0 &&
-                       line.find_first_not_of(' ', 4) == line.find('=');
+        std::string_view value;
+        bool is_exec = in_main && SetsKey(line, "Exec", &value);
         if (is_exec && placed) continue;
         *entry += (is_exec ? exec : line) + "\n";
         placed = placed || is_exec;
+        if (header && in_main && main_body == std::string::npos) main_body = entry->size();
     }
     if (!placed) {
-        size_t header = entry->find("[Desktop Entry]\n");
-        if (header == std::string::npos) return false;
-        entry->insert(header + 16, exec + "\n");
+        if (main_body == std::string::npos) return false;
+        entry->insert(main_body, exec + "\n");
     }
     return true;
 }

@@ -6,6 +6,7 @@
 // written for the user only; nothing is read back by the player.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -42,7 +43,15 @@ void WriteFileTypes(const FileTypeAssets& assets, const std::string& executable)
 // arguments, to be run without a shell.
 std::vector<std::vector<std::string>> FileTypeCacheCommands();
 
-// The MIME types a desktop entry names in its MimeType key.
+// The lines of a mimeapps.list that the registration may change: for each of
+// types, the index (among the lines '\n' ends) of the line the type's default
+// applications are read from, -1 when it has none yet. Every other line is
+// the user's or another program's and is kept byte for byte.
+std::vector<int64_t> MimeAppsDefaultsLines(const std::string& list,
+                                           const std::vector<std::string>& types);
+
+// The MIME types a desktop entry names in its MimeType key; what is no MIME
+// type's name is left out.
 std::vector<std::string> DesktopEntryMimeTypes(const std::string& entry);
 
 // One argument of a desktop entry's Exec key, quoted by the entry rules and

@@ -141,12 +141,17 @@ bool IniLoad(IniFile* ini, const char* path) {
     return read;
 }
 
+int64_t IniFindLine(const IniFile& ini, std::string_view section, std::string_view key) {
+    auto it = ini.keys.find(KeyId(Trim(section), Trim(key)));
+    return it == ini.keys.end() ? -1 : static_cast<int64_t>(it->second);
+}
+
 const char* IniFind(const IniFile& ini, std::string_view section, std::string_view key,
                     std::string* value) {
-    auto it = ini.keys.find(KeyId(Trim(section), Trim(key)));
-    if (it == ini.keys.end()) return nullptr;
+    int64_t line = IniFindLine(ini, section, key);
+    if (line < 0) return nullptr;
     std::string_view name, text;
-    ParseKey(ini.lines[it->second], &name, &text);
+    ParseKey(ini.lines[static_cast<size_t>(line)], &name, &text);
     value->assign(text);
     return value->c_str();
 }

@@ -41,6 +41,10 @@ bool IniLoad(IniFile* ini, const char* path);
 // Parses text already in memory (the same rules as IniLoad).
 void IniParse(IniFile* ini, std::string_view text);
 
+// Where a key is: the index in lines of the line IniFind reads and
+// IniSetStrings changes, or -1 when the section or key is missing.
+int64_t IniFindLine(const IniFile& ini, std::string_view section, std::string_view key);
+
 // The value of a key, or nullptr when the section or key is missing.
 const char* IniFind(const IniFile& ini, std::string_view section, std::string_view key,
                     std::string* value);

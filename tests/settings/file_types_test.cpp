@@ -104,6 +104,33 @@ TEST_F(FileTypesTest, ExecArgumentsAreQuotedAndEscaped) {
     for (const auto& c : cases) EXPECT_EQ(DesktopExecArgument(c.path), c.written) << c.path;
 }
 
+// The Exec line goes into the group the desktop reads as the main one.
+TEST_F(FileTypesTest, TheExecLineLandsInTheMainGroupAsTheDesktopReadsIt) {
+    const std::string exec = "Exec=\"/opt/My Apps/vek\" %F\n";
+    const struct {
+        std::string installed, copy;
+    } cases[] = {
+        {"[Desktop Entry]\r\nName=Vek\r\n", "[Desktop Entry]\r\n" + exec + "Name=Vek\r\n"},
+        {"# [Desktop Entry]\n[Desktop Entry]\nName=Vek\n",
+         "# [Desktop Entry]\n[Desktop Entry]\n" + exec + "Name=Vek\n"},
+        {"[Desktop Entry]x\nExec=x\n[Desktop Entry] \n Exec = vek\n",
+         "[Desktop Entry]x\nExec=x\n[Desktop Entry] \n" + exec},
+        {"[Desktop Entry]\nName=Vek\nExec\t= vek %F\n", "[Desktop Entry]\nName=Vek\n" + exec},
+    };
+    for (const auto& c : cases) {
+        std::string copy;
+        EXPECT_TRUE(UserDesktopEntry(c.installed, kProgram, &copy)) << c.installed;
+        EXPECT_EQ(copy, c.copy) << c.installed;
+    }
+}
+
+// Anything else would become a stray line or section in mimeapps.list.
+TEST_F(FileTypesTest, OnlyNamesOfMimeTypesCount) {
+    EXPECT_EQ(DesktopEntryMimeTypes("[Desktop Entry]\nMimeType=audio/mpeg;audio/mp2=x;Audio; "
+                                    "audio/x;a/b/c;[x]/y;/y;x/;audio/x-scpls+1.0;\n"),
+              (std::vector<std::string>{"audio/mpeg", "audio/x-scpls+1.0"}));
+}
+
 TEST_F(FileTypesTest, APathThatIsNotUtf8MakesNoEntryAndNoDefaults) {
     WriteFileTypes(assets_, "/opt/\xff/vek");
     std::map<std::string, std::string> files = Written();
