@@ -20,14 +20,14 @@ uint32_t BigEndian(const uint8_t* p, size_t bytes) {
     return value;
 }
 
-// The Xing header follows the layer III side information.
+// The Xing header follows the layer III side information. Encoders put it
+// there as if the frame had no CRC word even when the header announces one.
 size_t XingOffset(const FrameHeader& h) {
     size_t side = h.lsf ? (h.stereo == 1 ? 9 : 17) : (h.stereo == 1 ? 17 : 32);
-    return 4 + (h.error_protection ? 2 : 0) + side;
+    return 4 + side;
 }
 
-bool ParseXing(const uint8_t* frame, size_t size, const FrameHeader& h, VbrTable* t) {
-    size_t at = XingOffset(h);
+bool ParseXing(const uint8_t* frame, size_t size, size_t at, VbrTable* t) {
     if (size < at + 8) return false;
     // "Info" marks a constant-bitrate file, whose length and positions the
     // first header already gives exactly: it is played as before.
@@ -98,7 +98,11 @@ bool ParseVbri(const uint8_t* frame, size_t size, VbrTable* t) {
 bool ParseVbrHeader(const uint8_t* frame, size_t size, const FrameHeader& header, VbrTable* table) {
     *table = VbrTable{};
     if (!frame || header.layer != 3) return false;
-    return ParseXing(frame, size, header, table) || ParseVbri(frame, size, table);
+    // Behind the CRC word too, where an encoder that counts it would write it.
+    size_t xing = XingOffset(header);
+    return ParseXing(frame, size, xing, table) ||
+           (header.error_protection && ParseXing(frame, size, xing + 2, table)) ||
+           ParseVbri(frame, size, table);
 }
 
 int64_t VbrByteOfFrame(const VbrTable& t, int32_t n) {
