@@ -10,20 +10,11 @@
 #include <vector>
 
 #include "net/icy_metadata.h"
+#include "tests/net/icy_capture.h"
 
 namespace {
 
-struct Split {
-    std::string audio;
-    std::vector<std::string> blocks;
-};
-
-void KeepAudio(void* context, const char* data, size_t size) {
-    static_cast<Split*>(context)->audio.append(data, size);
-}
-void KeepBlock(void* context, std::string_view text) {
-    static_cast<Split*>(context)->blocks.emplace_back(text);
-}
+using Split = vek::test::IcyCapture;
 
 // The body read by the format's definition, all at once.
 Split Expected(std::string_view body, size_t interval) {
@@ -48,7 +39,7 @@ Split Demultiplex(std::string_view body, uint32_t interval, unsigned cuts) {
     std::minstd_rand random(cuts + 1);
     while (!body.empty()) {
         size_t piece = cuts == 0 ? body.size() : 1 + random() % std::min<size_t>(body.size(), 64);
-        vek::FeedIcyBody(&demuxer, body.data(), piece, vek::IcySink{KeepAudio, KeepBlock, &split});
+        vek::FeedIcyBody(&demuxer, body.data(), piece, split.Sink());
         body.remove_prefix(piece);
     }
     return split;

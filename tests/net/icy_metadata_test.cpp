@@ -9,21 +9,10 @@
 #include <vector>
 
 #include "tests/net/http_test_server.h"
+#include "tests/net/icy_capture.h"
 
 namespace vek {
 namespace {
-
-struct Split {
-    std::string audio;
-    std::vector<std::string> blocks;
-};
-
-void KeepAudio(void* context, const char* data, size_t size) {
-    static_cast<Split*>(context)->audio.append(data, size);
-}
-void KeepBlock(void* context, std::string_view text) {
-    static_cast<Split*>(context)->blocks.emplace_back(text);
-}
 
 TEST(IcyMetadata, BlocksComeOutWhereverTheBodyIsCut) {
     std::mt19937 random(5);
@@ -34,10 +23,10 @@ TEST(IcyMetadata, BlocksComeOutWhereverTheBodyIsCut) {
     for (size_t piece : {size_t{1}, size_t{7}, size_t{2048}, body.size()}) {
         IcyDemuxer demuxer;
         StartIcyBody(&demuxer, 8192);
-        Split split;
+        test::IcyCapture split;
         for (size_t at = 0; at < body.size(); at += piece) {
             size_t size = std::min(piece, body.size() - at);
-            FeedIcyBody(&demuxer, body.data() + at, size, IcySink{KeepAudio, KeepBlock, &split});
+            FeedIcyBody(&demuxer, body.data() + at, size, split.Sink());
         }
         EXPECT_TRUE(split.audio == audio) << "pieces of " << piece;
         ASSERT_EQ(split.blocks.size(), 2u)
