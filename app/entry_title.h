@@ -10,7 +10,7 @@ struct PlaylistEntry;
 
 namespace vek::app {
 
-// A station's title as it came (UTF-8, or else most likely Latin-1); else the
+// A station's title (UTF-8, see CleanTitle); else the
 // last path component, or the whole name when nothing follows its last '/'.
 QString EntryDisplayTitle(const PlaylistEntry& entry);
 

@@ -42,8 +42,13 @@ uint32_t ParseIcyInterval(std::string_view value);
 // "';" that closes the field, or at the block's last apostrophe.
 bool FindStreamTitle(std::string_view block, std::string* title);
 
-// Text from a server, made safe to show: control characters (a terminal would
-// obey them) become spaces, and spaces around are removed.
+// Text from a server, in no known encoding, made fit to show anywhere: valid
+// UTF-8 stays as it is, anything else is read as Latin-1 (what most stations
+// send); the C0 and C1 controls (a terminal would obey them), DEL and U+FFFD
+// are removed and the spaces around cut off. The result is valid UTF-8 of at
+// most kMaxTitleChars characters, cut on a character boundary. Pure; takes any
+// bytes.
+inline constexpr size_t kMaxTitleChars = 255;
 std::string CleanTitle(std::string_view text);
 
 }  // namespace vek
