@@ -16,6 +16,7 @@
 #include "app/qt_desktop.h"
 #include "app/time_display.h"
 #include "app/tray_icon.h"
+#include "control/playlist_link.h"
 #include "control/stream_title.h"
 #include "control/transport.h"
 #include "engine/decoder_thread.h"
@@ -179,6 +180,9 @@ intptr_t MainWindow::HandleMessage(uint32_t message, uintptr_t wparam, intptr_t 
         case UIM_OPEN_FAILED:
         case UIM_OUTPUT_FAILED:
             HandlePlayFailed();
+            break;
+        case UIM_PLAYLIST_LINK:
+            if (HandlePlaylistLink(wparam, lparam) == LinkOutcome::kFailed) HandlePlayFailed();
             break;
         case UIM_PROGRESS:
             last_percent_ = static_cast<int>(lparam);

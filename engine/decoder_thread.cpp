@@ -32,6 +32,7 @@ std::atomic<int> g_tracks_played{0};  // tracks whose first frame reached an ope
 
 WorkerThread g_worker;    // main thread only
 bool g_given_up = false;  // main thread only
+bool g_stopped_since_play = false;  // main thread only
 
 // Everything the thread keeps for its life. Only the decoder thread touches it.
 struct DecoderState {
@@ -179,7 +180,10 @@ PlayEnd PlayTrack(DecoderState* s) {
 
     g_taken = TakenDuringRead{};
     g_track_ms.store(-1, std::memory_order_relaxed);
-    if (!OpenInput(s->path, StopOrQuitWaiting)) {
+    int opened = OpenInput(s->path, StopOrQuitWaiting);
+    // The main window puts the playlist's entries in the link's place and plays them.
+    if (opened == kInputIsPlaylistLink) return PlayEnd::Idle;
+    if (!opened) {
         ShowOpenFailure(*s);
         PostWindowMessage(s->main_window, UIM_OPEN_FAILED, 0, 0);
         return PlayEnd::Idle;
@@ -360,6 +364,7 @@ int StopDecoderThread(int thread_id) {
 
 int PostPlay(const char* path) {
     ThreadId thread = g_worker.id;
+    g_stopped_since_play = false;
     if (!path) return PostThreadMessage(thread, DTM_PLAY, 0, 0) ? 1 : 0;
     // Refused rather than cut: a cut path names another file.
     if (std::strlen(path) >= kPathField) return 0;
@@ -367,6 +372,7 @@ int PostPlay(const char* path) {
 }
 
 int PostStop(int thread_id) {
+    g_stopped_since_play = true;
     PostThreadMessage(static_cast<ThreadId>(thread_id), DTM_STOP, 0, 0);
     return 1;
 }
@@ -374,6 +380,10 @@ int PostStop(int thread_id) {
 int PostCloseOutput(int thread_id) {
     PostThreadMessage(static_cast<ThreadId>(thread_id), DTM_CLOSE_OUTPUT, 0, 0);
     return 1;
+}
+
+bool StopPostedSinceLastPlay() {
+    return g_stopped_since_play;
 }
 
 int PostSeek(int percent, int thread_id) {

@@ -1,7 +1,8 @@
 // The decoder thread: plays one track at a time, commanded by thread messages
 // from the main window, reporting back with UIM_ messages: UIM_PROGRESS,
 // UIM_PLAY_STARTED and UIM_TRACK_ENDED as a track plays, UIM_OPEN_FAILED and
-// UIM_OUTPUT_FAILED when one cannot.
+// UIM_OUTPUT_FAILED when one cannot, UIM_PLAYLIST_LINK when its URL named a
+// playlist.
 #pragma once
 
 #include <cstdint>
@@ -34,6 +35,10 @@ int PostPlay(const char* path);
 int PostStop(int thread_id);
 int PostCloseOutput(int thread_id);
 int PostSeek(int percent, int thread_id);
+
+// Main thread. Whether PostStop came after the last PostPlay: the user stopped
+// what that play asked for (a playlist link's entries are then not played).
+bool StopPostedSinceLastPlay();
 
 // Any thread. The length in milliseconds of the track being played (or the
 // last one played), as its percentages count it: its frames by a frame's

@@ -480,6 +480,7 @@ int OpenInput(const char* path, StopCheck stop_check) {
         if (length >= sizeof r.url) return 0;
         std::memcpy(r.url, path, length + 1);
         int fd = OpenUrlStream(r.url);
+        if (fd == kUrlIsPlaylistLink) return kInputIsPlaylistLink;
         if (fd < 0) return 0;
         r.fd = fd;
         r.is_url = true;
@@ -523,6 +524,16 @@ void CloseInput() {
     }
 }
 
+namespace {
+
+// The download judges a connection by the audio it brought at this rate.
+void NoteStreamBitrate(const FrameHeader& header) {
+    double seconds = SecondsPerFrame(header);
+    if (seconds > 0.0) NoteUrlStreamBitrate(static_cast<int>(BytesPerFrame(header) / seconds / 125.0));
+}
+
+}  // namespace
+
 int ReadFrame(FrameHeader* header) {
     Reader& r = g_reader;
     if (r.fd < 0 || !header) return 0;
@@ -558,6 +569,7 @@ int ReadFrame(FrameHeader* header) {
     if (result) {
         ++r.frames_read;
         if (!r.vbr_checked) LookForVbrHeader(*header);
+        if (r.is_url && r.frames_read == 1) NoteStreamBitrate(*header);
     }
     return result;
 }

@@ -19,7 +19,10 @@ using StopCheck = bool (*)();
 // network, anything else opened as a file. A leading ID3v2 tag is skipped
 // before the first header is looked for. The input is read through a buffer;
 // from a pipe, a header or body still waits for all its bytes.
+// kInputIsPlaylistLink: the URL named a playlist, which went to the main window
+// (UIM_PLAYLIST_LINK); there is nothing to read and nothing to show.
 int OpenInput(const char* path, StopCheck stop_check = nullptr);
+inline constexpr int kInputIsPlaylistLink = 2;
 void CloseInput();
 
 // 1: a frame is ready (CurrentFrame) and header is filled; 0: end of input, a

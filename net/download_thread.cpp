@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "net/icy_metadata.h"
+#include "net/playlist_link.h"
 #include "net/save_file.h"
 #include "net/stream_title.h"
 #include "net/url_request.h"
@@ -84,6 +85,10 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
            strncasecmp(text.data(), prefix.data(), prefix.size()) == 0;
 }
 
+uint64_t SaturatingAdd(uint64_t a, uint64_t b) {
+    return b > UINT64_MAX - a ? UINT64_MAX : a + b;
+}
+
 // A station could put a new title behind every few bytes of audio; reported
 // at that rate, titles would keep the main window busy. Real stations send
 // their blocks thousands of bytes apart, so this spacing never holds one back.
@@ -112,10 +117,22 @@ void StartResponse(UrlStream* stream, std::string_view status_line, bool icy) {
     stream->radio = icy;
     stream->icy_interval = 0;
     stream->station_name.clear();
+    stream->content_type.clear();
+    stream->chunked = false;
+}
+
+std::string_view HeaderValue(std::string_view line) {
+    size_t colon = line.find(':');
+    std::string_view value = colon == std::string_view::npos ? "" : line.substr(colon + 1);
+    while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) value.remove_prefix(1);
+    return value;
 }
 
 void NoteHeader(UrlStream* stream, std::string_view line) {
     if (StartsWithNoCase(line, "Location:")) stream->has_location = true;
+    if (StartsWithNoCase(line, "Content-Type:")) stream->content_type = HeaderValue(line);
+    if (StartsWithNoCase(line, "Transfer-Encoding:"))
+        stream->chunked = HeaderValue(line).find("chunked") != std::string_view::npos;
     if (!StartsWithNoCase(line, "icy-")) return;
     stream->radio = true;
     size_t colon = line.find(':');
@@ -129,11 +146,28 @@ void NoteHeader(UrlStream* stream, std::string_view line) {
     }
 }
 
-// The response will be played: its body begins.
-void StartBody(UrlStream* stream) {
+// The first answer names a playlist rather than audio: its body is read whole
+// for the opener. False when its length is known to be over the limit.
+bool IsPlaylistLink(UrlStream* stream, curl_off_t length) {
+    char* where = nullptr;
+    stream->curl->easy_getinfo(stream->request, CURLINFO_EFFECTIVE_URL, &where);
+    stream->link_base = where ? where : stream->url;
+    stream->link_kind = PlaylistLinkKind(stream->content_type, stream->link_base);
+    if (stream->link_kind == LinkKind::kNone) return false;
+    stream->link_over_limit = length > static_cast<curl_off_t>(kMaxLinkBytes);
+    return true;
+}
+
+// The response will be played: its body begins. False when it is a link too
+// large to read.
+bool StartBody(UrlStream* stream) {
     curl_off_t length = -1;
     stream->curl->easy_getinfo(stream->request, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
     stream->length_known = length >= 0;
+    if (!stream->answered.load() && IsPlaylistLink(stream, length)) {
+        stream->body_wanted = true;
+        return !stream->link_over_limit;
+    }
     StartIcyBody(&stream->icy, stream->icy_interval);
     stream->body_wanted = true;
     if (!stream->answered.load()) {
@@ -144,6 +178,7 @@ void StartBody(UrlStream* stream) {
     if (!stream->title_from_stream && !stream->station_name.empty()) {
         ReportTitle(stream, stream->station_name);
     }
+    return true;
 }
 
 // libcurl hands over every header line of every response, redirects and
@@ -181,8 +216,7 @@ size_t OnHeaderLine(char* data, size_t size, size_t count, void* user) {
         stream->http_error = true;
         return 0;
     }
-    StartBody(stream);
-    return length;
+    return StartBody(stream) ? length : 0;
 }
 
 // Audio goes into the pipe, and into the save file when there is one.
@@ -199,7 +233,8 @@ void DeliverAudio(void* context, const char* data, size_t size) {
         WriteFully(stream->write_fd, data + done, piece);
         if (stream->save_fd >= 0) WriteFully(stream->save_fd, data + done, piece);
         done += piece;
-        stream->audio_arrived = true;
+        stream->connection_audio = SaturatingAdd(stream->connection_audio, piece);
+        stream->last_audio_at = Clock::now();
         // Counted only as far as it matters, so that it cannot wrap.
         if (stream->audio_since_title < kAudioBytesPerTitle) stream->audio_since_title += piece;
     }
@@ -216,10 +251,23 @@ void TakeMetadata(void* context, std::string_view block) {
     }
 }
 
+// A link's body is kept for the opener, up to the limit.
+size_t TakeLinkBytes(UrlStream* stream, const char* data, size_t length) {
+    if (length > kMaxLinkBytes - stream->link_body.size()) {
+        stream->link_over_limit = true;
+        stream->link_body = std::string();
+        return 0;  // makes libcurl abandon the transfer
+    }
+    stream->link_body.append(data, length);
+    stream->last_heard = Clock::now();
+    return length;
+}
+
 size_t OnBodyBytes(char* data, size_t size, size_t count, void* user) {
     auto* stream = static_cast<UrlStream*>(user);
     size_t length = size * count;
     if (!stream->body_wanted) return length;
+    if (stream->link_kind != LinkKind::kNone) return TakeLinkBytes(stream, data, length);
     FeedIcyBody(&stream->icy, data, length, IcySink{DeliverAudio, TakeMetadata, stream});
     if (stream->stop) return 0;  // makes libcurl abandon the transfer
     stream->last_heard = Clock::now();
@@ -283,9 +331,10 @@ CURLcode Transfer(UrlStream* stream) {
     stream->status_line.clear();
     stream->length_known = false;
     stream->body_wanted = false;
-    stream->audio_arrived = false;
     stream->http_error = false;
     stream->error_text[0] = '\0';
+    stream->connection_audio = 0;
+    stream->connected_at = stream->last_audio_at = Clock::now();
     CURLcode result = RunTransfer(stream);
     // Done with, so that the same request can be made again.
     stream->curl->multi_remove_handle(stream->client, stream->request);
@@ -293,13 +342,29 @@ CURLcode Transfer(UrlStream* stream) {
 }
 
 // Whether the stream goes on with the same request made again. A stream with a
-// length was a file: it has ended, complete or not. One without is radio, cut
-// off by the network, or closed by a server that said it speaks ICY; a plain
-// server closing such a body has simply ended it.
+// length was a file: it has ended, complete or not. One without is radio: cut
+// off by the network, or closed by the server, which is how a station's
+// restart looks. Only a body whose end the server marked itself has ended.
 bool ShouldFetchAgain(const UrlStream& stream, CURLcode result) {
     if (stream.stop || stream.http_error || stream.length_known) return false;
     if (!stream.body_wanted) return true;  // no answer this time: the try failed
-    return result != CURLE_OK || stream.radio;
+    return result != CURLE_OK || !stream.chunked;
+}
+
+// See kHeldConnection.
+bool ConnectionHeld(const UrlStream& stream) {
+    if (stream.last_audio_at - stream.connected_at >= kHeldConnection) return true;
+    // kbit/s: 125 bytes a second for each.
+    uint64_t kbps = static_cast<uint64_t>(std::max(0, stream.bitrate_kbps.load()));
+    return kbps > 0 && stream.connection_audio / 125 / kbps >=
+                           static_cast<uint64_t>(kHeldConnection.count());
+}
+
+std::string GaveUpText(const UrlStream& stream, CURLcode result) {
+    std::string why = stream.error_text[0]   ? stream.error_text
+                      : result != CURLE_OK ? stream.curl->easy_strerror(result)
+                                           : "The station closed the connection";
+    return why + "; gave up after " + std::to_string(kMaxFetchesAgain) + " tries";
 }
 
 // Sleeps before a fetch again; false when WM_QUIT came meanwhile.
@@ -318,12 +383,15 @@ bool WaitBeforeFetchingAgain(UrlStream* stream, std::chrono::milliseconds delay)
     }
 }
 
-// Plays the stream on across network failures, as long as tries bring audio.
+// Plays the stream on across drops, as long as connections hold.
 void FetchAgainWhileCutOff(UrlStream* stream, CURLcode result) {
     int failed_tries = 0;  // in a row
     while (ShouldFetchAgain(*stream, result)) {
-        if (stream->audio_arrived) failed_tries = 0;
-        if (failed_tries == kMaxFetchesAgain) return;
+        if (ConnectionHeld(*stream)) failed_tries = 0;
+        if (failed_tries == kMaxFetchesAgain) {
+            stream->gave_up_text = GaveUpText(*stream, result);
+            return;
+        }
         if (!WaitBeforeFetchingAgain(stream, stream->first_fetch_again_delay * (1 << failed_tries)))
             return;
         ++failed_tries;
@@ -360,7 +428,10 @@ int DownloadThread(void* arg) {
     // stream, like the body's natural end, unless the stream is fetched again.
     CURLcode result = Transfer(stream.get());
     if (!stream->answered.load()) {
-        Answer(stream.get(), false, FailureText(*stream, result));
+        // A link is answered once its body is in, or known to be too large.
+        bool link = stream->link_kind != LinkKind::kNone &&
+                    (result == CURLE_OK || stream->link_over_limit);
+        Answer(stream.get(), link, link ? std::string() : FailureText(*stream, result));
     } else {
         FetchAgainWhileCutOff(stream.get(), result);
     }

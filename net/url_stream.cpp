@@ -12,6 +12,7 @@
 #include <string>
 
 #include "net/download_thread.h"
+#include "net/playlist_link.h"
 #include "net/url_request.h"
 #include "net/url_stream_state.h"
 #include "platform/desktop_hooks.h"
@@ -87,7 +88,23 @@ void StopDownload(ActiveStream active) {
     PostThreadMessage(active.thread.id, WM_QUIT, 0, 0);
     // The thread may be waiting on a silent server; make it look at its queue.
     active.record->curl->multi_wakeup(active.record->client);
-    JoinWorkerThread(&active.thread, active.stop_wait_ms, nullptr);
+    // What a thread still running writes must not be read.
+    if (JoinWorkerThread(&active.thread, active.stop_wait_ms, nullptr) &&
+        !active.record->gave_up_text.empty())
+        ShowInternetError(active.record->gave_up_text);
+}
+
+// The link's body goes to the main window, which puts its entries in the
+// link's place.
+int HandOverLink(const UrlStream& stream) {
+    PlaylistLinkReport report;
+    report.url = stream.url;
+    report.base = stream.link_base;
+    report.kind = stream.link_kind;
+    report.over_limit = stream.link_over_limit;
+    report.body = stream.link_body;
+    PostPlaylistLink(report);
+    return kUrlIsPlaylistLink;
 }
 
 }  // namespace
@@ -135,10 +152,11 @@ int OpenUrlStream(const char* url) {
     // The thread answers once the server has: with a response to play, or with
     // why not. libcurl's own time limits bound the wait.
     WaitAnsweringSends(stream->answered, -1);
-    if (!stream->answer_ok) {
+    if (!stream->answer_ok || stream->link_kind != LinkKind::kNone) {
         close(fds[0]);
-        std::string text = stream->failure_text;
         JoinWorkerThread(&thread, stop_wait_ms, nullptr);  // it is ending already
+        if (stream->answer_ok) return HandOverLink(*stream);
+        std::string text = std::move(stream->failure_text);
         stream.reset();
         ShowInternetError(text);
         return -1;
@@ -153,6 +171,11 @@ int OpenUrlStream(const char* url) {
 
 void CloseUrlStream() {
     StopDownload(TakeActiveStream());
+}
+
+void NoteUrlStreamBitrate(int kbps) {
+    std::lock_guard<std::mutex> lock(g_active_mutex);
+    if (g_active.record) g_active.record->bitrate_kbps.store(kbps);
 }
 
 void SetUrlStreamTimeScale(double factor) {

@@ -10,6 +10,7 @@
 
 #include "net/curl_library.h"
 #include "net/icy_metadata.h"
+#include "net/playlist_link.h"
 #include "platform/thread_queue.h"
 
 namespace vek {
@@ -20,11 +21,18 @@ namespace vek {
 // itself is due within the same time, counted from the request.
 inline constexpr std::chrono::seconds kStallLimit{30};
 
-// A radio stream cut off by the network is fetched again, after this delay
-// for the first try and twice as long for each further try that brings no
-// audio; the stream ends after kMaxFetchesAgain such tries in a row.
+// A stream without a length that drops is fetched again, after this delay
+// for the first try and twice as long for each further try in a row that
+// fails; the stream ends after kMaxFetchesAgain such tries.
 inline constexpr std::chrono::seconds kFirstFetchAgainDelay{1};
 inline constexpr int kMaxFetchesAgain = 3;
+
+// A connection held (and ends a run of failed tries) when it brought this much
+// audio at the stream's bitrate, or went on bringing audio for this long; any
+// other counts as a failed try. A station that accepts and drops at once must
+// end, one that plays for an hour and drops must not. Not scaled for tests: a
+// quick connection must never pass for a long one.
+inline constexpr std::chrono::seconds kHeldConnection{10};
 
 struct UrlStream {
     UrlStream() = default;
@@ -61,6 +69,21 @@ struct UrlStream {
     bool answer_ok = false;
     std::string failure_text;
 
+    // The stream's bitrate in kbit/s, told by the stream reader from the first
+    // frame (0 until then); read by the download thread.
+    std::atomic<int> bitrate_kbps{0};
+
+    // Set by the download thread before it ends when it gave up fetching
+    // again: why, for the closer to show once the thread has ended.
+    std::string gave_up_text;
+
+    // The first answer named a playlist: its body, read whole. Filled before
+    // the answer, read by the opener after it.
+    LinkKind link_kind = LinkKind::kNone;
+    std::string link_base;  // where the body came from, after redirects
+    std::string link_body;
+    bool link_over_limit = false;
+
     // Used by the download thread alone.
     bool stop = false;
     int download_option = 0;
@@ -79,11 +102,16 @@ struct UrlStream {
     bool radio = false;          // it speaks ICY: its status line or an icy- header says so
     uint32_t icy_interval = 0;   // its icy-metaint
     std::string station_name;    // its icy-name
+    std::string content_type;    // its Content-Type value
     bool length_known = false;   // it announced its length
+    bool chunked = false;        // the server marks the body's end itself
     bool body_wanted = false;    // it is a success and its body is being played
-    bool audio_arrived = false;  // some of its audio went into the pipe
     bool http_error = false;     // it is an error status
     IcyDemuxer icy;
+    // Of the connection, for the rule of kHeldConnection.
+    std::chrono::steady_clock::time_point connected_at;
+    std::chrono::steady_clock::time_point last_audio_at;
+    uint64_t connection_audio = 0;  // bytes, counted up to what the rule needs
 };
 
 }  // namespace vek

@@ -31,6 +31,10 @@ inline constexpr uint32_t UIM_OUTPUT_FAILED = 0x8204;
 // Posted by a URL stream's download thread when the stream's title changes
 // (net/stream_title.h says what it carries).
 inline constexpr uint32_t UIM_STREAM_TITLE = 0x8205;
+// Posted by the decoder thread when the URL it was to play named a playlist
+// (net/playlist_link.h says what it carries); nothing plays until the window
+// puts the entries in the link's place.
+inline constexpr uint32_t UIM_PLAYLIST_LINK = 0x8206;
 inline constexpr uint32_t UIM_TRAY_NOTIFY = 0x9388;
 
 // Asks the playlist editor to show the list anew. It shares its number with

@@ -72,6 +72,7 @@ void SwapEntryContent(PlaylistEntry* a, PlaylistEntry* b) {
     std::swap(a->path, b->path);
     std::swap(a->title, b->title);
     std::swap(a->length_ms, b->length_ms);
+    std::swap(a->origin, b->origin);
 }
 
 void RelinkFromIndex() {

@@ -5,6 +5,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/limits.h"
@@ -16,6 +19,15 @@ inline constexpr int32_t kLengthUnmeasured = -2;  // not looked at yet
 inline constexpr int32_t kLengthUnknown = -1;     // a URL, or a file that gives none
 inline constexpr int32_t kLengthMeasuring = -3;   // handed to the measuring thread
 
+// The links (playlists fetched from a URL) an entry came from, innermost
+// first; shared by the entries of one link. A link that names one of them
+// would be fetched round and round.
+struct LinkOrigin {
+    std::string url;
+    std::shared_ptr<const LinkOrigin> outer;  // none for a link the user gave
+    int depth = 1;                            // links in the chain
+};
+
 struct PlaylistEntry {
     PlaylistEntry* previous = nullptr;
     PlaylistEntry* next = nullptr;
@@ -26,6 +38,7 @@ struct PlaylistEntry {
     // title as the station reports it. Owned; null when there is none.
     char* title = nullptr;
     int32_t length_ms = kLengthUnmeasured;  // playing time, measured off the main thread
+    std::shared_ptr<const LinkOrigin> origin;  // none for an entry no link brought
 };
 
 struct Playlist {
@@ -73,13 +86,30 @@ void ComplainAboutName(const char* name);
 bool LoadPlsPlaylist(const char* name);
 bool LoadM3uPlaylist(const char* name);
 
+// A playlist fetched from a URL, as the download brought it.
+struct FetchedPlaylist {
+    std::string_view base_url;  // where it came from: relative entries resolve against it
+    bool pls = false;           // said to be a .pls (a text beginning "[playlist]" is one anyway)
+    bool complete = true;       // false: over the size limit, not read
+    std::string_view text;
+};
+
+// The link's entries take its place in the list, all as URLs (see
+// ResolveLinkEntry), and the first of them becomes current. False, with the
+// link left in place, when the link is over the size limit or the nesting
+// bound, its .pls has no entry count, or no entry was added: "Error Loading
+// Playlist: %s" is then shown with the link's URL, unless an entry naming a
+// link being read (the link itself, or one it came from) was refused with that
+// box already. An entry that does not fit a path field gets its own box.
+bool ExpandPlaylistLink(PlaylistEntry* link, const FetchedPlaylist& fetched);
+
 // Bounds of one load, that is of everything one name given to AddFileByName
 // brings in through its playlists: a few small files naming each other could
 // otherwise ask for billions of entries. Past either bound the load stops,
 // keeps what it added, and "Error Loading Playlist: %s" is shown once with the
 // name. Tests may lower them; zero restores the defaults.
 inline constexpr int kMaxEntriesPerLoad = 1000000;
-inline constexpr int kMaxPlaylistDepth = 16;  // playlists being read at once
+inline constexpr int kMaxPlaylistDepth = 16;  // playlists being read at once, or links in a chain
 void SetPlaylistLoadBounds(int max_entries, int max_depth);
 
 // While set, a load in progress stops at its next entry and later ones read

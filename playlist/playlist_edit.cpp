@@ -83,6 +83,17 @@ int RemoveEntries(const std::vector<int>& positions) {
     return removed;
 }
 
+void ReplaceEntryByTail(PlaylistEntry* entry, int from) {
+    auto& index = gPlaylist.index;
+    int at = PositionOf(entry);
+    if (at < 0 || from <= at || from >= PlaylistCount()) return;
+    std::rotate(index.begin() + at + 1, index.begin() + from, index.end());
+    index.erase(index.begin() + at);
+    FreeEntry(entry);
+    RelinkFromIndex();
+    SelectEntry(at);
+}
+
 bool MoveEntries(const std::vector<int>& positions, int delta, std::vector<int>* moved) {
     std::vector<int> sorted;
     if ((delta != -1 && delta != 1) || !ValidPositions(positions, &sorted) || sorted.empty())

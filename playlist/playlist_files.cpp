@@ -1,6 +1,8 @@
 // Adding names by their ending, and the .pls and .m3u readers, which may name
-// each other within the bounds of one load.
+// each other within the bounds of one load; the same readers put a fetched
+// playlist in the place of its link.
 #include <fcntl.h>
+#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,6 +10,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,6 +20,7 @@
 #include "platform/url_name.h"
 #include "playlist/name_ending.h"
 #include "playlist/playlist.h"
+#include "playlist/playlist_chain.h"
 #include "playlist/playlist_paths.h"
 #include "settings/ini_file.h"
 
@@ -121,6 +125,28 @@ std::vector<uint32_t> PresentFileNumbers(const IniFile& ini, int32_t count) {
     return numbers;
 }
 
+// Where a reader hands each entry text as written; false stops the reading.
+using TakeEntry = std::function<bool(const char* text)>;
+
+// Editors write UTF-8 lists with a byte order mark; it is not part of a name.
+std::string_view WithoutBom(std::string_view text) {
+    return text.starts_with("\xEF\xBB\xBF") ? text.substr(3) : text;
+}
+
+// The "File<i>" entries of a .pls text in order; false when it has no entry
+// count. A missing or empty key adds nothing and does not end the list.
+bool ReadPlsEntries(std::string_view text, const TakeEntry& take) {
+    IniFile ini;
+    IniParse(&ini, WithoutBom(text));
+    int32_t count = IniGetInt(ini, "playlist", "NumberOfEntries", -1);
+    if (count == -1) return false;
+    for (uint32_t number : PresentFileNumbers(ini, count)) {
+        std::string key = "File" + std::to_string(number);
+        if (!take(IniGetString(ini, "playlist", key, "").c_str())) break;
+    }
+    return true;
+}
+
 // Reads up to capacity - 1 characters, stopping after a line feed. The count
 // includes embedded NUL bytes, so the caller knows where the piece really ends.
 size_t ReadPiece(FILE* file, char* buffer, size_t capacity) {
@@ -133,6 +159,50 @@ size_t ReadPiece(FILE* file, char* buffer, size_t capacity) {
     }
     buffer[length] = '\0';
     return length;
+}
+
+// The entry texts of an .m3u, without their line ends, read in pieces of at
+// most piece_bytes - 1 characters, each handled as a line of its own.
+// "#EXTM3U" and "#EXTINF:..." lines are comments, all their pieces too: a
+// title ending in ".mp3" must not become an entry.
+void ReadM3uEntries(FILE* file, size_t piece_bytes, const TakeEntry& take) {
+    // On the heap: nested readings would otherwise stack one path field each.
+    std::unique_ptr<char[]> piece(new char[piece_bytes]);
+    bool at_line_start = true;
+    bool in_comment = false;
+    bool first = true;
+    size_t length;
+    while ((length = ReadPiece(file, piece.get(), piece_bytes)) > 0) {
+        char* text = piece.get();
+        if (first && WithoutBom(std::string_view(text, length)).size() < length) text += 3;
+        first = false;
+        if (at_line_start) in_comment = text[0] == '#';
+        at_line_start = piece[length - 1] == '\n';
+        if (in_comment) continue;
+        size_t end = std::strlen(text);
+        while (end > 0 && (text[end - 1] == '\n' || text[end - 1] == '\r')) text[--end] = '\0';
+        if (!take(text)) break;
+    }
+}
+
+// A .pls served under another type still says what it is.
+bool LooksLikePls(std::string_view text) {
+    text = WithoutBom(text);
+    size_t begin = text.find_first_not_of(" \t\r\n");
+    if (begin == std::string_view::npos) return false;
+    text = text.substr(begin, text.find('\n', begin) - begin);
+    while (!text.empty() && (text.back() == '\r' || text.back() == ' ')) text.remove_suffix(1);
+    return text.size() == 10 && strncasecmp(text.data(), "[playlist]", 10) == 0;
+}
+
+// Whether url is that of a link the entries came from, or of this one.
+bool NamesLinkBeingRead(const LinkOrigin& origin, std::string_view base_url,
+                        std::string_view url) {
+    if (url == base_url) return true;
+    for (const LinkOrigin* link = &origin; link; link = link->outer.get()) {
+        if (link->url == url) return true;
+    }
+    return false;
 }
 
 }  // namespace
@@ -189,23 +259,13 @@ bool LoadPlsPlaylist(const char* name) {
     if (!BeginReading(file)) return false;
 
     std::string folder = PlaylistFolder(name);
-    IniFile ini;
-    IniParse(&ini, text);
-    text = std::string();  // the parsed lines hold it now
-    int32_t count = IniGetInt(ini, "playlist", "NumberOfEntries", -1);
-    if (count == -1) {
-        EndReading();
-        return false;
-    }
-    // A missing or empty key adds nothing and does not end the list.
-    for (uint32_t number : PresentFileNumbers(ini, count)) {
-        if (LoadMustStop()) break;
-        std::string key = "File" + std::to_string(number);
-        std::string entry = IniGetString(ini, "playlist", key, "");
+    bool read = ReadPlsEntries(text, [&](const char* entry) {
+        if (LoadMustStop()) return false;
         AddPlaylistEntry(ResolvePlaylistEntry(folder, entry));
-    }
+        return true;
+    });
     EndReading();
-    return true;
+    return read;
 }
 
 bool LoadM3uPlaylist(const char* name) {
@@ -223,27 +283,52 @@ bool LoadM3uPlaylist(const char* name) {
     }
 
     std::string folder = PlaylistFolder(name);
-    // On the heap: nested readings would otherwise stack one path field each.
-    std::unique_ptr<char[]> piece(new char[kPathField]);
-    bool at_line_start = true;
-    bool in_comment = false;
-    size_t length;
     // A line longer than a path field is taken in pieces, each handled as a line.
-    while (!LoadMustStop() && (length = ReadPiece(file, piece.get(), kPathField)) > 0) {
-        // "#EXTM3U" and "#EXTINF:..." lines are comments, all their pieces too:
-        // a title ending in ".mp3" must not become an entry.
-        if (at_line_start) in_comment = piece[0] == '#';
-        at_line_start = piece[length - 1] == '\n';
-        if (in_comment) continue;
-
-        std::string resolved = ResolvePlaylistEntry(folder, piece.get());
-        while (!resolved.empty() && (resolved.back() == '\n' || resolved.back() == '\r'))
-            resolved.pop_back();
-        AddPlaylistEntry(resolved);
-    }
+    ReadM3uEntries(file, kPathField, [&](const char* entry) {
+        if (LoadMustStop()) return false;
+        AddPlaylistEntry(ResolvePlaylistEntry(folder, entry));
+        return true;
+    });
     EndReading();
     std::fclose(file);
     return true;
+}
+
+bool ExpandPlaylistLink(PlaylistEntry* link, const FetchedPlaylist& fetched) {
+    const std::string url = link->path;
+    int depth = link->origin ? link->origin->depth : 0;
+    bool read = fetched.complete && depth < g_max_depth.load();
+    auto origin = std::make_shared<const LinkOrigin>(LinkOrigin{url, link->origin, depth + 1});
+    const int before = PlaylistCount();
+    bool refused = false;  // an entry naming a link being read, with its box
+    TakeEntry take = [&](const char* text) {
+        if (PlaylistCount() - before >= g_max_entries.load()) return false;
+        std::string entry = ResolveLinkEntry(fetched.base_url, text);
+        if (entry.empty()) return true;
+        if (NamesLinkBeingRead(*origin, fetched.base_url, entry)) {
+            ShowError("Error Loading Playlist: ", entry.c_str());
+            refused = true;
+        } else if (AppendEntry(entry.c_str())) {
+            gPlaylist.last->origin = origin;
+        } else {
+            ComplainAboutName(entry.c_str());
+        }
+        return true;
+    };
+    if (read && (fetched.pls || LooksLikePls(fetched.text))) {
+        read = ReadPlsEntries(fetched.text, take);
+    } else if (read && !fetched.text.empty()) {
+        // Lines are taken whole: a piece of a URL would name another place.
+        FILE* file = fmemopen(const_cast<char*>(fetched.text.data()), fetched.text.size(), "r");
+        if (file) {
+            ReadM3uEntries(file, fetched.text.size() + 1, take);
+            std::fclose(file);
+        }
+    }
+    bool added = PlaylistCount() > before;
+    if ((!read || !added) && !refused) ShowError("Error Loading Playlist: ", url.c_str());
+    if (added) ReplaceEntryByTail(link, before);
+    return read && added;
 }
 
 }  // namespace vek

@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "control/playlist_link.h"
 #include "control/stream_title.h"
 #include "control/transport.h"
 #include "engine/decoder.h"
@@ -121,6 +122,19 @@ void AdvanceOrFinish() {
     if (!HandleTrackEnded()) FinishList();
 }
 
+// A user would press Next after the box, and so does vekplay. With RepeatPlay
+// a list of entries that all fail would go round forever; once every entry
+// has failed in a row, stop.
+void SkipFailedEntry() {
+    HandlePlayFailed();
+    if (++g_player.failures_in_a_row >= PlaylistCount()) {
+        PostCloseOutput(g_player.decoder);
+        FinishList();
+    } else {
+        AdvanceOrFinish();
+    }
+}
+
 void RunAction(const TimedAction& action) {
     switch (action.kind) {
         case TimedAction::Seek:
@@ -183,16 +197,10 @@ intptr_t PlayerProc(Window*, uint32_t message, uintptr_t wparam, intptr_t lparam
             AdvanceOrFinish();
             return 1;
         case UIM_OPEN_FAILED:
-            // A user would press Next after the box, and so does vekplay. With
-            // RepeatPlay a list of entries that all fail would go round forever;
-            // once every entry has failed in a row, stop.
-            HandlePlayFailed();
-            if (++g_player.failures_in_a_row >= PlaylistCount()) {
-                PostCloseOutput(g_player.decoder);
-                FinishList();
-            } else {
-                AdvanceOrFinish();
-            }
+            SkipFailedEntry();
+            return 0;
+        case UIM_PLAYLIST_LINK:
+            if (HandlePlaylistLink(wparam, lparam) == LinkOutcome::kFailed) SkipFailedEntry();
             return 0;
         case UIM_OUTPUT_FAILED:
             // Nothing can be played or written: the run has failed.

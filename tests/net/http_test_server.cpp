@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 
 #include "tests/support/test_support.h"
 
@@ -300,6 +301,7 @@ bool HttpTestServer::ReadRequest(Connection& c, HttpRequest* request) {
         }
         text.append(buffer, static_cast<size_t>(got));
     }
+    request->arrived = std::chrono::steady_clock::now();
     text.resize(text.find("\r\n\r\n"));
     size_t line_end = text.find("\r\n");
     std::string first = text.substr(0, line_end);
@@ -357,6 +359,8 @@ void HttpTestServer::Reply(Connection& c, const HttpReply& reply) {
     head += "\r\nConnection: close\r\n";
     if (reply.send_length) {
         head += "Content-Length: " + std::to_string(reply.body.size()) + "\r\n";
+    } else if (reply.chunked) {
+        head += "Transfer-Encoding: chunked\r\n";
     }
     for (const std::string& line : reply.headers) head += line + "\r\n";
     head += "\r\n";
@@ -369,10 +373,15 @@ void HttpTestServer::Reply(Connection& c, const HttpReply& reply) {
         if (open && done == reply.pause_at) open = Pause(reply.pause_ms);
         size_t size = std::min(piece, limit - done);
         if (done < reply.pause_at) size = std::min(size, reply.pause_at - done);
+        char chunk[32];
+        int chunk_size = std::snprintf(chunk, sizeof chunk, "%zx\r\n", size);
+        if (reply.chunked) open = open && SendAll(c, chunk, static_cast<size_t>(chunk_size));
         open = open && SendAll(c, reply.body.data() + done, size);
+        if (reply.chunked) open = open && SendAll(c, "\r\n", 2);
         if (open) body_bytes_sent_.fetch_add(size);
         done += size;
     }
+    if (open && reply.chunked) open = SendAll(c, "0\r\n\r\n", 5);
     if (open && reply.silent_at_limit) StayUntilClientLeaves(c);
     if (open && c.ssl) SSL_shutdown(c.ssl);  // the end of the data, said the TLS way
 }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -27,6 +28,7 @@ struct HttpReply {
     std::vector<std::string> headers;  // extra lines without CR LF, e.g. "Location: /x"
     std::string body;
     bool send_length = true;             // a Content-Length header for the whole body
+    bool chunked = false;                // else the body in chunks, its end marked
     size_t piece_bytes = 0;              // body sent in pieces of this size (0: all at once)
     int piece_delay_ms = 0;              // pause before each piece
     size_t send_limit = kWholeBody;      // body bytes sent before the server stops sending
@@ -50,6 +52,7 @@ struct HttpRequest {
     std::string target;
     std::string version;
     std::vector<std::pair<std::string, std::string>> headers;  // in arrival order
+    std::chrono::steady_clock::time_point arrived;
     // Value of the first header of that name (any case); empty when none.
     std::string Header(const std::string& name) const;
     size_t HeaderCount(const std::string& name) const;

@@ -58,8 +58,11 @@ TEST_F(UrlStreamTest, ConnectsDirectlyWhateverTheProxyEnvironmentSays) {
 // A body arrives whole, or as far as a server that closes early sent it; with
 // DownloadOption 1 the save file holds just what arrived, with 0 and 2 there is none.
 TEST_F(UrlStreamTest, StreamsWhatIsServedAndSavesItOnlyWithOptionOne) {
-    HttpReply no_length = HttpReply::Bytes(Body(70000, 2));
-    no_length.send_length = false;
+    // Without a length the server marks the end itself; a close would be a drop.
+    HttpReply chunked = HttpReply::Bytes(Body(70000, 2));
+    chunked.send_length = false;
+    chunked.chunked = true;
+    chunked.piece_bytes = 30000;
     HttpReply cut = HttpReply::Bytes(Body(50000, 3));
     cut.send_limit = 20000;  // promises 50000, closes after 20000
     HttpReply slow = HttpReply::Bytes(Body(12000, 7));
@@ -72,7 +75,7 @@ TEST_F(UrlStreamTest, StreamsWhatIsServedAndSavesItOnlyWithOptionOne) {
         size_t arrives;
     } cases[] = {
         {"clip.mp3", HttpReply::Bytes(Body(300000)), 0, 300000},
-        {"live", no_length, 0, 70000},
+        {"live", chunked, 0, 70000},
         {"empty.mp3", HttpReply::Bytes(""), 0, 0},
         {"two.mp3", HttpReply::Bytes(Body(10000, 8)), 2, 10000},
         {"cut.mp3", cut, 1, 20000},

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <thread>
 
+#include "control/playlist_link.h"
 #include "control/stream_title.h"
 #include "control/transport.h"
 #include "engine/decoder_thread.h"
@@ -41,6 +42,8 @@ intptr_t PlaybackHarness::Proc(Window* window, uint32_t message, uintptr_t wpara
         self->titles_.push_back(title);
     }
     if (self->on_report && self->on_report(message, lparam)) return 1;
+    if (message == UIM_PLAYLIST_LINK && HandlePlaylistLink(wparam, lparam) == LinkOutcome::kFailed)
+        self->list_finished_ = true;
     if (message == UIM_TRACK_ENDED) {
         bool halt = self->stop_after_track_ends >= 0 &&
                     self->Count(UIM_TRACK_ENDED) >= self->stop_after_track_ends;

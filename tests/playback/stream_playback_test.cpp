@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "control/transport.h"
 #include "engine/decoder_thread.h"
+#include "net/playlist_link.h"
 #include "net/url_stream.h"
 #include "platform/messages.h"
 #include "playlist/playlist.h"
@@ -41,17 +43,17 @@ class StreamPlaybackTest : public ::testing::Test {
         ClearPlaylist();
     }
 
-    // Plays the one entry url to its end into out.wav.
-    void PlayToEnd(const std::string& url, PlaybackHarness* player) {
-        ASSERT_TRUE(AppendEntry(url.c_str()));
+    // Plays the list a name gives (a URL, a local list) to its end into out.wav.
+    void PlayToEnd(const std::string& name, PlaybackHarness* player) {
+        ASSERT_TRUE(AddNameOrComplain(name.c_str()));
         ASSERT_TRUE(SelectEntry(0));
-        PostPlay(url.c_str());
+        PlayCurrentEntry();
         ASSERT_TRUE(player->PlayToEnd(20000));
         ASSERT_TRUE(player->Stop());
     }
-    std::vector<uint8_t> Decoded() {
+    std::vector<uint8_t> Decoded(const char* name = "out.wav") {
         WavFile wav;
-        EXPECT_TRUE(ReadWav(dir_.File("out.wav"), &wav));
+        EXPECT_TRUE(ReadWav(dir_.File(name), &wav));
         return wav.data;
     }
 
@@ -216,6 +218,94 @@ TEST_F(StreamPlaybackTest, TheDecoderFindsItsWayThroughAJoinInsideAFrame) {
     EXPECT_LT(decoded, whole);
     EXPECT_GE(decoded, whole - 5 * kFrameBytes);
     EXPECT_EQ(player.Count(UIM_TRACK_ENDED), 1);
+    ASSERT_EQ(desktop_.Boxes().size(), 1u);
+    EXPECT_EQ(desktop_.Boxes()[0].text, "Empty reply from server; gave up after 3 tries");
+}
+
+HttpReply Typed(const std::string& type, const std::string& body) {
+    HttpReply reply = HttpReply::Bytes(body);
+    if (!type.empty()) reply.headers.push_back("Content-Type: " + type);
+    return reply;
+}
+
+TEST_F(StreamPlaybackTest, AStationsPlaylistLinkTakesItsPlaceAndTheStreamItNamesPlays) {
+    std::string live = server_.Url("/radio/live");
+    server_.Serve("/radio/live", HttpReply::Bytes(clip_));
+    std::string pls = "[playlist]\nNumberOfEntries=1\nFile1=" + live + "\n";
+    server_.Serve("/radio/a.pls", Typed("audio/x-scpls", pls));
+    server_.Serve("/radio/b.m3u", Typed("audio/x-mpegurl", "#EXTM3U\n#EXTINF:-1,x.mp3\nlive\n"));
+    server_.Serve("/radio/c.m3u8", Typed("application/x-mpegurl", "\xEF\xBB\xBF" + live + "\r\n"));
+    server_.Serve("/radio/d.pls", Typed("text/plain", pls));
+    ASSERT_TRUE(test::WriteFileText(dir_.File("local.m3u"), server_.Url("/radio/d.pls") + "\n"));
+    for (std::string name : {"b.m3u", "a.pls", "c.m3u8", "local.m3u"}) {
+        SCOPED_TRACE(name);
+        ClearPlaylist();
+        desktop_.SetSaveNames({dir_.File("out.wav")});
+        PlaybackHarness player;
+        PlayToEnd(name == "local.m3u" ? dir_.File(name) : server_.Url("/radio/" + name), &player);
+        EXPECT_TRUE(Decoded() == ReferencePcm({"made/mpeg1_l3_cbr128_44k.pcm"}));
+        ASSERT_EQ(PlaylistCount(), 1);
+        EXPECT_EQ(EntryAt(0)->path, live);
+    }
+    // A stop given while the link is fetched holds for its entries too.
+    ClearPlaylist();
+    ASSERT_TRUE(AppendEntry(server_.Url("/radio/a.pls").c_str()));
+    PlaybackHarness player;
+    CommandPlayCurrent();
+    CommandStop();
+    ASSERT_TRUE(player.PumpUntil([&] { return EntryAt(0)->path == live; }, 5000));
+    ASSERT_TRUE(player.Stop());  // a play posted before would have started by now
+    EXPECT_EQ(player.Count(UIM_PLAY_STARTED), 0);
+    EXPECT_TRUE(desktop_.Boxes().empty());
+}
+
+TEST_F(StreamPlaybackTest, ALinkOverTheLimitsOrNamingItselfEndsWithThePlaylistError) {
+    std::string big;
+    while (big.size() <= kMaxLinkBytes) big += "live.mp3\n";
+    HttpReply unmeasured = HttpReply::Bytes(big);
+    unmeasured.send_length = false;
+    server_.Serve("/big.m3u", HttpReply::Bytes(big));
+    server_.Serve("/long.m3u", unmeasured);
+    server_.Serve("/self.pls", Typed("audio/x-scpls", "[playlist]\nNumberOfEntries=1\nFile1=self.pls"));
+    server_.Serve("/a.m3u", HttpReply::Bytes("b.m3u"));
+    server_.Serve("/b.m3u", HttpReply::Bytes("c.m3u"));
+    server_.Serve("/c.m3u", HttpReply::Bytes("live.mp3"));
+    SetPlaylistLoadBounds(0, 2);  // links in a chain
+    size_t boxes = 0;
+    for (std::string name : {"/big.m3u", "/long.m3u", "/self.pls", "/a.m3u"}) {
+        std::string refused = server_.Url(name == "/a.m3u" ? "/c.m3u" : name);
+        ClearPlaylist();
+        PlaybackHarness player;
+        PlayToEnd(server_.Url(name), &player);
+        ASSERT_EQ(desktop_.Boxes().size(), ++boxes) << name;
+        EXPECT_EQ(desktop_.Boxes().back().caption, "Error...");
+        EXPECT_EQ(desktop_.Boxes().back().text, "Error Loading Playlist: " + refused);
+        ASSERT_EQ(PlaylistCount(), 1);
+        EXPECT_EQ(EntryAt(0)->path, refused) << "the link stays";
+        EXPECT_EQ(player.Count(UIM_PLAY_STARTED), 0);
+    }
+    SetPlaylistLoadBounds(0, 0);
+    EXPECT_EQ(server_.Requests().size(), 6u) << "each link fetched once";
+}
+
+// A station that drops after 12 s of audio (at 128 kbit/s) plays on through
+// the failed tries that follow; one that never held would end at the fourth.
+TEST_F(StreamPlaybackTest, AStationThatHeldIsFetchedAgainWhenItDrops) {
+    SetUrlStreamTimeScale(0.05);
+    std::string twelve = clip_ + clip_ + clip_ + clip_;
+    HttpReply closed = HttpReply::ClosedAtOnce(), last = HttpReply::Radio(twelve);
+    last.send_length = true;
+    server_.ServeInTurn("/live", {HttpReply::Radio(twelve), closed, closed, HttpReply::Radio(twelve),
+                                  closed, closed, last});
+    server_.Serve("/whole", HttpReply::Bytes(twelve + twelve + twelve));
+    for (const char* name : {"/live", "/whole"}) {
+        ClearPlaylist();
+        desktop_.SetSaveNames({dir_.File(name + 1 + std::string(".wav"))});
+        PlaybackHarness player;
+        PlayToEnd(server_.Url(name), &player);
+    }
+    EXPECT_EQ(server_.Requests().size(), 8u);
+    EXPECT_TRUE(Decoded("live.wav") == Decoded("whole.wav"));
     EXPECT_TRUE(desktop_.Boxes().empty());
 }
 

@@ -253,19 +253,25 @@ TEST_F(VekplayTest, PlaysAnHttpStream) {
     EXPECT_EQ(server.Requests()[0].Header("User-Agent"), "VekMP3 v0.90");
 }
 
-TEST_F(VekplayTest, PrintsTheTitlesOfARadioAsTheyChange) {
+// Reached through the station's link; titles in Latin-1 and in UTF-8, with
+// terminal controls in them, come out as clean UTF-8.
+TEST_F(VekplayTest, PlaysAStationsLinkAndPrintsItsTitlesAsTheyChange) {
     test::HttpTestServer server;
     std::vector<uint8_t> clip = test::ReadFileBytes(DataPath(kClip));
     test::HttpReply reply = test::HttpReply::Radio(
         test::IcyBody(std::string(clip.begin(), clip.end()), 8192,
-                      {"StreamTitle='One';", "StreamTitle='One';", "StreamTitle='Two';"}),
+                      {"StreamTitle='Caf\xe9 \x9b" "31m';", "StreamTitle='Caf\xe9 \x9b" "31m';",
+                       "StreamTitle='\xc3\xa9t\xc3\xa9 \x1b[2J';"}),
         8192);
     reply.send_length = true;
     server.Serve("/radio", reply);
-    RunResult run = Vekplay({"--wav", dir_.File("r.wav"), server.Url("/radio")});
+    test::HttpReply link = test::HttpReply::Bytes("[playlist]\nNumberOfEntries=1\nFile1=radio\n");
+    link.headers.push_back("Content-Type: audio/x-scpls");
+    server.Serve("/station.pls", link);
+    RunResult run = Vekplay({"--wav", dir_.File("r.wav"), server.Url("/station.pls")});
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.out,
-              "Playing " + server.Url("/radio") + "\nTitle: Test Radio\nTitle: One\nTitle: Two\n");
+    EXPECT_EQ(run.out, "Playing " + server.Url("/radio") +
+                           "\nTitle: Test Radio\nTitle: Caf\xc3\xa9 31m\nTitle: \xc3\xa9t\xc3\xa9 [2J\n");
 }
 
 }  // namespace

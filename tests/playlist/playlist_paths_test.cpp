@@ -50,6 +50,28 @@ TEST(PlaylistPaths, AbsolutePathsAndUrlsStandAsWritten) {
         << "nothing after the separator: a file name, as everywhere else";
 }
 
+TEST(PlaylistPaths, EntriesOfAFetchedListResolveAgainstItsUrlAsABrowserDoes) {
+    const char* base = "http://h:8000/radio/lists/s.pls?id=1#top";
+    const struct {
+        const char* text;
+        const char* url;
+    } cases[] = {
+        {"live.mp3", "http://h:8000/radio/lists/live.mp3"},
+        {" ..\\..\\a b\xc3\xa9.mp3\r", "http://h:8000/a%20b%C3%A9.mp3"},
+        {"./../../../x/./y/..", "http://h:8000/x/"},
+        {"/top.mp3?x=../y", "http://h:8000/top.mp3?x=../y"},
+        {"//cdn.example/a.mp3", "http://cdn.example/a.mp3"},
+        {"?id=2", "http://h:8000/radio/lists/s.pls?id=2"},
+        {"a.mp3?u=http://x/", "http://h:8000/radio/lists/a.mp3?u=http://x/"},
+        {"HTTPS://other/\x01", "HTTPS://other/%01"},
+        {"C:\\m\\a.mp3", "http://h:8000/radio/lists/C:/m/a.mp3"},
+        {" \t", ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ResolveLinkEntry(base, c.text), c.url) << c.text;
+    EXPECT_EQ(ResolveLinkEntry("http://h", "a.mp3"), "http://h/a.mp3");
+    EXPECT_EQ(ResolveLinkEntry("http://h?q", "../a.mp3"), "http://h/a.mp3");
+}
+
 TEST(PlaylistPaths, FileTitleIsTheTextAfterTheLastSlash) {
     const struct {
         const char* path;
