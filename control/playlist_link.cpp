@@ -12,7 +12,8 @@ LinkOutcome HandlePlaylistLink(uintptr_t wparam, intptr_t lparam) {
     if (!ReadPlaylistLink(wparam, lparam, &report)) return LinkOutcome::kIgnored;
     PlaylistEntry* link = gPlaylist.current;
     // Next, Previous or a new list may have come while the link was fetched.
-    if (!link || gPlaylist.current_removed || report.url != link->path) return LinkOutcome::kIgnored;
+    if (!link || gPlaylist.current_removed || report.url != link->path)
+        return LinkOutcome::kIgnored;
     FetchedPlaylist fetched;
     fetched.base_url = report.base;
     fetched.pls = report.kind == LinkKind::kPls;

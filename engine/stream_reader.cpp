@@ -529,7 +529,8 @@ namespace {
 // The download judges a connection by the audio it brought at this rate.
 void NoteStreamBitrate(const FrameHeader& header) {
     double seconds = SecondsPerFrame(header);
-    if (seconds > 0.0) NoteUrlStreamBitrate(static_cast<int>(BytesPerFrame(header) / seconds / 125.0));
+    if (seconds > 0.0)
+        NoteUrlStreamBitrate(static_cast<int>(BytesPerFrame(header) / seconds / 125.0));
 }
 
 }  // namespace

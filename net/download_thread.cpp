@@ -124,7 +124,8 @@ void StartResponse(UrlStream* stream, std::string_view status_line, bool icy) {
 std::string_view HeaderValue(std::string_view line) {
     size_t colon = line.find(':');
     std::string_view value = colon == std::string_view::npos ? "" : line.substr(colon + 1);
-    while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) value.remove_prefix(1);
+    while (!value.empty() && (value.front() == ' ' || value.front() == '\t'))
+        value.remove_prefix(1);
     return value;
 }
 
@@ -356,12 +357,12 @@ bool ConnectionHeld(const UrlStream& stream) {
     if (stream.last_audio_at - stream.connected_at >= kHeldConnection) return true;
     // kbit/s: 125 bytes a second for each.
     uint64_t kbps = static_cast<uint64_t>(std::max(0, stream.bitrate_kbps.load()));
-    return kbps > 0 && stream.connection_audio / 125 / kbps >=
-                           static_cast<uint64_t>(kHeldConnection.count());
+    return kbps > 0 &&
+           stream.connection_audio / 125 / kbps >= static_cast<uint64_t>(kHeldConnection.count());
 }
 
 std::string GaveUpText(const UrlStream& stream, CURLcode result) {
-    std::string why = stream.error_text[0]   ? stream.error_text
+    std::string why = stream.error_text[0] ? stream.error_text
                       : result != CURLE_OK ? stream.curl->easy_strerror(result)
                                            : "The station closed the connection";
     return why + "; gave up after " + std::to_string(kMaxFetchesAgain) + " tries";
@@ -429,8 +430,8 @@ int DownloadThread(void* arg) {
     CURLcode result = Transfer(stream.get());
     if (!stream->answered.load()) {
         // A link is answered once its body is in, or known to be too large.
-        bool link = stream->link_kind != LinkKind::kNone &&
-                    (result == CURLE_OK || stream->link_over_limit);
+        bool link =
+            stream->link_kind != LinkKind::kNone && (result == CURLE_OK || stream->link_over_limit);
         Answer(stream.get(), link, link ? std::string() : FailureText(*stream, result));
     } else {
         FetchAgainWhileCutOff(stream.get(), result);

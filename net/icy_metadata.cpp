@@ -113,7 +113,8 @@ void AppendUtf8(std::string* out, int32_t code) {
     int length = code < 0x800 ? 2 : code < 0x10000 ? 3 : 4;
     static constexpr uint8_t kLead[5] = {0, 0, 0xC0, 0xE0, 0xF0};
     *out += static_cast<char>(kLead[length] | code >> (6 * (length - 1)));
-    for (int i = length - 2; i >= 0; --i) *out += static_cast<char>(0x80 | ((code >> (6 * i)) & 0x3F));
+    for (int i = length - 2; i >= 0; --i)
+        *out += static_cast<char>(0x80 | ((code >> (6 * i)) & 0x3F));
 }
 
 bool Shown(int32_t code) {

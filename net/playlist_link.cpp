@@ -14,7 +14,8 @@ bool SameNoCase(std::string_view a, std::string_view b) {
 }
 
 bool EndsWithNoCase(std::string_view text, std::string_view ending) {
-    return text.size() >= ending.size() && SameNoCase(text.substr(text.size() - ending.size()), ending);
+    return text.size() >= ending.size() &&
+           SameNoCase(text.substr(text.size() - ending.size()), ending);
 }
 
 std::string_view TrimBlanks(std::string_view text) {

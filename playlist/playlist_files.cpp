@@ -196,8 +196,7 @@ bool LooksLikePls(std::string_view text) {
 }
 
 // Whether url is that of a link the entries came from, or of this one.
-bool NamesLinkBeingRead(const LinkOrigin& origin, std::string_view base_url,
-                        std::string_view url) {
+bool NamesLinkBeingRead(const LinkOrigin& origin, std::string_view base_url, std::string_view url) {
     if (url == base_url) return true;
     for (const LinkOrigin* link = &origin; link; link = link->outer.get()) {
         if (link->url == url) return true;

@@ -24,7 +24,8 @@ std::string CurrentDirectory() {
 // "scheme://": a letter, then letters, digits, '+', '-' or '.'.
 bool HasScheme(std::string_view text) {
     size_t end = text.find("://");
-    if (end == std::string_view::npos || end == 0 || !std::isalpha(static_cast<unsigned char>(text[0])))
+    if (end == std::string_view::npos || end == 0 ||
+        !std::isalpha(static_cast<unsigned char>(text[0])))
         return false;
     for (char c : text.substr(0, end)) {
         if (!std::isalnum(static_cast<unsigned char>(c)) && c != '+' && c != '-' && c != '.')
@@ -58,7 +59,8 @@ std::string WithoutDotSegments(std::string_view path) {
     bool ends_in_folder = false;
     for (size_t at = 1;;) {
         size_t slash = path.find('/', at);
-        std::string_view segment = path.substr(at, slash == std::string_view::npos ? slash : slash - at);
+        std::string_view segment =
+            path.substr(at, slash == std::string_view::npos ? slash : slash - at);
         ends_in_folder = segment == "." || segment == "..";
         if (segment == "..") {
             if (!kept.empty()) kept.pop_back();

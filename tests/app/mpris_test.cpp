@@ -241,7 +241,8 @@ TEST_F(MprisTest, TheTitleIsTheStationsOnceItNamesOneElseTheFileTitle) {
     ASSERT_TRUE(SelectEntry(0));
     EXPECT_EQ(Metadata().value("xesam:title"), QStringLiteral("live"));
     std::thread([] { PostStreamTitle("http://radio.example/live", "Caf\xc3\xa9"); }).join();
-    EXPECT_TRUE(PumpUntil([&] { return Announced("Metadata", QStringLiteral("Caf\u00e9")); }, 5000));
+    EXPECT_TRUE(
+        PumpUntil([&] { return Announced("Metadata", QStringLiteral("Caf\u00e9")); }, 5000));
 }
 
 void RecordSeek(PlayerEvent event, int value, void* sought) {

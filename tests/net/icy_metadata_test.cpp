@@ -65,9 +65,13 @@ TEST(IcyMetadata, StreamTitles) {
         {"StreamTitle='';", true, ""},
         // Controls go, in either form; UTF-8 stays, anything else is Latin-1.
         {"StreamTitle=' \x1b[2JClear\r\nscreen\x7f ';", true, "[2JClearscreen"},
-        {"StreamTitle='C1 \xc2\x9b" "31m \xef\xbf\xbd';", true, "C1 31m"},
+        {"StreamTitle='C1 \xc2\x9b"
+         "31m \xef\xbf\xbd';",
+         true, "C1 31m"},
         {"StreamTitle='Caf\xc3\xa9';", true, "Caf\xc3\xa9"},
-        {"StreamTitle='Caf\xe9 \x9b" "31m';", true, "Caf\xc3\xa9 31m"},
+        {"StreamTitle='Caf\xe9 \x9b"
+         "31m';",
+         true, "Caf\xc3\xa9 31m"},
         {"StreamTitle='\xc0\xaf \xed\xa0\x80';", true, "\xc3\x80\xc2\xaf \xc3\xad\xc2\xa0"},
         {"StreamTitle='" + Repeat("\xc3\xa9", 300) + "';", true, Repeat("\xc3\xa9", 255)},
         {"StreamUrl='http://x/';", false, ""},

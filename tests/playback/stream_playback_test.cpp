@@ -266,7 +266,8 @@ TEST_F(StreamPlaybackTest, ALinkOverTheLimitsOrNamingItselfEndsWithThePlaylistEr
     unmeasured.send_length = false;
     server_.Serve("/big.m3u", HttpReply::Bytes(big));
     server_.Serve("/long.m3u", unmeasured);
-    server_.Serve("/self.pls", Typed("audio/x-scpls", "[playlist]\nNumberOfEntries=1\nFile1=self.pls"));
+    server_.Serve("/self.pls",
+                  Typed("audio/x-scpls", "[playlist]\nNumberOfEntries=1\nFile1=self.pls"));
     server_.Serve("/a.m3u", HttpReply::Bytes("b.m3u"));
     server_.Serve("/b.m3u", HttpReply::Bytes("c.m3u"));
     server_.Serve("/c.m3u", HttpReply::Bytes("live.mp3"));
@@ -295,8 +296,8 @@ TEST_F(StreamPlaybackTest, AStationThatHeldIsFetchedAgainWhenItDrops) {
     std::string twelve = clip_ + clip_ + clip_ + clip_;
     HttpReply closed = HttpReply::ClosedAtOnce(), last = HttpReply::Radio(twelve);
     last.send_length = true;
-    server_.ServeInTurn("/live", {HttpReply::Radio(twelve), closed, closed, HttpReply::Radio(twelve),
-                                  closed, closed, last});
+    server_.ServeInTurn("/live", {HttpReply::Radio(twelve), closed, closed,
+                                  HttpReply::Radio(twelve), closed, closed, last});
     server_.Serve("/whole", HttpReply::Bytes(twelve + twelve + twelve));
     for (const char* name : {"/live", "/whole"}) {
         ClearPlaylist();

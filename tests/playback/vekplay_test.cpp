@@ -258,11 +258,14 @@ TEST_F(VekplayTest, PlaysAnHttpStream) {
 TEST_F(VekplayTest, PlaysAStationsLinkAndPrintsItsTitlesAsTheyChange) {
     test::HttpTestServer server;
     std::vector<uint8_t> clip = test::ReadFileBytes(DataPath(kClip));
-    test::HttpReply reply = test::HttpReply::Radio(
-        test::IcyBody(std::string(clip.begin(), clip.end()), 8192,
-                      {"StreamTitle='Caf\xe9 \x9b" "31m';", "StreamTitle='Caf\xe9 \x9b" "31m';",
-                       "StreamTitle='\xc3\xa9t\xc3\xa9 \x1b[2J';"}),
-        8192);
+    test::HttpReply reply =
+        test::HttpReply::Radio(test::IcyBody(std::string(clip.begin(), clip.end()), 8192,
+                                             {"StreamTitle='Caf\xe9 \x9b"
+                                              "31m';",
+                                              "StreamTitle='Caf\xe9 \x9b"
+                                              "31m';",
+                                              "StreamTitle='\xc3\xa9t\xc3\xa9 \x1b[2J';"}),
+                               8192);
     reply.send_length = true;
     server.Serve("/radio", reply);
     test::HttpReply link = test::HttpReply::Bytes("[playlist]\nNumberOfEntries=1\nFile1=radio\n");
@@ -270,8 +273,9 @@ TEST_F(VekplayTest, PlaysAStationsLinkAndPrintsItsTitlesAsTheyChange) {
     server.Serve("/station.pls", link);
     RunResult run = Vekplay({"--wav", dir_.File("r.wav"), server.Url("/station.pls")});
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.out, "Playing " + server.Url("/radio") +
-                           "\nTitle: Test Radio\nTitle: Caf\xc3\xa9 31m\nTitle: \xc3\xa9t\xc3\xa9 [2J\n");
+    EXPECT_EQ(run.out,
+              "Playing " + server.Url("/radio") +
+                  "\nTitle: Test Radio\nTitle: Caf\xc3\xa9 31m\nTitle: \xc3\xa9t\xc3\xa9 [2J\n");
 }
 
 }  // namespace
