@@ -111,10 +111,9 @@ void ReportTitle(UrlStream* stream, const std::string& title) {
 
 // A new response begins with its status line (after a redirect or an interim
 // response, or on a fetch again): what was learnt of the last one goes.
-void StartResponse(UrlStream* stream, std::string_view status_line, bool icy) {
+void StartResponse(UrlStream* stream, std::string_view status_line) {
     stream->status_line.assign(status_line);
     stream->has_location = false;
-    stream->radio = icy;
     stream->icy_interval = 0;
     stream->station_name.clear();
     stream->content_type.clear();
@@ -135,7 +134,6 @@ void NoteHeader(UrlStream* stream, std::string_view line) {
     if (StartsWithNoCase(line, "Transfer-Encoding:"))
         stream->chunked = HeaderValue(line).find("chunked") != std::string_view::npos;
     if (!StartsWithNoCase(line, "icy-")) return;
-    stream->radio = true;
     size_t colon = line.find(':');
     if (colon == std::string_view::npos) return;
     std::string_view name = line.substr(0, colon);
@@ -193,12 +191,8 @@ size_t OnHeaderLine(char* data, size_t size, size_t count, void* user) {
 
     std::string_view line(data, length);
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
-    if (StartsWithNoCase(line, "HTTP/")) {
-        StartResponse(stream, line, false);
-        return length;
-    }
-    if (StartsWithNoCase(line, "ICY ")) {
-        StartResponse(stream, line, true);
+    if (StartsWithNoCase(line, "HTTP/") || StartsWithNoCase(line, "ICY ")) {
+        StartResponse(stream, line);
         return length;
     }
     if (!line.empty()) {

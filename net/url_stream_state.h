@@ -99,7 +99,6 @@ struct UrlStream {
     // Of the response whose headers are arriving, and then of its body.
     std::string status_line;
     bool has_location = false;   // it names a place to go to instead
-    bool radio = false;          // it speaks ICY: its status line or an icy- header says so
     uint32_t icy_interval = 0;   // its icy-metaint
     std::string station_name;    // its icy-name
     std::string content_type;    // its Content-Type value
@@ -111,7 +110,7 @@ struct UrlStream {
     // Of the connection, for the rule of kHeldConnection.
     std::chrono::steady_clock::time_point connected_at;
     std::chrono::steady_clock::time_point last_audio_at;
-    uint64_t connection_audio = 0;  // bytes, counted up to what the rule needs
+    uint64_t connection_audio = 0;  // bytes of audio it brought
 };
 
 }  // namespace vek

@@ -299,18 +299,19 @@ bool ExpandPlaylistLink(PlaylistEntry* link, const FetchedPlaylist& fetched) {
     bool read = fetched.complete && depth < g_max_depth.load();
     auto origin = std::make_shared<const LinkOrigin>(LinkOrigin{url, link->origin, depth + 1});
     const int before = PlaylistCount();
-    bool refused = false;  // an entry naming a link being read, with its box
+    // Shown once the list is whole again: a box lets other events in meanwhile.
+    std::vector<std::pair<bool, std::string>> refusals;  // naming a link being read; too long
+    bool named_link = false;
     TakeEntry take = [&](const char* text) {
         if (PlaylistCount() - before >= g_max_entries.load()) return false;
         std::string entry = ResolveLinkEntry(fetched.base_url, text);
         if (entry.empty()) return true;
-        if (NamesLinkBeingRead(*origin, fetched.base_url, entry)) {
-            ShowError("Error Loading Playlist: ", entry.c_str());
-            refused = true;
-        } else if (AppendEntry(entry.c_str())) {
+        bool names_link = NamesLinkBeingRead(*origin, fetched.base_url, entry);
+        named_link = named_link || names_link;
+        if (!names_link && AppendEntry(entry.c_str())) {
             gPlaylist.last->origin = origin;
         } else {
-            ComplainAboutName(entry.c_str());
+            refusals.emplace_back(names_link, std::move(entry));
         }
         return true;
     };
@@ -325,8 +326,14 @@ bool ExpandPlaylistLink(PlaylistEntry* link, const FetchedPlaylist& fetched) {
         }
     }
     bool added = PlaylistCount() > before;
-    if ((!read || !added) && !refused) ShowError("Error Loading Playlist: ", url.c_str());
     if (added) ReplaceEntryByTail(link, before);
+    for (const auto& [names_link, entry] : refusals) {
+        if (names_link)
+            ShowError("Error Loading Playlist: ", entry.c_str());
+        else
+            ComplainAboutName(entry.c_str());
+    }
+    if ((!read || !added) && !named_link) ShowError("Error Loading Playlist: ", url.c_str());
     return read && added;
 }
 
