@@ -27,9 +27,8 @@ double Now() {
 }  // namespace
 
 std::string DefaultClip() {
-    std::string source = __FILE__;
-    std::string root = source.substr(0, source.rfind("/bench/"));
-    return root + "/tests/data/made/mpeg1_l3_cbr128_44k.mp3";
+    // Not __FILE__: ccache may compile with a path relative to the build tree.
+    return std::string(VEK_SOURCE_DIR) + "/tests/data/made/mpeg1_l3_cbr128_44k.mp3";
 }
 
 bool BuildLongFile(const std::string& clip, int copies, const std::string& out) {
