@@ -140,7 +140,7 @@ int OpenUrlStream(const char* url) {
 
     stream->opener = CurrentThreadId();
     auto* handoff = new std::shared_ptr<UrlStream>(stream);
-    WorkerThread thread = StartWorkerThread(DownloadThread, handoff, kDownloadStackBytes);
+    WorkerThread thread = StartWorkerThread(DownloadThread, handoff, kDownloadStackBytes, "vek-download");
     if (!thread) {
         delete handoff;
         close(fds[0]);

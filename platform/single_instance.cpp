@@ -377,7 +377,7 @@ bool StartHandOverListener(Window* main_window) {
     g_listener.fd = fd;
     g_listener.window = main_window;
     g_listener.path = path;
-    g_listener.thread = StartWorkerThread(ListenerMain, &g_listener, 0);
+    g_listener.thread = StartWorkerThread(ListenerMain, &g_listener, 0, "vek-handover");
     if (!g_listener.thread) {
         StopHandOverListener();
         return false;

@@ -15,6 +15,7 @@ namespace vek {
 struct WorkerState {
     WorkerFn fn = nullptr;
     void* arg = nullptr;
+    const char* name = nullptr;
     pthread_t handle{};
     std::atomic<bool> finished{false};
     std::atomic<int> exit_code{0};
@@ -38,6 +39,7 @@ void* WorkerMain(void* raw) {
     // The default 50 us of timer slack makes each 1 ms pacing sleep of the
     // decoder thread last ~1.1 ms, which adds up over a file.
     prctl(PR_SET_TIMERSLACK, 1UL);
+    if (state->name) pthread_setname_np(pthread_self(), state->name);
     CreateThreadQueue();
     {
         std::lock_guard<std::mutex> lock(state->start_mutex);
@@ -56,10 +58,11 @@ void* WorkerMain(void* raw) {
 
 }  // namespace
 
-WorkerThread StartWorkerThread(WorkerFn fn, void* arg, size_t stack_bytes) {
+WorkerThread StartWorkerThread(WorkerFn fn, void* arg, size_t stack_bytes, const char* name) {
     auto state = std::make_shared<WorkerState>();
     state->fn = fn;
     state->arg = arg;
+    state->name = name;
 
     pthread_attr_t attr;
     pthread_attr_init(&attr);

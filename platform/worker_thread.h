@@ -23,8 +23,11 @@ using WorkerFn = int (*)(void* arg);
 
 // Starts fn(arg) on a new thread that owns a message queue from its first
 // instruction, so posts made right after the start are kept. The stack size is a
-// lower bound. An empty result when the thread cannot be created.
-WorkerThread StartWorkerThread(WorkerFn fn, void* arg, size_t stack_bytes);
+// lower bound. The name (at most 15 characters, "vek-decoder") is what ps, top
+// and the debugger show for the thread. An empty result when the thread cannot
+// be created.
+WorkerThread StartWorkerThread(WorkerFn fn, void* arg, size_t stack_bytes,
+                               const char* name = nullptr);
 
 // Waits up to timeout_ms for the thread to end. While waiting the calling thread
 // answers sends addressed to it, so a worker blocked in a send to the waiter can

@@ -104,7 +104,7 @@ bool StartMeasuringLengths(int32_t (*measure)(const char* path), void (*ready)()
     measuring->measure = measure;
     measuring->ready = ready;
     auto* handed = new std::shared_ptr<Measuring>(measuring);
-    g_thread = StartWorkerThread(MeasuringThread, handed, kStackBytes);
+    g_thread = StartWorkerThread(MeasuringThread, handed, kStackBytes, "vek-lengths");
     if (!g_thread) {
         delete handed;
         return false;
