@@ -9,10 +9,8 @@ namespace vek {
 extern const OutputSystem kWaveOutOutput;  // the sound device, over SDL2
 extern const OutputSystem kWavFileOutput;  // .wav files
 
-// The sound device's format record and the wait interval (ms) of its last
-// open. Decoder thread.
+// The sound device's format record of its last open. Decoder thread.
 WaveFormat WaveOutFormat();
-int WaveOutWaitInterval();
 
 // Closes the sound device (discarding what is queued) and shuts SDL audio
 // down, so that the next open starts SDL afresh. Decoder thread, or at exit.

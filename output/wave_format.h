@@ -19,9 +19,4 @@ struct WaveFormat {
 // The record for rate, channels and 8 or 16 bits (eight_bit non-zero: 8).
 WaveFormat MakeWaveFormat(int rate, int channels, int eight_bit);
 
-// Milliseconds a waiting writer sleeps between looks at the free buffers: half
-// the playing time of one chunk, truncated (46 for 44100 Hz 16-bit stereo with
-// 16384-byte chunks). At least 1, so that a wait never spins.
-int WaitIntervalMs(uint32_t avg_bytes_per_sec, int chunk_bytes);
-
 }  // namespace vek

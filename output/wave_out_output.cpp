@@ -17,7 +17,7 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -86,7 +86,6 @@ struct WaveOutDevice {
     std::atomic<uint32_t> byte_accumulator{0};  // changed by the completion handler only
     std::atomic<int> seconds{0};
     std::atomic<uint32_t> volume{kFullVolume};
-    std::atomic<int> wait_interval_ms{1};
     std::atomic<int> writer_waiting{0};  // Write or Close is waiting for a free buffer
 
     // Lock-free wakes: sem_post may be called from the SDL callback.
@@ -115,17 +114,11 @@ void DrainSemaphore(sem_t* semaphore) {
     }
 }
 
-// Waits up to ms for a post; a signal or a stale post just ends the wait early.
-void WaitOnSemaphore(sem_t* semaphore, int ms) {
-    timespec deadline;
-    clock_gettime(CLOCK_MONOTONIC, &deadline);
-    deadline.tv_sec += ms / 1000;
-    deadline.tv_nsec += static_cast<long>(ms % 1000) * 1000000L;
-    if (deadline.tv_nsec >= 1000000000L) {
-        deadline.tv_sec += 1;
-        deadline.tv_nsec -= 1000000000L;
-    }
-    sem_clockwait(semaphore, CLOCK_MONOTONIC, &deadline);
+// Waits for a post, until the absolute deadline when there is one; a signal
+// or a stale post just ends the wait early. False once the deadline is past.
+bool WaitOnSemaphore(sem_t* semaphore, const timespec* deadline) {
+    if (!deadline) return sem_wait(semaphore) == 0 || errno != ETIMEDOUT;
+    return sem_clockwait(semaphore, CLOCK_MONOTONIC, deadline) == 0 || errno != ETIMEDOUT;
 }
 
 // The completion handler for one returned buffer of length bytes. Runs in the
@@ -245,19 +238,28 @@ void DiscardQueuedLocked() {
 }
 
 // Waits while fewer than `wanted` buffers are free, until deadline_ms from now
-// passes (negative: no limit). True when they are free.
+// passes (negative: no limit). True when they are free. Each returned buffer
+// wakes the wait (the completion posts while a writer waits), so it sleeps
+// until the buffer it needs is back instead of looking every wait interval.
 bool WaitForFreeBuffers(int wanted, int deadline_ms) {
-    auto start = std::chrono::steady_clock::now();
-    while (g_out.free_count.load() < wanted) {
-        if (deadline_ms >= 0 &&
-            std::chrono::steady_clock::now() - start >= std::chrono::milliseconds(deadline_ms))
-            return false;
+    timespec deadline;
+    clock_gettime(CLOCK_MONOTONIC, &deadline);
+    deadline.tv_sec += deadline_ms / 1000;
+    deadline.tv_nsec += static_cast<long>(deadline_ms % 1000) * 1000000L;
+    if (deadline.tv_nsec >= 1000000000L) {
+        deadline.tv_sec += 1;
+        deadline.tv_nsec -= 1000000000L;
+    }
+    bool in_time = true;
+    while (g_out.free_count.load() < wanted && in_time) {
+        // Counted as waiting before the count is looked at again, so a buffer
+        // returned in between either is seen here or posts the semaphore.
         g_out.writer_waiting.fetch_add(1);
         if (g_out.free_count.load() < wanted)
-            WaitOnSemaphore(&g_out.buffer_freed, g_out.wait_interval_ms.load());
+            in_time = WaitOnSemaphore(&g_out.buffer_freed, deadline_ms < 0 ? nullptr : &deadline);
         g_out.writer_waiting.fetch_sub(1);
     }
-    return true;
+    return g_out.free_count.load() >= wanted;
 }
 
 // Open's failure path once a box has been shown.
@@ -279,7 +281,7 @@ Uint16 CallbackFrames(int rate) {
     return frames;
 }
 
-int WaveOutOpen(int rate, int channels, int device_number, int chunk_bytes, float, int eight_bit) {
+int WaveOutOpen(int rate, int channels, int device_number, int, float, int eight_bit) {
     if (g_out.device.load() != 0) return 0;
     const SdlLibrary* sdl = EnsureSdlAudio();
     if (!sdl) {
@@ -323,11 +325,11 @@ int WaveOutOpen(int rate, int channels, int device_number, int chunk_bytes, floa
     DrainSemaphore(&g_out.buffer_freed);
     DrainSemaphore(&g_out.buffer_returned);
     g_out.next_index = 0;
-    g_out.wait_interval_ms.store(WaitIntervalMs(g_out.format.avg_bytes_per_sec, chunk_bytes));
 
     if (g_out.completion_mode == kCompleteOnThread) {
         g_out.completion_thread =
-            StartWorkerThread(CompletionThreadMain, nullptr, kCompletionStackBytes);
+            StartWorkerThread(CompletionThreadMain, nullptr, kCompletionStackBytes,
+                              "vek-output");
         if (!g_out.completion_thread) return FailOpen("Could not start the completion thread.");
     }
 
@@ -495,10 +497,6 @@ const OutputSystem kWaveOutOutput{
 
 WaveFormat WaveOutFormat() {
     return g_out.format;
-}
-
-int WaveOutWaitInterval() {
-    return g_out.wait_interval_ms.load();
 }
 
 void ShutdownSoundDevice() {

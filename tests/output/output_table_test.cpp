@@ -54,20 +54,6 @@ TEST(WaveFormatRecord, FiguresFor11025MonoEightBit) {
     EXPECT_EQ(f.bits_per_sample, 8);
 }
 
-// Whole-number chunk counts would give 50, 45 and a division by zero here.
-TEST(WaitInterval, IsHalfAChunkComputedWithFractions) {
-    EXPECT_EQ(WaitIntervalMs(176400, 16384), 46);
-    EXPECT_EQ(WaitIntervalMs(192000, 16384), 42);
-    EXPECT_EQ(WaitIntervalMs(11025, 16384), 743);
-}
-
-TEST(WaitInterval, NeverZeroNorUndefined) {
-    EXPECT_EQ(WaitIntervalMs(0, 16384), 1);
-    EXPECT_EQ(WaitIntervalMs(176400, 0), 1);
-    EXPECT_EQ(WaitIntervalMs(176400, 1), 1);
-    EXPECT_EQ(WaitIntervalMs(1, 1 << 30), 60000);
-}
-
 TEST(DeviceList, NamesComeFromSdlAndBadIndexesSayBadDevice) {
     ASSERT_GE(GetDeviceCount(), 1);  // the dummy driver offers its default device
     char name[64];
