@@ -14,6 +14,11 @@ std::string DefaultClip();
 // that many times the clip's length.
 bool BuildLongFile(const std::string& clip, int copies, const std::string& out);
 
+// Writes the first `frames` audio frames of an MPEG-1 layer III clip into out
+// (its info frame, when it has one, left out, so the file's length is its
+// own): 38 frames make a file of one second.
+bool BuildShortFile(const std::string& clip, int frames, const std::string& out);
+
 // A fresh directory under /tmp, removed with its files by the destructor.
 class ScratchDir {
   public:

@@ -37,6 +37,7 @@ bool g_stopped_since_play = false;  // main thread only
 // Everything the thread keeps for its life. Only the decoder thread touches it.
 struct DecoderState {
     Window* main_window = nullptr;
+    ProgressPacing pacing = ProgressPacing::ForWindow;
     char path[kPathField] = {};
     int output_system = 0;
     int volume = 0;
@@ -148,7 +149,7 @@ void ReportPercent(const DecoderState& s, const FrameHeader& header, int frame_c
     if (percent == g_last_percent.load(std::memory_order_relaxed)) return;
     g_last_percent.store(percent, std::memory_order_relaxed);
     PostWindowMessage(s.main_window, UIM_PROGRESS, 0, percent);
-    if (buffer_count < 1) SleepMs(1);
+    if (buffer_count < 1 && s.pacing == ProgressPacing::ForWindow) SleepMs(1);
 }
 
 void PublishTrackLength(const FrameHeader& header) {
@@ -268,6 +269,7 @@ PlayEnd PlayTrack(DecoderState* s) {
 
 struct StartArgs {
     Window* main_window;
+    ProgressPacing pacing;
     uint8_t* chunk;
 };
 
@@ -280,6 +282,7 @@ int DecoderThreadMain(void* raw) {
         return 0;
     }
     s->main_window = args->main_window;
+    s->pacing = args->pacing;
     s->chunk.data = args->chunk;
     delete args;
 
@@ -332,17 +335,17 @@ int DecoderThreadMain(void* raw) {
 
 }  // namespace
 
-int StartDecoderThread(Window* main_window) {
+int StartDecoderThread(Window* main_window, ProgressPacing pacing) {
     // The chunk is taken before the thread exists, so a shortage fails the start
     // instead of leaving a thread that cannot decode.
     auto* chunk = new (std::nothrow) uint8_t[kPcmChunkBytes];
-    auto* args = new (std::nothrow) StartArgs{main_window, chunk};
+    auto* args = new (std::nothrow) StartArgs{main_window, pacing, chunk};
     if (!chunk || !args) {
         delete[] chunk;
         delete args;
         return -1;
     }
-    g_worker = StartWorkerThread(DecoderThreadMain, args, kStackBytes);
+    g_worker = StartWorkerThread(DecoderThreadMain, args, kStackBytes, "vek-decoder");
     if (!g_worker) {
         delete[] chunk;
         delete args;

@@ -12,9 +12,16 @@
 
 namespace vek {
 
+// Whether a window draws the progress. With one, the thread yields 1 ms at each
+// new percentage when the output has no buffers to pace it (a .wav file), so
+// that the window's ring and tray icon keep up; without one (a terminal
+// player) nothing waits for the percentages and the file is written at full
+// speed.
+enum class ProgressPacing { ForWindow, None };
+
 // Main thread. Starts the thread for the main window; returns its id, or -1
 // when it cannot be created. The thread takes messages as soon as this returns.
-int StartDecoderThread(Window* main_window);
+int StartDecoderThread(Window* main_window, ProgressPacing pacing = ProgressPacing::ForWindow);
 
 // Main thread. WM_QUIT, then up to 3000 ms for the thread to end while answering
 // its sends; a thread that misses the bound is given up (detached, see

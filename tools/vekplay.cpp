@@ -235,6 +235,7 @@ class ActionClock {
             std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
                 return actions[a].at_seconds < actions[b].at_seconds;
             });
+            pthread_setname_np(pthread_self(), "vek-clock");
             std::unique_lock<std::mutex> lock(mutex_);
             for (size_t i : order) {
                 auto when = start + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
@@ -271,6 +272,7 @@ class SignalWatch {
         sigaddset(&set, SIGUSR1);
         pthread_sigmask(SIG_BLOCK, &set, nullptr);  // inherited by every later thread
         thread_ = std::thread([this, set] {
+            pthread_setname_np(pthread_self(), "vek-signals");
             for (;;) {
                 int sig = 0;
                 if (sigwait(&set, &sig) != 0) continue;
@@ -465,7 +467,8 @@ int Run(int argc, char** argv) {
     SelectOutputSystem(gSettings.AudioOutputSystem);
     BuildEqualiserCurveFromSettings();
 
-    g_player.decoder = StartDecoderThread(&g_player.window);
+    // No window draws the progress: a .wav file is written without pauses.
+    g_player.decoder = StartDecoderThread(&g_player.window, ProgressPacing::None);
     if (g_player.decoder == -1) {
         std::fprintf(stderr, "vekplay: cannot start the decoder thread\n");
         signals.Stop();
