@@ -8,6 +8,8 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -126,6 +128,44 @@ TEST_F(DecoderThreadTest, ReportsComeInTheirOrderAndThePercentageNeverRepeats) {
     }
     EXPECT_GE(between, 90);
     EXPECT_GE(r[r.size() - 3].lparam, 95) << "the last value posted before the end";
+}
+
+// How often the thread of that name went to sleep so far (each sleep ends in
+// a voluntary switch, however busy the machine); -1 when no thread has it.
+long long SleepsOfThread(const std::string& name) {
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::ifstream comm(task.path() / "comm");
+        std::string line;
+        if (!std::getline(comm, line) || line != name) continue;
+        std::ifstream status(task.path() / "status");
+        while (std::getline(status, line)) {
+            if (line.rfind("voluntary_ctxt_switches:", 0) == 0) return std::atoll(line.c_str() + 24);
+        }
+    }
+    return -1;
+}
+
+// The clip gives a hundred percentages. A window draws each, so the thread
+// yields at each one while it writes a file; a terminal player has nothing to
+// wait for and the thread sleeps only in the few sends around the track.
+TEST_F(DecoderThreadTest, YieldsAtEachPercentageOnlyForAWindow) {
+    const struct {
+        ProgressPacing pacing;
+        long long at_least, at_most;
+    } cases[] = {{ProgressPacing::ForWindow, 100, 1000000}, {ProgressPacing::None, 0, 50}};
+    for (const auto& c : cases) {
+        ClearPlaylist();
+        Queue({kCbr44});
+        PlaybackHarness player(c.pacing);
+        long long before = SleepsOfThread("vek-decoder");
+        ASSERT_GE(before, 0) << "the decoder thread carries its name";
+        PlayCurrent();
+        ASSERT_TRUE(player.PlayToEnd(20000));
+        long long sleeps = SleepsOfThread("vek-decoder") - before;
+        EXPECT_GE(sleeps, c.at_least) << static_cast<int>(c.pacing) << ": " << sleeps;
+        EXPECT_LE(sleeps, c.at_most) << static_cast<int>(c.pacing) << ": " << sleeps;
+        EXPECT_EQ(player.Count(UIM_TRACK_ENDED), 1);
+    }
 }
 
 // Hooks that run on the decoder thread at a known point: the .wav writer asks

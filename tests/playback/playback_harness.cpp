@@ -15,10 +15,10 @@
 
 namespace vek::test {
 
-PlaybackHarness::PlaybackHarness() {
+PlaybackHarness::PlaybackHarness(ProgressPacing pacing) {
     InitWindow(&window_, Proc, this);
     SetMainWindow(&window_);
-    decoder_ = StartDecoderThread(&window_);
+    decoder_ = StartDecoderThread(&window_, pacing);
 }
 
 PlaybackHarness::~PlaybackHarness() {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/decoder_thread.h"
 #include "platform/thread_queue.h"
 
 namespace vek::test {
@@ -19,7 +20,7 @@ struct Report {
 
 class PlaybackHarness {
   public:
-    PlaybackHarness();
+    explicit PlaybackHarness(ProgressPacing pacing = ProgressPacing::ForWindow);
     ~PlaybackHarness();
 
     int decoder() const { return decoder_; }
