@@ -152,6 +152,16 @@ void ReportPercent(const DecoderState& s, const FrameHeader& header, int frame_c
     if (buffer_count < 1 && s.pacing == ProgressPacing::ForWindow) SleepMs(1);
 }
 
+// The throttle: ahead of playback by more than half the output's buffers, the
+// thread yields 1 ms per frame. With none free it does not: its next write
+// waits for the device to return one, which is a longer yield, and the sleeps
+// would only wake it for nothing several times per buffer.
+bool ShouldYield(int buffer_count) {
+    if (buffer_count <= 0) return false;
+    int free_buffers = Output().GetFreeBuffers();
+    return free_buffers > 0 && buffer_count - free_buffers > buffer_count / 2;
+}
+
 void PublishTrackLength(const FrameHeader& header) {
     int32_t frames = TotalFrames(header);
     if (frames <= 0) return;  // a stream
@@ -239,8 +249,7 @@ PlayEnd PlayTrack(DecoderState* s) {
             if (!ReadFrame(&header) || !ReadFrame(&header)) break;
         }
 
-        if (buffer_count > 0 && buffer_count - Output().GetFreeBuffers() > buffer_count / 2)
-            SleepMs(1);
+        if (ShouldYield(buffer_count)) SleepMs(1);
 
         ReportPercent(*s, header, frame_counter, buffer_count);
 

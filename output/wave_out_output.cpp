@@ -274,10 +274,12 @@ bool SameFormat(const SDL_AudioSpec& a, const SDL_AudioSpec& b) {
     return a.freq == b.freq && a.format == b.format && a.channels == b.channels;
 }
 
-// About 25 ms per callback: short enough to follow pause and volume promptly.
+// About a tenth of a second per callback (4096 frames at 44100 Hz: one 16384-byte
+// chunk of 16-bit stereo), so the device's thread wakes about as often as a
+// buffer comes back; a pause or a new volume is heard within two callbacks.
 Uint16 CallbackFrames(int rate) {
     Uint16 frames = 64;
-    while (frames < 4096 && frames * 2 <= rate / 40) frames = static_cast<Uint16>(frames * 2);
+    while (frames < 4096 && frames * 2 <= rate / 10) frames = static_cast<Uint16>(frames * 2);
     return frames;
 }
 

@@ -79,9 +79,11 @@ Queue& OwnQueue() {
 
 void Finish(SentCall* call, intptr_t result) {
     std::shared_ptr<Queue> reply = call->reply_to;
-    std::lock_guard<std::mutex> lock(reply->mutex);
-    call->result = result;
-    call->done = true;
+    {
+        std::lock_guard<std::mutex> lock(reply->mutex);
+        call->result = result;
+        call->done = true;
+    }
     reply->changed.notify_all();
 }
 
@@ -102,6 +104,8 @@ SentCall* TakeSend(Queue& queue) {
     return nullptr;
 }
 
+// The waiting thread is woken once the lock is free, so that it does not wake
+// only to sleep again on the lock. The caller's reference keeps the queue alive.
 bool Push(const std::shared_ptr<Queue>& queue, Item item) {
     QueueWakeFn wake;
     void* context;
@@ -109,10 +113,10 @@ bool Push(const std::shared_ptr<Queue>& queue, Item item) {
         std::lock_guard<std::mutex> lock(queue->mutex);
         if (queue->closed) return false;
         queue->items.push_back(std::move(item));
-        queue->changed.notify_all();
         wake = queue->wake;
         context = queue->wake_context;
     }
+    queue->changed.notify_all();
     if (wake) wake(context);
     return true;
 }
@@ -334,7 +338,9 @@ bool WaitAnsweringSends(const std::atomic<bool>& done, int timeout_ms) {
 void WakeThread(ThreadId thread) {
     std::shared_ptr<Queue> queue = FindQueue(thread);
     if (!queue) return;
-    std::lock_guard<std::mutex> lock(queue->mutex);
+    // Taking the lock once orders the wake after the waker's change of state:
+    // a thread between its look and its wait cannot miss it.
+    { std::lock_guard<std::mutex> lock(queue->mutex); }
     queue->changed.notify_all();
 }
 
