@@ -181,12 +181,21 @@ void PostQuitMessage(int exit_code) {
     PostThreadMessage(CurrentThreadId(), WM_QUIT, static_cast<uintptr_t>(exit_code), 0);
 }
 
-bool GetMessage(Message* out) {
+namespace {
+
+// The next posted message, answering sends meanwhile; with a deadline, gives
+// up once it has passed and nothing is queued.
+WaitResult TakeNext(Message* out, const std::chrono::steady_clock::time_point* deadline) {
     Queue& queue = OwnQueue();
     std::unique_lock<std::mutex> lock(queue.mutex);
     for (;;) {
         if (queue.items.empty()) {
-            queue.changed.wait(lock);
+            if (!deadline) {
+                queue.changed.wait(lock);
+            } else if (queue.changed.wait_until(lock, *deadline) == std::cv_status::timeout &&
+                       queue.items.empty()) {
+                return WaitResult::TimedOut;
+            }
             continue;
         }
         Item item = std::move(queue.items.front());
@@ -198,8 +207,19 @@ bool GetMessage(Message* out) {
             continue;
         }
         *out = std::move(item.posted);
-        return !(out->window == nullptr && out->message == WM_QUIT);
+        return out->window == nullptr && out->message == WM_QUIT ? WaitResult::Quit
+                                                                 : WaitResult::Message;
     }
+}
+
+}  // namespace
+
+bool GetMessage(Message* out) {
+    return TakeNext(out, nullptr) != WaitResult::Quit;
+}
+
+WaitResult GetMessageUntil(Message* out, std::chrono::steady_clock::time_point deadline) {
+    return TakeNext(out, &deadline);
 }
 
 bool PeekMessage(Message* out) {

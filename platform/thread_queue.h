@@ -12,6 +12,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -65,6 +66,13 @@ void PostQuitMessage(int exit_code);
 // Waits for the next posted message, answering sends meanwhile. False when the
 // message is WM_QUIT (it is still stored in *out).
 bool GetMessage(Message* out);
+
+// GetMessage for a thread that also has something to do at a time of its own:
+// waits for the next posted message until the deadline, answering sends
+// meanwhile. A message already waiting is taken even when the deadline has
+// passed.
+enum class WaitResult { Message, Quit, TimedOut };
+WaitResult GetMessageUntil(Message* out, std::chrono::steady_clock::time_point deadline);
 
 // Answers the sends queued before the next posted message and takes that
 // message; false when nothing is posted.

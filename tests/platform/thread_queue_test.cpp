@@ -94,6 +94,18 @@ TEST(ThreadQueue, GetMessageReportsQuitAsFalseWithItsCode) {
     EXPECT_EQ(m.wparam, 5u);
 }
 
+// A deadline already past still takes what waits, and only then times out.
+TEST(ThreadQueue, GetMessageUntilTakesWhatWaitsBeforeItTimesOut) {
+    auto past = std::chrono::steady_clock::now() - 1s;
+    PostThreadMessage(CurrentThreadId(), DTM_SEEK, 0, 3);
+    PostQuitMessage(0);
+    Message m;
+    ASSERT_EQ(GetMessageUntil(&m, past), WaitResult::Message);
+    EXPECT_EQ(m.lparam, 3);
+    EXPECT_EQ(GetMessageUntil(&m, past), WaitResult::Quit);
+    EXPECT_EQ(GetMessageUntil(&m, past), WaitResult::TimedOut);
+}
+
 struct WindowLog {
     std::vector<uint32_t> seen;
     std::thread::id handler_thread;
