@@ -161,10 +161,15 @@ std::pair<long long, long long> MachineJiffies() {
     return {total - idle, total};
 }
 
+// Switches per second and CPU seconds of the threads of one name.
+struct ThreadRates {
+    double voluntary = 0, involuntary = 0, cpu = 0;
+};
+
 // One measured span of one player.
 struct Sample {
     double player_cpu = 0, x_cpu = 0, wakeups = 0, seconds = 0;
-    std::map<std::string, std::pair<double, double>> per_name;  // voluntary/s, involuntary/s
+    std::map<std::string, ThreadRates> per_name;
 };
 
 Sample Measure(pid_t player, pid_t xserver, double seconds) {
@@ -179,10 +184,13 @@ Sample Measure(pid_t player, pid_t xserver, double seconds) {
         if (auto it = a.find(tid); it != a.end()) before = it->second;
         double vol = static_cast<double>(after.voluntary - before.voluntary) / s.seconds;
         double inv = static_cast<double>(after.involuntary - before.involuntary) / s.seconds;
-        s.per_name[after.name].first += vol;
-        s.per_name[after.name].second += inv;
+        double cpu = static_cast<double>(after.run_ns - before.run_ns) * 1e-9;
+        ThreadRates& rates = s.per_name[after.name];
+        rates.voluntary += vol;
+        rates.involuntary += inv;
+        rates.cpu += cpu;
         s.wakeups += vol;
-        s.player_cpu += static_cast<double>(after.run_ns - before.run_ns) * 1e-9;
+        s.player_cpu += cpu;
     }
     for (const auto& [tid, after] : xb) {
         if (auto it = xa.find(tid); it != xa.end())
@@ -311,21 +319,25 @@ void Report(const std::vector<Player>& players, Scenario scenario, double per_se
     }
     for (const Player& p : players) {
         if (!p.samples.count(k)) continue;
-        std::map<std::string, std::pair<std::vector<double>, std::vector<double>>> by_name;
-        for (const Sample& s : p.samples.at(k)) {
+        // A thread missing from a round counts 0 there.
+        size_t n = p.samples.at(k).size();
+        std::map<std::string, std::vector<std::vector<double>>> by_name;
+        for (size_t i = 0; i < n; ++i) {
+            const Sample& s = p.samples.at(k)[i];
+            double scale = per_seconds / s.seconds;
             for (const auto& [name, rates] : s.per_name) {
-                by_name[name].first.push_back(rates.first);
-                by_name[name].second.push_back(rates.second);
+                auto& columns = by_name[name];
+                columns.resize(3, std::vector<double>(n, 0.0));
+                columns[0][i] = rates.voluntary;
+                columns[1][i] = rates.involuntary;
+                columns[2][i] = rates.cpu * scale;
             }
         }
-        std::printf("  %s, switches per second by thread (voluntary / involuntary):\n",
+        std::printf("  %s by thread: switches per second (voluntary / involuntary), CPU\n",
                     p.name.c_str());
-        for (auto& [name, rates] : by_name) {
-            // A thread missing from a round switched 0 times there.
-            while (rates.first.size() < p.samples.at(k).size()) rates.first.push_back(0);
-            while (rates.second.size() < p.samples.at(k).size()) rates.second.push_back(0);
-            std::printf("    %-18s %7.2f / %.2f\n", name.c_str(), Median(rates.first),
-                        Median(rates.second));
+        for (const auto& [name, columns] : by_name) {
+            std::printf("    %-18s %7.2f / %5.2f %9.3f s\n", name.c_str(), Median(columns[0]),
+                        Median(columns[1]), Median(columns[2]));
         }
     }
 }
