@@ -97,6 +97,7 @@ TEST(ThreadQueue, GetMessageReportsQuitAsFalseWithItsCode) {
 // A deadline already past still takes what waits, and only then times out.
 TEST(ThreadQueue, GetMessageUntilTakesWhatWaitsBeforeItTimesOut) {
     auto past = std::chrono::steady_clock::now() - 1s;
+    CreateThreadQueue();
     PostThreadMessage(CurrentThreadId(), DTM_SEEK, 0, 3);
     PostQuitMessage(0);
     Message m;
