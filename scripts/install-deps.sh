@@ -8,7 +8,9 @@
 #   dependencies, and it reads the programs with `file`).
 # --test adds the tests' and CI's extras (and --package's, since a test builds
 #   the package).
-# --bench adds the reference decoders that bench_vekplay compares against.
+# --bench adds the reference decoders that bench_vekplay compares against, and
+#   the display, window manager, tray and peer player bench_quiet runs the
+#   window player beside.
 set -eu
 
 PACKAGES="g++ cmake ninja-build pkg-config
@@ -21,7 +23,8 @@ for option in "$@"; do
                           mpg123 lame clang libclang-rt-14-dev dbus-daemon
                           desktop-file-utils appstream groff-base xdg-utils shared-mime-info
                           openssl lintian" ;;
-        --bench) PACKAGES="$PACKAGES mpg123 ffmpeg" ;;
+        --bench) PACKAGES="$PACKAGES mpg123 ffmpeg xvfb openbox trayer xdotool
+                           audacious audacious-plugins" ;;
         *) echo "usage: $0 [--package] [--test] [--bench]" >&2; exit 2 ;;
     esac
 done
