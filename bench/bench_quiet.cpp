@@ -9,7 +9,8 @@
 // interleaved and medians shown, since the machine is shared.
 //
 // Usage: bench_quiet [rounds [play-seconds [idle-seconds [display]]]]
-// VEK=/path/to/vek measures another build; AUDACIOUS=none leaves it out.
+// VEK=/path/to/vek measures another build, VEK_OTHER=/path/to/vek a second one
+// beside it (an older build, say); AUDACIOUS=none leaves Audacious out.
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -403,6 +404,12 @@ int main(int argc, char** argv) {
     std::ofstream(ours.settings + "/vek.ini")
         << "[vek]\nWindowX=100\nWindowY=100\nMinimizeLocation=1\nStartupExpanded=1\n";
     players.push_back(ours);
+    if (const char* other = std::getenv("VEK_OTHER"); other && *other) {
+        Player second = ours;
+        second.name = "vek (other)";
+        second.program = other;
+        players.push_back(second);
+    }
     const char* audacious = std::getenv("AUDACIOUS");
     bool want_audacious = !(audacious && std::strcmp(audacious, "none") == 0);
     if (want_audacious && OnPath("audacious")) {
