@@ -103,8 +103,8 @@ struct Figures {
 };
 
 bool RunChild(const char* self, const std::string& folder, int files, bool plain, Figures* f) {
-    std::string command = std::string(self) + " --child '" + folder + "' " +
-                          std::to_string(files) + (plain ? " plain" : " vek") + " 2>/dev/null";
+    std::string command = std::string(self) + " --child '" + folder + "' " + std::to_string(files) +
+                          (plain ? " plain" : " vek") + " 2>/dev/null";
     FILE* p = popen(command.c_str(), "r");
     if (!p) return false;
     for (int time = 0; time < 2; ++time) {
@@ -148,8 +148,8 @@ int main(int argc, char** argv) {
         // Interleaved, each one first in turn.
         for (int k = 0; k < 2; ++k) {
             bool is_plain = (k + round) % 2 == 1;
-            if (!RunChild(argv[0], dir.File("").substr(0, dir.File("").size() - 1), files,
-                          is_plain, is_plain ? &plain : &vek)) {
+            if (!RunChild(argv[0], dir.File("").substr(0, dir.File("").size() - 1), files, is_plain,
+                          is_plain ? &plain : &vek)) {
                 std::fprintf(stderr, "the %s dialog run failed\n", is_plain ? "plain" : "player's");
                 return 1;
             }

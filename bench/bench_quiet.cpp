@@ -267,7 +267,8 @@ std::string WindowOf(pid_t pid) {
 bool RunOne(Player* p, Scenario scenario, const std::string& file, const ScratchDir& dir,
             const std::vector<std::string>& env, pid_t xserver, double seconds) {
     std::string config = dir.File("run-config");
-    std::system(("rm -rf '" + config + "' && cp -r '" + p->settings + "' '" + config + "'").c_str());
+    std::system(
+        ("rm -rf '" + config + "' && cp -r '" + p->settings + "' '" + config + "'").c_str());
     std::vector<std::string> run_env = env;
     run_env.push_back("VEK_CONFIG_DIR=" + config);
     run_env.push_back("XDG_CONFIG_HOME=" + config);
@@ -362,8 +363,8 @@ int main(int argc, char** argv) {
     }
     for (const char* tool : {"Xvfb", "openbox", "trayer", "xdotool"}) {
         if (!OnPath(tool)) {
-            std::fprintf(stderr,
-                         "%s is missing (scripts/install-deps.sh --bench installs it)\n", tool);
+            std::fprintf(stderr, "%s is missing (scripts/install-deps.sh --bench installs it)\n",
+                         tool);
             return 1;
         }
     }
@@ -391,8 +392,8 @@ int main(int argc, char** argv) {
     std::string socket = "/tmp/.X11-unix/X" + std::to_string(display);
     for (int i = 0; i < 100 && access(socket.c_str(), F_OK) != 0; ++i) SleepSeconds(0.1);
     pid_t wm = Spawn({"openbox"}, env);
-    pid_t tray = Spawn({"trayer", "--edge", "bottom", "--widthtype", "pixel", "--width", "200"},
-                       env);
+    pid_t tray =
+        Spawn({"trayer", "--edge", "bottom", "--widthtype", "pixel", "--width", "200"}, env);
     SleepSeconds(1);
 
     std::vector<Player> players;

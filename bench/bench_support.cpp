@@ -20,6 +20,29 @@ double Seconds(const timeval& t) {
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6;
 }
 
+// The whole file; empty when it cannot be read.
+std::vector<uint8_t> ReadBytes(const std::string& path) {
+    std::vector<uint8_t> bytes;
+    FILE* in = std::fopen(path.c_str(), "rb");
+    if (!in) return bytes;
+    uint8_t buffer[65536];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, in)) > 0)
+        bytes.insert(bytes.end(), buffer, buffer + n);
+    std::fclose(in);
+    return bytes;
+}
+
+bool WriteCopies(const std::vector<uint8_t>& bytes, int copies, const std::string& out) {
+    if (bytes.empty()) return false;
+    FILE* file = std::fopen(out.c_str(), "wb");
+    if (!file) return false;
+    bool ok = true;
+    for (int i = 0; ok && i < copies; ++i)
+        ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    return std::fclose(file) == 0 && ok;
+}
+
 double Now() {
     timespec t;
     clock_gettime(CLOCK_MONOTONIC, &t);
@@ -34,42 +57,23 @@ std::string DefaultClip() {
 }
 
 bool BuildLongFile(const std::string& clip, int copies, const std::string& out) {
-    FILE* in = std::fopen(clip.c_str(), "rb");
-    if (!in) return false;
-    std::vector<uint8_t> bytes;
-    uint8_t buffer[65536];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, in)) > 0)
-        bytes.insert(bytes.end(), buffer, buffer + n);
-    std::fclose(in);
-    FILE* file = std::fopen(out.c_str(), "wb");
-    if (!file) return false;
-    bool ok = !bytes.empty();
-    for (int i = 0; ok && i < copies; ++i)
-        ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return std::fclose(file) == 0 && ok;
+    return WriteCopies(ReadBytes(clip), copies, out);
 }
 
 bool BuildShortFile(const std::string& clip, int frames, const std::string& out) {
-    FILE* in = std::fopen(clip.c_str(), "rb");
-    if (!in) return false;
-    std::vector<uint8_t> bytes;
-    uint8_t buffer[65536];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, in)) > 0)
-        bytes.insert(bytes.end(), buffer, buffer + n);
-    std::fclose(in);
+    std::vector<uint8_t> bytes = ReadBytes(clip);
     std::vector<uint8_t> kept;
     size_t at = 0;
     int taken = 0;
     for (bool first = true; taken < frames && at + 4 <= bytes.size(); first = false) {
         const uint8_t* h = &bytes[at];
         bool mpeg1_layer3 = h[0] == 0xFF && (h[1] & 0xFE) == 0xFA;
-        int bitrate = kBitrates[0][2][(h[2] >> 4) & 0xF];
-        int rate_index = (h[2] >> 2) & 3;
-        if (!mpeg1_layer3 || bitrate == 0 || rate_index == 3) return false;
-        size_t size = static_cast<size_t>(144000 * bitrate / kSampleRates[rate_index]) +
-                      ((h[2] >> 1) & 1);
+        int bitrate_index = (h[2] >> 4) & 0xF, rate_index = (h[2] >> 2) & 3;
+        if (!mpeg1_layer3 || bitrate_index == 0 || bitrate_index == 15 || rate_index == 3)
+            return false;
+        int bitrate = kBitrates[0][2][bitrate_index];
+        size_t size =
+            static_cast<size_t>(144000 * bitrate / kSampleRates[rate_index]) + ((h[2] >> 1) & 1);
         if (at + size > bytes.size()) return false;
         std::string body(reinterpret_cast<const char*>(h), size);
         bool info = first && (body.find("Info") != std::string::npos ||
@@ -81,10 +85,7 @@ bool BuildShortFile(const std::string& clip, int frames, const std::string& out)
         at += size;
     }
     if (taken < frames) return false;
-    FILE* file = std::fopen(out.c_str(), "wb");
-    if (!file) return false;
-    bool ok = std::fwrite(kept.data(), 1, kept.size(), file) == kept.size();
-    return std::fclose(file) == 0 && ok;
+    return WriteCopies(kept, 1, out);
 }
 
 ScratchDir::ScratchDir() {

@@ -330,8 +330,7 @@ int WaveOutOpen(int rate, int channels, int device_number, int, float, int eight
 
     if (g_out.completion_mode == kCompleteOnThread) {
         g_out.completion_thread =
-            StartWorkerThread(CompletionThreadMain, nullptr, kCompletionStackBytes,
-                              "vek-output");
+            StartWorkerThread(CompletionThreadMain, nullptr, kCompletionStackBytes, "vek-output");
         if (!g_out.completion_thread) return FailOpen("Could not start the completion thread.");
     }
 

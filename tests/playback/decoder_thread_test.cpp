@@ -139,7 +139,8 @@ long long SleepsOfThread(const std::string& name) {
         if (!std::getline(comm, line) || line != name) continue;
         std::ifstream status(task.path() / "status");
         while (std::getline(status, line)) {
-            if (line.rfind("voluntary_ctxt_switches:", 0) == 0) return std::atoll(line.c_str() + 24);
+            if (line.rfind("voluntary_ctxt_switches:", 0) == 0)
+                return std::atoll(line.c_str() + 24);
         }
     }
     return -1;
