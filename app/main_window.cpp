@@ -31,7 +31,6 @@
 namespace vek::app {
 namespace {
 
-constexpr int kDisplayTimerMs = 250;
 constexpr int kFirstPlayDelayMs = 100;
 
 // The one main window while it lives (GUI thread only).
@@ -90,7 +89,6 @@ bool MainWindow::Create() {
         SetMainWindow(nullptr);
         return false;
     }
-    display_timer_.start(kDisplayTimerMs, this);
     // Later starts hand their files to this window.
     StartHandOverListener(&bridge_);
     created_ = true;
@@ -150,7 +148,6 @@ void MainWindow::Destroy() {
     RemoveTrayIcon(this);
     gSettings.StartupExpanded = expanded_ ? 1 : 0;
     SaveSettings();
-    display_timer_.stop();
     input_.volume_timer.stop();
     SetMainWindow(nullptr);
     PostQuitMessage(0);
@@ -217,7 +214,6 @@ intptr_t MainWindow::HandleMessage(uint32_t message, uintptr_t wparam, intptr_t 
 }
 
 void MainWindow::timerEvent(QTimerEvent* event) {
-    if (event->timerId() == display_timer_.timerId()) RequestTimeRedraw();
     if (event->timerId() == input_.volume_timer.timerId()) StepVolume(this);
     if (event->timerId() == track_change_timer_.timerId()) {
         track_change_timer_.stop();
@@ -232,16 +228,32 @@ void MainWindow::FinishTrackChangeLater() {
 
 void MainWindow::changeEvent(QEvent* event) {
     if (event->type() == QEvent::WindowStateChange) {
-        bool minimised = isMinimized();
-        // Minimised, the ring draws nothing and takes each percent over; the
-        // paint on the way back asks it for the ring as it stands.
-        SetRingWindowMinimised(minimised);
-        if (!minimised)
+        FollowVisibility();
+        if (!isMinimized())
             RemoveTrayIcon(this);
         else if (MinimisesToTray(gSettings.MinimizeLocation))
             AddTrayIcon(this, last_percent_);
     }
     QWidget::changeEvent(event);
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+    FollowVisibility();
+    QWidget::showEvent(event);
+}
+
+void MainWindow::hideEvent(QHideEvent* event) {
+    FollowVisibility();
+    QWidget::hideEvent(event);
+}
+
+// Minimised or hidden (in the tray), nothing of the window is seen: the time
+// display's clock stops and the ring draws nothing but takes each percent
+// over. The paint on the way back asks both for their pictures as they stand.
+void MainWindow::FollowVisibility() {
+    bool seen = isVisible() && !isMinimized();
+    if (created_ && !destroyed_) SetTimeDisplayTicking(seen);
+    SetRingWindowMinimised(!seen);
 }
 
 void MainWindow::ApplyTopmost() {

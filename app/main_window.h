@@ -63,11 +63,14 @@ class MainWindow : public QWidget {
     void dropEvent(QDropEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
   private:
     static intptr_t Proc(Window* window, uint32_t message, uintptr_t wparam, intptr_t lparam);
 
     bool StartDisplays();
+    void FollowVisibility();
     void ShowDisplayPicture(QImage* kept, QRect area, const QImage& picture);
     void Destroy();
 
@@ -79,7 +82,6 @@ class MainWindow : public QWidget {
     Skin skin_;
     QMenu menu_;
     WindowInput input_;
-    QBasicTimer display_timer_;
     QBasicTimer track_change_timer_;
     bool created_ = false;
     bool destroyed_ = false;

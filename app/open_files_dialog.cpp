@@ -1,11 +1,16 @@
 #include "app/open_files_dialog.h"
 
+#include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileIconProvider>
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QLocale>
+#include <QStyle>
+#include <QTimer>
 #include <QTreeView>
 #include <string>
 
@@ -50,7 +55,67 @@ void FitDetailColumns(QTreeView* details) {
     }
 }
 
+// The pieces of a dialog's first opening that cost most, each cached by Qt
+// for the rest of the process once loaded. An icon is looked up in the
+// desktop's icon theme, then in the style's own pictures, and read only when
+// drawn: so each is drawn once at the size the dialog shows it.
+void LoadStyleIcon(QStyle::StandardPixmap which) {
+    QApplication::style()->standardIcon(which).pixmap(16);
+}
+void LoadListIcons() {
+    QFileIconProvider icons;
+    icons.icon(QFileIconProvider::Computer).pixmap(16);
+    icons.icon(QFileIconProvider::Folder).pixmap(16);
+    // Any audio file's name gives the icon and the type the list shows.
+    const QFileInfo audio(QDir::home().filePath(QStringLiteral("a.mp3")));
+    icons.icon(audio).pixmap(16);
+    icons.type(audio);
+}
+void LoadListFont() {
+    QFontMetrics(QApplication::font()).horizontalAdvance(QStringLiteral("track 01.mp3"));
+}
+
+using PrepareStep = void (*)();
+const PrepareStep kPrepareSteps[] = {
+    LoadListFont,
+    [] { LoadStyleIcon(QStyle::SP_ArrowBack); },
+    [] { LoadStyleIcon(QStyle::SP_ArrowForward); },
+    [] { LoadStyleIcon(QStyle::SP_FileDialogToParent); },
+    [] { LoadStyleIcon(QStyle::SP_FileDialogNewFolder); },
+    [] { LoadStyleIcon(QStyle::SP_FileDialogListView); },
+    [] { LoadStyleIcon(QStyle::SP_FileDialogDetailedView); },
+    [] { LoadStyleIcon(QStyle::SP_DialogOpenButton); },
+    [] { LoadStyleIcon(QStyle::SP_DialogCancelButton); },
+    LoadListIcons,
+    // The rest of what a dialog builds the first time: a dialog over the
+    // folder the next one opens in, made and dropped unseen.
+    [] {
+        QFileDialog dialog(nullptr, QString(), QFile::decodeName(gSettings.PreviousDir.Get().c_str()));
+        PrepareFileDialog(&dialog);
+    },
+};
+// GUI thread only.
+bool g_preparing = false;
+size_t g_prepared = 0;  // steps done
+
+void PrepareNextStep() {
+    if (g_prepared >= std::size(kPrepareSteps)) return;
+    kPrepareSteps[g_prepared++]();
+    if (g_prepared < std::size(kPrepareSteps))
+        QTimer::singleShot(0, QCoreApplication::instance(), PrepareNextStep);
+}
+
 }  // namespace
+
+void PrepareFileDialogInIdleTime() {
+    if (g_preparing) return;
+    g_preparing = true;
+    QTimer::singleShot(0, QCoreApplication::instance(), PrepareNextStep);
+}
+
+bool FileDialogPrepared() {
+    return g_prepared >= std::size(kPrepareSteps);
+}
 
 void PrepareFileDialog(QFileDialog* dialog) {
     // The desktop's own chooser may match the patterns by case; this one does not.

@@ -24,6 +24,14 @@ enum OpenFilter : int {
 // cancelled, and nothing has changed then. See AddChosenFiles for the rest.
 int OpenFilesDialog(QWidget* owner, bool replace, int filter_set);
 
+// GUI thread, once the window is up: loads, one piece per turn of the event
+// loop so that the window keeps answering, what the first opening of a file
+// dialog in the process would otherwise load while the user waits: the
+// style's icons on its buttons, the icons of folders and of the files it
+// lists, the font of its lists. FileDialogPrepared says when that is done.
+void PrepareFileDialogInIdleTime();
+bool FileDialogPrepared();
+
 // What the player's file dialogs share: Qt's own dialog, whose patterns
 // ignore case, sized so that names, sizes and dates show whole.
 void PrepareFileDialog(QFileDialog* dialog);

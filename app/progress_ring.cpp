@@ -142,7 +142,7 @@ bool StartThread() {
         delete shared;
         return false;
     }
-    shared->worker = StartWorkerThread(RingMain, shared, kStackBytes);
+    shared->worker = StartWorkerThread(RingMain, shared, kStackBytes, "vek-ring");
     if (!shared->worker) {
         delete shared;
         return false;

@@ -16,6 +16,7 @@
 #include "app/display_probe.h"
 #include "app/main_window.h"
 #include "app/mpris.h"
+#include "app/open_files_dialog.h"
 #include "app/qt_desktop.h"
 #include "app/time_display.h"
 #include "engine/decoder_thread.h"
@@ -138,6 +139,11 @@ int RunPlayer(int argc, char** argv) {
     // reason in one line instead of a box no one sees, and a status that tells
     // a script it did not run.
     if (!ChooseDisplayPlatform()) return 1;
+    // With shared memory, every copy of the window's pixels to an X server
+    // first waits for the server to finish the one before: a round trip that
+    // wakes two of our threads at each blink of the time display. The window
+    // is small; its pixels go over the connection as cheaply.
+    setenv("QT_XCB_NO_MITSHM", "1", 0);
     QApplication application(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     InstallQtDesktop();
@@ -155,6 +161,7 @@ int RunPlayer(int argc, char** argv) {
         return 1;
     }
     window->show();
+    PrepareFileDialogInIdleTime();
     CloseOnSignals(window);
     // The desktop's media controls, where there is a session bus to reach them.
     StartMpris(window, QDBusConnection::sessionBus());

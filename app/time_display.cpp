@@ -1,5 +1,6 @@
 #include "app/time_display.h"
 
+#include <chrono>
 #include <memory>
 #include <utility>
 
@@ -15,6 +16,9 @@ namespace {
 
 constexpr int kDefaultStopBoundMs = 3000;
 constexpr size_t kStackBytes = 16384;
+constexpr auto kTick = std::chrono::milliseconds(250);
+// The thread's own message: wparam 1 starts its clock, 0 stops it.
+constexpr uint32_t kSetTicking = WM_PAINT + 0x100;
 
 // What one thread draws with; it holds its own reference, so a thread given
 // up at its stop bound never draws into freed memory.
@@ -58,11 +62,26 @@ int TimeDisplayMain(void* arg) {
     auto* start = static_cast<std::shared_ptr<TimeDisplay>*>(arg);
     std::shared_ptr<TimeDisplay> display = std::move(*start);
     delete start;
-    Message m;
-    while (GetMessage(&m)) {
-        if (m.message == WM_PAINT) Redraw(display.get());
+    using Clock = std::chrono::steady_clock;
+    bool ticking = false;
+    Clock::time_point next_tick;
+    for (;;) {
+        Message m;
+        WaitResult got = ticking ? GetMessageUntil(&m, next_tick)
+                                 : (GetMessage(&m) ? WaitResult::Message : WaitResult::Quit);
+        if (got == WaitResult::Quit) return 0;
+        if (got == WaitResult::TimedOut) {
+            Redraw(display.get());
+            // Ticks missed while the machine was busy are not made up.
+            next_tick += kTick;
+            if (next_tick < Clock::now()) next_tick = Clock::now() + kTick;
+        } else if (m.message == WM_PAINT) {
+            Redraw(display.get());
+        } else if (m.message == kSetTicking) {
+            ticking = m.wparam != 0;
+            next_tick = Clock::now() + kTick;
+        }
     }
-    return 0;
 }
 
 }  // namespace
@@ -80,7 +99,7 @@ bool StartTimeDisplay(QRect field, TimeSource source, QObject* receiver, ShowPic
     AttachHandoff(display->handoff.get(), receiver, std::move(show));
 
     auto* start = new std::shared_ptr<TimeDisplay>(display);
-    g.worker = StartWorkerThread(TimeDisplayMain, start, kStackBytes);
+    g.worker = StartWorkerThread(TimeDisplayMain, start, kStackBytes, "vek-time");
     if (!g.worker) {
         delete start;
         DetachHandoff(display->handoff.get(), false);
@@ -93,6 +112,10 @@ bool StartTimeDisplay(QRect field, TimeSource source, QObject* receiver, ShowPic
 
 void RequestTimeRedraw() {
     if (g.worker) PostThreadMessage(g.worker.id, WM_PAINT, 0, 0);
+}
+
+void SetTimeDisplayTicking(bool on) {
+    if (g.worker) PostThreadMessage(g.worker.id, kSetTicking, on ? 1 : 0, 0);
 }
 
 bool StopTimeDisplay() {

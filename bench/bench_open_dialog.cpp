@@ -82,6 +82,11 @@ class Watch : public QObject {
 int Child(const std::string& folder, int files, bool plain, int argc, char** argv) {
     QApplication app(argc, argv);
     vek::gSettings.PreviousDir.Set((folder + "/").c_str());
+    if (!plain) {
+        // As the player does once its window is up, before anyone can ask.
+        vek::app::PrepareFileDialogInIdleTime();
+        while (!vek::app::FileDialogPrepared()) QApplication::processEvents();
+    }
     for (int time = 0; time < 2; ++time) {
         auto start = Clock::now();
         Watch watch(files, start);

@@ -101,6 +101,15 @@ TEST_F(TimeDisplayTest, TheSignBlinksWithEveryRedrawAndShowsThePlayState) {
     EXPECT_EQ(Redraw().copy(60, 22, 8, 11), signs_.copy(20, 10, 8, 11));
 }
 
+// With its clock on, the thread redraws unasked, the sign blinking, until the
+// clock is off again.
+TEST_F(TimeDisplayTest, ItsClockRedrawsUnaskedWhileItRuns) {
+    SetTimeDisplayTicking(true);
+    ASSERT_TRUE(PumpUntil([&] { return log_.pictures.size() >= 2; }, 5000));
+    SetTimeDisplayTicking(false);
+    EXPECT_NE(log_.pictures[0].copy(60, 22, 8, 11), log_.pictures[1].copy(60, 22, 8, 11));
+}
+
 // A source that does not answer until the test lets it.
 std::atomic<bool> g_hold{false}, g_held{false}, g_released{false};
 int HeldSeconds() {
