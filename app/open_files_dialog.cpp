@@ -90,7 +90,8 @@ const PrepareStep kPrepareSteps[] = {
     // The rest of what a dialog builds the first time: a dialog over the
     // folder the next one opens in, made and dropped unseen.
     [] {
-        QFileDialog dialog(nullptr, QString(), QFile::decodeName(gSettings.PreviousDir.Get().c_str()));
+        QFileDialog dialog(nullptr, QString(),
+                           QFile::decodeName(gSettings.PreviousDir.Get().c_str()));
         PrepareFileDialog(&dialog);
     },
 };
