@@ -108,7 +108,10 @@ std::string ResolveLinkEntry(std::string_view base_url, std::string_view text) {
     std::string_view path = base_url.substr(path_at, base_url.find('?', path_at) - path_at);
     std::string resolved;
     if (reference.starts_with("//")) {
-        resolved = std::string(base_url.substr(0, scheme_end + 1)) + reference;
+        // A host of its own; its path is folded like any other.
+        size_t host_end = std::min(reference.find_first_of("/?#", 2), reference.size());
+        resolved = std::string(base_url.substr(0, scheme_end + 1)) + reference.substr(0, host_end) +
+                   JoinPath("", reference.substr(host_end));
     } else if (reference.starts_with('/')) {
         resolved = std::string(origin) + JoinPath("", reference);
     } else if (reference.starts_with('?') || reference.starts_with('#')) {

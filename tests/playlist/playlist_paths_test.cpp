@@ -61,6 +61,7 @@ TEST(PlaylistPaths, EntriesOfAFetchedListResolveAgainstItsUrlAsABrowserDoes) {
         {"./../../../x/./y/..", "http://h:8000/x/"},
         {"/top.mp3?x=../y", "http://h:8000/top.mp3?x=../y"},
         {"//cdn.example/a.mp3", "http://cdn.example/a.mp3"},
+        {"//cdn.example/a/./../b.mp3?x=../y", "http://cdn.example/b.mp3?x=../y"},
         {"?id=2", "http://h:8000/radio/lists/s.pls?id=2"},
         {"a.mp3?u=http://x/", "http://h:8000/radio/lists/a.mp3?u=http://x/"},
         {"HTTPS://other/\x01", "HTTPS://other/%01"},
