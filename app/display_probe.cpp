@@ -5,6 +5,7 @@
 #include <unistd.h>
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -45,13 +46,31 @@ bool CanOpenWayland(const char* name, const char* runtime_dir) {
     return ok;
 }
 
+bool HasWaylandPlugin(const std::string& plugin_dirs) {
+    size_t from = 0;
+    while (from <= plugin_dirs.size()) {
+        size_t end = std::min(plugin_dirs.find(':', from), plugin_dirs.size());
+        std::string dir = plugin_dirs.substr(from, end - from);
+        if (!dir.empty() && access((dir + "/platforms/libqwayland-generic.so").c_str(), R_OK) == 0)
+            return true;
+        from = end + 1;
+    }
+    return false;
+}
+
 }  // namespace
 
-DisplayProbe ProbeDisplay(const char* x11, const char* wayland, const char* runtime_dir) {
+DisplayProbe ProbeDisplay(const char* x11, const char* wayland, const char* runtime_dir,
+                          const std::string& plugin_dirs) {
     if (!IsSet(x11) && !IsSet(wayland))
         return {DisplayKind::None, "no display (neither DISPLAY nor WAYLAND_DISPLAY is set)"};
+    bool wayland_up = IsSet(wayland) && CanOpenWayland(wayland, runtime_dir);
+    bool native = wayland_up && HasWaylandPlugin(plugin_dirs);
+    if (native) return {DisplayKind::Wayland, ""};
     if (IsSet(x11) && CanOpenX11(x11)) return {DisplayKind::X11, ""};
-    if (IsSet(wayland) && CanOpenWayland(wayland, runtime_dir)) return {DisplayKind::Wayland, ""};
+    if (wayland_up)
+        return {DisplayKind::None, std::string("no display (the Wayland display ") + wayland +
+                                       " needs Qt's Wayland platform plugin, package qt6-wayland)"};
     std::string tried;
     if (IsSet(x11)) tried = std::string("the X display ") + x11;
     if (IsSet(wayland))
@@ -62,8 +81,10 @@ DisplayProbe ProbeDisplay(const char* x11, const char* wayland, const char* runt
 
 DisplayProbe ProbeDisplayFromEnvironment() {
     if (IsSet(std::getenv("QT_QPA_PLATFORM"))) return {DisplayKind::Chosen, ""};
+    const char* user_dirs = std::getenv("QT_PLUGIN_PATH");
+    std::string plugin_dirs = std::string(user_dirs ? user_dirs : "") + ":" VEK_QT_PLUGIN_DIR;
     return ProbeDisplay(std::getenv("DISPLAY"), std::getenv("WAYLAND_DISPLAY"),
-                        std::getenv("XDG_RUNTIME_DIR"));
+                        std::getenv("XDG_RUNTIME_DIR"), plugin_dirs);
 }
 
 }  // namespace vek::app

@@ -19,15 +19,17 @@ struct DisplayProbe {
     std::string why;  // for None: what is missing, e.g. "no display (neither ... is set)"
 };
 
-// Tries the X display named by x11 (the DISPLAY value), then the Wayland
-// display named by wayland (WAYLAND_DISPLAY, a socket name under runtime_dir
-// or an absolute path). Null or empty values count as unset. X comes first:
-// the skinned window shapes and moves itself, which needs X11 (XWayland under
-// a Wayland desktop).
-DisplayProbe ProbeDisplay(const char* x11, const char* wayland, const char* runtime_dir);
+// Tries the Wayland display named by wayland (WAYLAND_DISPLAY, a socket name
+// under runtime_dir or an absolute path), then the X display named by x11 (the
+// DISPLAY value). Null or empty values count as unset. A Wayland desktop is
+// taken natively when Qt's Wayland platform plugin is in one of plugin_dirs
+// (a colon-separated list); without it, its XWayland display is taken.
+DisplayProbe ProbeDisplay(const char* x11, const char* wayland, const char* runtime_dir,
+                          const std::string& plugin_dirs);
 
 // Chosen when QT_QPA_PLATFORM is set (the tests' offscreen platform needs no
-// display), else ProbeDisplay with this process's environment.
+// display), else ProbeDisplay with this process's environment and Qt's plugin
+// folders (QT_PLUGIN_PATH, then Qt's own).
 DisplayProbe ProbeDisplayFromEnvironment();
 
 }  // namespace vek::app

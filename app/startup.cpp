@@ -96,9 +96,9 @@ bool HandOver(int connection, int argc, char** argv) {
 }
 
 // Picks Qt's platform for the display that can be opened: Qt ends the process
-// when its platform cannot connect, so a start without one is caught here. X11
-// comes first, XWayland under a Wayland desktop, since the skinned, shaped
-// window moves itself. A platform the user chose is left alone.
+// when its platform cannot connect, so a start without one is caught here. A
+// Wayland desktop is taken natively (XWayland only without Qt's plugin for
+// it); a platform the user chose is left alone.
 bool ChooseDisplayPlatform() {
     DisplayProbe probe = ProbeDisplayFromEnvironment();
     switch (probe.kind) {

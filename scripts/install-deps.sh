@@ -14,7 +14,8 @@
 set -eu
 
 PACKAGES="g++ cmake ninja-build pkg-config
-libmpg123-dev libsdl2-dev libcurl4-openssl-dev libtag1-dev qt6-base-dev qt6-qpa-plugins libxcb1-dev"
+libmpg123-dev libsdl2-dev libcurl4-openssl-dev libtag1-dev qt6-base-dev qt6-qpa-plugins
+qt6-wayland libxcb1-dev"
 PACKAGE_TOOLS="dpkg-dev file"
 for option in "$@"; do
     case "$option" in

@@ -2,6 +2,7 @@
 // the player and the run script's check say when there is none.
 #include <gtest/gtest.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -43,8 +44,12 @@ class ListeningSocket {
 };
 
 TEST(DisplayProbeTest, FindsTheDisplayThatCanBeOpened) {
-    TempDir runtime;
+    TempDir runtime, qt;
     ListeningSocket compositor(runtime.File("wayland-7"));
+    // Qt's Wayland plugin, in the second of the plugin folders.
+    mkdir(qt.File("platforms").c_str(), 0700);
+    ASSERT_TRUE(vek::test::WriteFileText(qt.File("platforms/libqwayland-generic.so"), ""));
+    const std::string with = "/nowhere:" + qt.path(), without = qt.File("platforms");
     const std::string no_x = UnusedXDisplay(), absolute = runtime.File("wayland-7");
     const std::string unset = "no display (neither DISPLAY nor WAYLAND_DISPLAY is set)";
     const char* dir = runtime.path().c_str();
@@ -52,6 +57,7 @@ TEST(DisplayProbeTest, FindsTheDisplayThatCanBeOpened) {
         const char *x11, *wayland, *runtime_dir;
         DisplayKind kind;
         std::string why;
+        bool plugin = true;
     } cases[] = {
         {nullptr, nullptr, dir, DisplayKind::None, unset},
         {"", "", dir, DisplayKind::None, unset},
@@ -68,9 +74,14 @@ TEST(DisplayProbeTest, FindsTheDisplayThatCanBeOpened) {
         {nullptr, absolute.c_str(), nullptr, DisplayKind::Wayland, ""},
         {nullptr, "wayland-7", nullptr, DisplayKind::None,
          "no display (cannot connect to the Wayland display wayland-7)"},
+        // Without Qt's plugin, only an X display (XWayland) will do.
+        {no_x.c_str(), "wayland-7", dir, DisplayKind::None,
+         "no display (the Wayland display wayland-7 needs Qt's Wayland platform plugin, package "
+         "qt6-wayland)",
+         false},
     };
     for (const Case& c : cases) {
-        DisplayProbe probe = ProbeDisplay(c.x11, c.wayland, c.runtime_dir);
+        DisplayProbe probe = ProbeDisplay(c.x11, c.wayland, c.runtime_dir, c.plugin ? with : without);
         EXPECT_EQ(probe.kind, c.kind)
             << (c.x11 ? c.x11 : "-") << " " << (c.wayland ? c.wayland : "-");
         EXPECT_EQ(probe.why, c.why);
