@@ -73,6 +73,7 @@ bool MainWindow::Create() {
     expanded_ = gSettings.StartupExpanded != 0;
     ApplyTopmost();
     LoadTrayIcons();
+    if (!WindowMasksCut()) setAttribute(Qt::WA_TranslucentBackground);
     setMask(WindowShape(kWindowWidth, kExpandedHeight, kTabY));
     setFixedSize(kWindowWidth, expanded_ ? kExpandedHeight : kCollapsedHeight);
     move(gSettings.WindowX, gSettings.WindowY);
@@ -376,6 +377,8 @@ void MainWindow::DrawEqualiser(QPainter& painter) {
 void MainWindow::paintEvent(QPaintEvent* event) {
     const QRegion& update = event->region();
     QPainter painter(this);
+    // Outside the outline, a translucent window stays clear.
+    if (testAttribute(Qt::WA_TranslucentBackground)) painter.setClipRegion(mask());
     // The background: the skin, with a closed lower edge when collapsed, and
     // over it the display threads' last pictures. A paint that is not one of
     // theirs asks them for new ones as well.

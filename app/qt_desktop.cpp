@@ -47,6 +47,10 @@ void Wake(void*) {
     QMetaObject::invokeMethod(g_pump_target, &Pump, Qt::QueuedConnection);
 }
 
+bool OnWayland() {
+    return QGuiApplication::platformName() == QLatin1String("wayland");
+}
+
 bool OnGuiThread() {
     return QThread::currentThread() == QCoreApplication::instance()->thread();
 }
@@ -134,7 +138,11 @@ void RunOnGuiThread(const std::function<void()>& fn) {
 }
 
 bool WindowPositionsKnown() {
-    return QGuiApplication::platformName() != QLatin1String("wayland");
+    return !OnWayland();
+}
+
+bool WindowMasksCut() {
+    return !OnWayland();
 }
 
 }  // namespace vek::app

@@ -41,4 +41,9 @@ std::vector<QByteArray> DroppedNames(const QMimeData& data);
 // compositor, which keeps them to itself (and moves windows itself).
 bool WindowPositionsKnown();
 
+// Whether the window system cuts a window to its mask (X11's shape). A Wayland
+// compositor takes the mask only as the input region: a shaped window is made
+// translucent there and paints only inside its outline.
+bool WindowMasksCut();
+
 }  // namespace vek::app

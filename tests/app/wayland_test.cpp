@@ -1,0 +1,96 @@
+// The windows on a Wayland desktop: run by tests/support/with-weston.sh, on a
+// headless Weston with a solid background, looked at through its screenshots
+// and through what the client tells the compositor (WAYLAND_DEBUG).
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QRegularExpression>
+#include <QWindow>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+
+#include "app/qt_desktop.h"
+#include "tests/app/app_test_support.h"
+
+namespace vek::app {
+namespace {
+
+using test::PumpUntil;
+
+const QRgb kDesktop = qRgb(0x33, 0x66, 0x99);  // with-weston.sh's background
+std::string g_protocol_log;                     // what this client told the compositor
+
+QImage Screenshot() {
+    vek::test::TempDir dir;
+    if (std::system(("cd " + dir.path() + " && weston-screenshooter").c_str()) != 0) return {};
+    QDir shots(QString::fromStdString(dir.path()), QStringLiteral("*.png"));
+    return QImage(shots.filePath(shots.entryList().value(0))).convertToFormat(QImage::Format_RGB32);
+}
+
+// The region the window last gave as its input region.
+QRegion InputRegion() {
+    std::map<QString, QRegion> regions;
+    QRegion input;
+    QRegularExpression made(QStringLiteral(R"(new id (wl_region@\d+))")),
+        add(QStringLiteral(R"((wl_region@\d+)\.add\((\d+), (\d+), (\d+), (\d+)\))")),
+        set(QStringLiteral(R"(set_input_region\((wl_region@\d+)\))"));
+    for (const QString& line :
+         QString::fromStdString(vek::test::ReadFileText(g_protocol_log)).split('\n')) {
+        if (auto m = made.match(line); m.hasMatch()) regions[m.captured(1)] = QRegion();
+        if (auto m = add.match(line); m.hasMatch())
+            regions[m.captured(1)] += QRect(m.captured(2).toInt(), m.captured(3).toInt(),
+                                            m.captured(4).toInt(), m.captured(5).toInt());
+        if (auto m = set.match(line); m.hasMatch()) input = regions[m.captured(1)];
+    }
+    return input;
+}
+
+using WaylandTest = test::WindowTest;
+
+// The desktop shows at every point of the window's box outside the outline,
+// and the window's own pixels inside; presses land inside the outline only.
+TEST_F(WaylandTest, OutsideItsOutlineTheWindowShowsTheDesktopInBothHeights) {
+    ASSERT_EQ(QGuiApplication::platformName(), QStringLiteral("wayland"));
+    MainWindow* w = Open();
+    for (int height : {kExpandedHeight, kCollapsedHeight}) {
+        if (w->height() != height) RunCommand(kCmdExpand);
+        int wrong = -1, desktop = 0;
+        PumpUntil([&] {
+            QImage shot = Screenshot(), face = w->grab().toImage().convertToFormat(QImage::Format_RGB32);
+            QRect box;  // what covers the desktop
+            for (int y = 0; y < shot.height(); ++y)
+                for (int x = 0; x < shot.width(); ++x) box |= shot.pixel(x, y) != kDesktop ? QRect(x, y, 1, 1) : QRect();
+            if (box.size() != QSize(kWindowWidth, height)) return false;
+            wrong = desktop = 0;
+            for (int y = 0; y < height; ++y)
+                for (int x = 0; x < kWindowWidth; ++x) {
+                    bool inside = w->mask().contains(QPoint(x, y));
+                    desktop += !inside;
+                    wrong += shot.pixel(box.topLeft() + QPoint(x, y)) != (inside ? face.pixel(x, y) : kDesktop);
+                }
+            return wrong == 0;
+        }, 10000);
+        EXPECT_EQ(wrong, 0) << height;
+        EXPECT_GT(desktop, 1500) << height;
+    }
+    EXPECT_EQ(InputRegion(), WindowShape(kWindowWidth, kExpandedHeight, kTabY));
+}
+
+}  // namespace
+}  // namespace vek::app
+
+int main(int argc, char** argv) {
+    setenv("QT_QPA_PLATFORM", "wayland", 1);
+    setenv("WAYLAND_DEBUG", "client", 1);
+    vek::app::g_protocol_log = std::string(std::getenv("XDG_RUNTIME_DIR")) + "/client.log";
+    if (!std::freopen(vek::app::g_protocol_log.c_str(), "w", stderr)) return 1;
+    ::testing::InitGoogleTest(&argc, argv);
+    QApplication application(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    vek::app::InstallQtDesktop();
+    int result = RUN_ALL_TESTS();
+    vek::app::RemoveQtDesktop();
+    return result;
+}

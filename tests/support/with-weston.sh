@@ -1,0 +1,24 @@
+#!/bin/sh
+# Runs a command on a headless Weston desktop of its own: a solid background
+# (0x336699), a runtime folder and socket of its own, weston-screenshooter
+# allowed. The command sees WAYLAND_DISPLAY and no DISPLAY. Ends with 77 (a
+# skipped test) when weston is not installed.
+# Usage: tests/support/with-weston.sh COMMAND [ARGUMENT...]
+command -v weston >/dev/null || { echo "weston is not installed (scripts/install-deps.sh --test)"; exit 77; }
+dir=$(mktemp -d) || exit 1
+printf '[shell]\nbackground-color=0xff336699\npanel-position=none\nanimation=none\n' >"$dir/weston.ini"
+export XDG_RUNTIME_DIR="$dir" WAYLAND_DISPLAY=wayland-vek
+weston --backend=headless-backend.so --use-pixman --debug --idle-time=0 --width=640 --height=480 \
+    --socket=$WAYLAND_DISPLAY --config="$dir/weston.ini" --log="$dir/weston.log" &
+weston=$!
+while [ ! -S "$dir/$WAYLAND_DISPLAY" ] && kill -0 $weston 2>/dev/null; do sleep 0.05; done
+# An absolute socket path, so the clients find it whatever runtime folder
+# the command gives them.
+export WAYLAND_DISPLAY="$dir/$WAYLAND_DISPLAY"
+unset DISPLAY
+"$@"
+status=$?
+kill $weston && wait $weston
+[ $status -eq 0 ] || cat "$dir/weston.log"
+rm -rf "$dir"
+exit $status
