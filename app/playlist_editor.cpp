@@ -529,9 +529,10 @@ void RefreshHook() {
 
 }  // namespace
 
-bool ShowPlaylistEditor() {
+bool ShowPlaylistEditor(const QWidget* main_window) {
     if (!g_editor) {
         g_editor = new PlaylistEditor;
+        OpenWithOwner(g_editor, main_window);
         SetPlaylistRefreshHook(RefreshHook);
         SetCurrentEntryHook([] {
             if (g_editor) g_editor->CurrentEntryMoved();

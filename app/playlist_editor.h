@@ -11,9 +11,10 @@ class QWidget;
 
 namespace vek::app {
 
-// Creates the editor where it was last closed, if there is none, and shows it.
-// False only when it cannot be made.
-bool ShowPlaylistEditor();
+// Creates the editor where it was last closed, if there is none, and shows it
+// (where windows cannot be placed, with the main window as the one it opens
+// beside). False only when it cannot be made.
+bool ShowPlaylistEditor(const QWidget* main_window = nullptr);
 
 // Destroys the editor, keeping its place in PlaylistX and PlaylistY unless it
 // is minimised.

@@ -5,8 +5,11 @@
 #include <QScreen>
 #include <QString>
 #include <QWidget>
+#include <QWindow>
 #include <algorithm>
 #include <cmath>
+
+#include "app/qt_desktop.h"
 
 namespace vek::app {
 
@@ -27,7 +30,9 @@ QSize SheetPageSize(const QFont& font) {
 }
 
 void PlaceBeside(QWidget* sheet, const QWidget* owner) {
-    if (!owner || !owner->isVisible() || !owner->screen()) return;
+    // A sheet is its owner's dialog: where windows cannot be placed, the
+    // compositor keeps it with the owner.
+    if (!owner || !owner->isVisible() || !owner->screen() || !WindowPositionsKnown()) return;
     QRect room = owner->screen()->availableGeometry();
     QRect beside = owner->frameGeometry();
     QSize size = sheet->sizeHint();
@@ -38,6 +43,12 @@ void PlaceBeside(QWidget* sheet, const QWidget* owner) {
         sheet->move(beside.right() + kGap, y);
     else if (beside.left() - kGap - size.width() >= room.left())
         sheet->move(beside.left() - kGap - size.width(), y);
+}
+
+void OpenWithOwner(QWidget* window, const QWidget* owner) {
+    if (WindowPositionsKnown() || !owner || !owner->windowHandle()) return;
+    window->winId();  // its native window, to be told whose it is
+    window->windowHandle()->setTransientParent(owner->windowHandle());
 }
 
 }  // namespace vek::app

@@ -27,4 +27,9 @@ QSize SheetPageSize(const QFont& font);
 // where the window system puts it.
 void PlaceBeside(QWidget* sheet, const QWidget* owner);
 
+// Where windows cannot be placed (Wayland), makes the window its owner's
+// transient: the compositor then keeps it beside or above the owner. Nothing
+// elsewhere.
+void OpenWithOwner(QWidget* window, const QWidget* owner);
+
 }  // namespace vek::app

@@ -42,11 +42,11 @@ void OpenLocation(MainWindow* window) {
     PlayCurrentEntry();
 }
 
-void TogglePlaylistEditor(MainWindow*) {
+void TogglePlaylistEditor(MainWindow* window) {
     if (IsPlaylistEditorOpen())
         ClosePlaylistEditor();
     else
-        ShowPlaylistEditor();
+        ShowPlaylistEditor(window);
 }
 
 // Next and Previous play their entry once the decoder has had time to stop.

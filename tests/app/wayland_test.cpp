@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <map>
 
+#include "app/playlist_editor.h"
+#include "app/preferences.h"
 #include "app/qt_desktop.h"
 #include "tests/app/app_test_support.h"
 
@@ -76,6 +78,19 @@ TEST_F(WaylandTest, OutsideItsOutlineTheWindowShowsTheDesktopInBothHeights) {
         EXPECT_GT(desktop, 1500) << height;
     }
     EXPECT_EQ(InputRegion(), WindowShape(kWindowWidth, kExpandedHeight, kTabY));
+}
+
+// The compositor places them: they open as the main window's own.
+TEST_F(WaylandTest, TheEditorAndThePreferencesOpenAsTheWindowsOwnAndClose) {
+    MainWindow* w = Open();
+    for (int command : {kCmdPlaylistEditor, kCmdPreferences}) {
+        RunCommand(command);
+        QWidget* opened = command == kCmdPreferences ? PreferencesSheet() : PlaylistEditorWindow();
+        ASSERT_TRUE(opened && PumpUntil([&] { return opened->windowHandle()->isExposed(); }, 5000));
+        EXPECT_EQ(opened->windowHandle()->transientParent(), w->windowHandle());
+        opened->close();
+        EXPECT_TRUE(PumpUntil([] { return !IsPlaylistEditorOpen() && !IsPreferencesOpen(); }, 5000));
+    }
 }
 
 }  // namespace
