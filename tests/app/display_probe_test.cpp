@@ -81,7 +81,8 @@ TEST(DisplayProbeTest, FindsTheDisplayThatCanBeOpened) {
          false},
     };
     for (const Case& c : cases) {
-        DisplayProbe probe = ProbeDisplay(c.x11, c.wayland, c.runtime_dir, c.plugin ? with : without);
+        DisplayProbe probe =
+            ProbeDisplay(c.x11, c.wayland, c.runtime_dir, c.plugin ? with : without);
         EXPECT_EQ(probe.kind, c.kind)
             << (c.x11 ? c.x11 : "-") << " " << (c.wayland ? c.wayland : "-");
         EXPECT_EQ(probe.why, c.why);

@@ -22,7 +22,7 @@ namespace {
 using test::PumpUntil;
 
 const QRgb kDesktop = qRgb(0x33, 0x66, 0x99);  // with-weston.sh's background
-std::string g_protocol_log;                     // what this client told the compositor
+std::string g_protocol_log;                    // what this client told the compositor
 
 QImage Screenshot() {
     vek::test::TempDir dir;
@@ -59,21 +59,26 @@ TEST_F(WaylandTest, OutsideItsOutlineTheWindowShowsTheDesktopInBothHeights) {
     for (int height : {kExpandedHeight, kCollapsedHeight}) {
         if (w->height() != height) RunCommand(kCmdExpand);
         int wrong = -1, desktop = 0;
-        PumpUntil([&] {
-            QImage shot = Screenshot(), face = w->grab().toImage().convertToFormat(QImage::Format_RGB32);
-            QRect box;  // what covers the desktop
-            for (int y = 0; y < shot.height(); ++y)
-                for (int x = 0; x < shot.width(); ++x) box |= shot.pixel(x, y) != kDesktop ? QRect(x, y, 1, 1) : QRect();
-            if (box.size() != QSize(kWindowWidth, height)) return false;
-            wrong = desktop = 0;
-            for (int y = 0; y < height; ++y)
-                for (int x = 0; x < kWindowWidth; ++x) {
-                    bool inside = w->mask().contains(QPoint(x, y));
-                    desktop += !inside;
-                    wrong += shot.pixel(box.topLeft() + QPoint(x, y)) != (inside ? face.pixel(x, y) : kDesktop);
-                }
-            return wrong == 0;
-        }, 10000);
+        PumpUntil(
+            [&] {
+                QImage shot = Screenshot(),
+                       face = w->grab().toImage().convertToFormat(QImage::Format_RGB32);
+                QRect box;  // what covers the desktop
+                for (int y = 0; y < shot.height(); ++y)
+                    for (int x = 0; x < shot.width(); ++x)
+                        box |= shot.pixel(x, y) != kDesktop ? QRect(x, y, 1, 1) : QRect();
+                if (box.size() != QSize(kWindowWidth, height)) return false;
+                wrong = desktop = 0;
+                for (int y = 0; y < height; ++y)
+                    for (int x = 0; x < kWindowWidth; ++x) {
+                        bool inside = w->mask().contains(QPoint(x, y));
+                        desktop += !inside;
+                        wrong += shot.pixel(box.topLeft() + QPoint(x, y)) !=
+                                 (inside ? face.pixel(x, y) : kDesktop);
+                    }
+                return wrong == 0;
+            },
+            10000);
         EXPECT_EQ(wrong, 0) << height;
         EXPECT_GT(desktop, 1500) << height;
     }
@@ -89,7 +94,8 @@ TEST_F(WaylandTest, TheEditorAndThePreferencesOpenAsTheWindowsOwnAndClose) {
         ASSERT_TRUE(opened && PumpUntil([&] { return opened->windowHandle()->isExposed(); }, 5000));
         EXPECT_EQ(opened->windowHandle()->transientParent(), w->windowHandle());
         opened->close();
-        EXPECT_TRUE(PumpUntil([] { return !IsPlaylistEditorOpen() && !IsPreferencesOpen(); }, 5000));
+        EXPECT_TRUE(
+            PumpUntil([] { return !IsPlaylistEditorOpen() && !IsPreferencesOpen(); }, 5000));
     }
 }
 
