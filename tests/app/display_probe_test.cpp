@@ -1,5 +1,7 @@
 // A start without a desktop: which display the window would open on, and what
 // the player and the run script's check say when there is none.
+#include "app/display_probe.h"
+
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -9,7 +11,6 @@
 #include <cstring>
 #include <string>
 
-#include "app/display_probe.h"
 #include "tests/support/test_support.h"
 
 namespace vek::app {

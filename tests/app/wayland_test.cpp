@@ -1,13 +1,12 @@
 // The windows on a Wayland desktop: run by tests/support/with-weston.sh, on a
 // headless Weston with a solid background, looked at through its screenshots
-// and through what the client tells the compositor (WAYLAND_DEBUG).
+// and through what the client tells the compositor (WAYLAND_DEBUG=client).
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QDir>
 #include <QRegularExpression>
 #include <QWindow>
-#include <cstdio>
 #include <cstdlib>
 #include <map>
 
@@ -22,7 +21,6 @@ namespace {
 using test::PumpUntil;
 
 const QRgb kDesktop = qRgb(0x33, 0x66, 0x99);  // with-weston.sh's background
-std::string g_protocol_log;                    // what this client told the compositor
 
 QImage Screenshot() {
     vek::test::TempDir dir;
@@ -38,8 +36,10 @@ QRegion InputRegion() {
     QRegularExpression made(QStringLiteral(R"(new id (wl_region@\d+))")),
         add(QStringLiteral(R"((wl_region@\d+)\.add\((\d+), (\d+), (\d+), (\d+)\))")),
         set(QStringLiteral(R"(set_input_region\((wl_region@\d+)\))"));
-    for (const QString& line :
-         QString::fromStdString(vek::test::ReadFileText(g_protocol_log)).split('\n')) {
+    // What this client told the compositor: its WAYLAND_DEBUG log.
+    const char* log_path = std::getenv("WESTON_CLIENT_LOG");
+    const std::string log = log_path ? vek::test::ReadFileText(log_path) : std::string();
+    for (const QString& line : QString::fromStdString(log).split('\n')) {
         if (auto m = made.match(line); m.hasMatch()) regions[m.captured(1)] = QRegion();
         if (auto m = add.match(line); m.hasMatch())
             regions[m.captured(1)] += QRect(m.captured(2).toInt(), m.captured(3).toInt(),
@@ -101,17 +101,3 @@ TEST_F(WaylandTest, TheEditorAndThePreferencesOpenAsTheWindowsOwnAndClose) {
 
 }  // namespace
 }  // namespace vek::app
-
-int main(int argc, char** argv) {
-    setenv("QT_QPA_PLATFORM", "wayland", 1);
-    setenv("WAYLAND_DEBUG", "client", 1);
-    vek::app::g_protocol_log = std::string(std::getenv("XDG_RUNTIME_DIR")) + "/client.log";
-    if (!std::freopen(vek::app::g_protocol_log.c_str(), "w", stderr)) return 1;
-    ::testing::InitGoogleTest(&argc, argv);
-    QApplication application(argc, argv);
-    QApplication::setQuitOnLastWindowClosed(false);
-    vek::app::InstallQtDesktop();
-    int result = RUN_ALL_TESTS();
-    vek::app::RemoveQtDesktop();
-    return result;
-}

@@ -1,8 +1,10 @@
 #!/bin/sh
 # Runs a command on a headless Weston desktop of its own: a solid background
 # (0x336699), a runtime folder and socket of its own, weston-screenshooter
-# allowed. The command sees WAYLAND_DISPLAY and no DISPLAY. Ends with 77 (a
-# skipped test) when weston is not installed.
+# allowed. The command sees WAYLAND_DISPLAY and no DISPLAY; its standard error
+# goes to the file named by WESTON_CLIENT_LOG (with WAYLAND_DEBUG=client, what
+# it told the compositor), shown when it fails. Ends with 77 (a skipped test)
+# when weston is not installed.
 # Usage: tests/support/with-weston.sh COMMAND [ARGUMENT...]
 command -v weston >/dev/null || { echo "weston is not installed (scripts/install-deps.sh --test)"; exit 77; }
 dir=$(mktemp -d) || exit 1
@@ -16,9 +18,10 @@ while [ ! -S "$dir/$WAYLAND_DISPLAY" ] && kill -0 $weston 2>/dev/null; do sleep 
 # the command gives them.
 export WAYLAND_DISPLAY="$dir/$WAYLAND_DISPLAY"
 unset DISPLAY
-"$@"
+export WESTON_CLIENT_LOG="$dir/client.log"
+"$@" 2>"$WESTON_CLIENT_LOG"
 status=$?
 kill $weston && wait $weston
-[ $status -eq 0 ] || cat "$dir/weston.log"
+[ $status -eq 0 ] || tail -n 50 "$WESTON_CLIENT_LOG" "$dir/weston.log"
 rm -rf "$dir"
 exit $status
