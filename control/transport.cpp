@@ -15,6 +15,13 @@ std::atomic<PlayState> g_state{PlayState::Stopped};
 // Main thread only.
 bool g_change_pending = false;
 void (*g_state_hook)(PlayState) = nullptr;
+// Natural ends in a row of tracks that played nothing (not audio, a station
+// that gave up at once), since the user last asked for a track, and the
+// decoder's count of played tracks at the last end. With RepeatPlay a list of
+// nothing but such entries would start over for ever, a box each time, faster
+// than the user can reach Stop.
+int g_silent_ends = 0;
+int g_played_at_last_end = 0;
 
 }  // namespace
 
@@ -31,6 +38,7 @@ void SetPlayStateHook(void (*hook)(PlayState state)) {
 
 void Halt() {
     FinishTrackChange();
+    g_silent_ends = 0;
     if (GetPlayState() == PlayState::Paused) {
         Output().Resume();
         Output().Reset();
@@ -54,6 +62,7 @@ bool PlayListFromStart() {
 
 void CommandPlay() {
     FinishTrackChange();
+    g_silent_ends = 0;
     switch (GetPlayState()) {
         case PlayState::Paused:
             Output().Resume();
@@ -128,9 +137,13 @@ bool HandleTrackEnded() {
         FinishTrackChange();
         return true;
     }
+    int played = TracksPlayed();
+    g_silent_ends = played == g_played_at_last_end ? g_silent_ends + 1 : 0;
+    g_played_at_last_end = played;
+    bool start_over = gSettings.RepeatPlay != 0 && g_silent_ends < PlaylistCount();
     // No stop is posted first: the decoder is idle after a natural end and the
     // output stays open, so the next track follows without a gap.
-    if (SelectNext() || (gSettings.RepeatPlay != 0 && SelectEntry(0))) {
+    if (SelectNext() || (start_over && SelectEntry(0))) {
         if (PlayCurrentEntry()) return true;
     }
     PostCloseOutput(DecoderThreadId());

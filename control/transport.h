@@ -63,7 +63,10 @@ void HandlePlayFailed();
 
 // The decoder reports the natural end of a track: the next entry, or the first
 // with RepeatPlay, is posted; at the end of the list the output is closed after
-// it has played out and the state becomes Stopped. True when a track follows.
+// it has played out and the state becomes Stopped. RepeatPlay starts the list
+// over only when the entries that ended in a row without playing a frame, since
+// the user last asked for a track, are fewer than the list holds. True when a
+// track follows.
 // During a track change's gap the end is that of the track being replaced: the
 // change is finished instead.
 bool HandleTrackEnded();

@@ -106,7 +106,9 @@ TEST_F(VekplayTest, TheStatusTellsAWrongCommandLineAndARunThatPlayedNothing) {
         {{"--wav", dir_.File("o.wav")}, 2, "", "vekplay: no NAME to play"},
         {{"--wav"}, 2, "", "vekplay: --wav needs a value"},
         {{"--quiet", "--no-such-option", DataPath(kClip)}, 2, "", "option --no-such-option"},
-        {{"--quiet", "--wav", dir_.File("o.wav"), DataPath("made/not_audio.mp3")},
+        // Repeat starts a list over only if something in it played.
+        {{"--quiet", "--set", "RepeatPlay=1", "--wav", dir_.File("o.wav"),
+          DataPath("made/not_audio.mp3"), DataPath("made/not_audio.mp3")},
          1,
          "",
          "Synchronization Error...: This does not look like a valid MPEG"},
