@@ -114,6 +114,7 @@ void ReportTitle(UrlStream* stream, const std::string& title) {
 void StartResponse(UrlStream* stream, std::string_view status_line) {
     stream->status_line.assign(status_line);
     stream->has_location = false;
+    stream->station = StartsWithNoCase(status_line, "ICY ");
     stream->icy_interval = 0;
     stream->station_name.clear();
     stream->content_type.clear();
@@ -134,6 +135,7 @@ void NoteHeader(UrlStream* stream, std::string_view line) {
     if (StartsWithNoCase(line, "Transfer-Encoding:"))
         stream->chunked = HeaderValue(line).find("chunked") != std::string_view::npos;
     if (!StartsWithNoCase(line, "icy-")) return;
+    stream->station = true;
     size_t colon = line.find(':');
     if (colon == std::string_view::npos) return;
     std::string_view name = line.substr(0, colon);
@@ -337,13 +339,14 @@ CURLcode Transfer(UrlStream* stream) {
 }
 
 // Whether the stream goes on with the same request made again. A stream with a
-// length was a file: it has ended, complete or not. One without is radio: cut
-// off by the network, or closed by the server, which is how a station's
-// restart looks. Only a body whose end the server marked itself has ended.
+// length was a file: it has ended, complete or not. One without was cut off by
+// the network, or closed by the server: a station's close is how its restart
+// looks, but a plain server closing (or marking the end of) a body without a
+// length has sent a whole song, which must not play again and again.
 bool ShouldFetchAgain(const UrlStream& stream, CURLcode result) {
     if (stream.stop || stream.http_error || stream.length_known) return false;
     if (!stream.body_wanted) return true;  // no answer this time: the try failed
-    return result != CURLE_OK || !stream.chunked;
+    return result != CURLE_OK || (stream.station && !stream.chunked);
 }
 
 // See kHeldConnection.

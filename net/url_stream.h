@@ -13,9 +13,10 @@ namespace vek {
 // Stream bytes then arrive until EOF, which a stall of 30 s also brings.
 // Radio arrives as audio only: the titles within it are taken out and reported
 // to the main window (net/stream_title.h). A stream without a length that
-// drops is fetched again after 1, 2 and 4 s and read on behind what came
-// before; EOF comes after an error status, or after three failed tries in a
-// row (see kHeldConnection), which CloseUrlStream then reports.
+// the network cuts off, or a station (ICY) that closes, is fetched again after
+// 1, 2 and 4 s and read on behind what came before; EOF comes after an error
+// status, or after three failed tries in a row (see kHeldConnection), which
+// CloseUrlStream then reports.
 // A first answer that is a playlist (net/playlist_link.h) is read whole and
 // posted to the main window as UIM_PLAYLIST_LINK; kUrlIsPlaylistLink then.
 int OpenUrlStream(const char* url);

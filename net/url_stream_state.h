@@ -99,6 +99,7 @@ struct UrlStream {
     // Of the response whose headers are arriving, and then of its body.
     std::string status_line;
     bool has_location = false;   // it names a place to go to instead
+    bool station = false;        // it speaks ICY: its status line or an icy- header says so
     uint32_t icy_interval = 0;   // its icy-metaint
     std::string station_name;    // its icy-name
     std::string content_type;    // its Content-Type value

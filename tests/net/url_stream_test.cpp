@@ -58,9 +58,10 @@ TEST_F(UrlStreamTest, ConnectsDirectlyWhateverTheProxyEnvironmentSays) {
 // A body arrives whole, or as far as a server that closes early sent it; with
 // DownloadOption 1 the save file holds just what arrived, with 0 and 2 there is none.
 TEST_F(UrlStreamTest, StreamsWhatIsServedAndSavesItOnlyWithOptionOne) {
-    // Without a length the server marks the end itself; a close would be a drop.
-    HttpReply chunked = HttpReply::Bytes(Body(70000, 2));
-    chunked.send_length = false;
+    // Without a length a plain server ends the body by closing, or marks it.
+    HttpReply closed = HttpReply::Bytes(Body(70000, 2));
+    closed.send_length = false;
+    HttpReply chunked = closed;
     chunked.chunked = true;
     chunked.piece_bytes = 30000;
     HttpReply cut = HttpReply::Bytes(Body(50000, 3));
@@ -76,6 +77,7 @@ TEST_F(UrlStreamTest, StreamsWhatIsServedAndSavesItOnlyWithOptionOne) {
     } cases[] = {
         {"clip.mp3", HttpReply::Bytes(Body(300000)), 0, 300000},
         {"live", chunked, 0, 70000},
+        {"closed", closed, 0, 70000},
         {"empty.mp3", HttpReply::Bytes(""), 0, 0},
         {"two.mp3", HttpReply::Bytes(Body(10000, 8)), 2, 10000},
         {"cut.mp3", cut, 1, 20000},
