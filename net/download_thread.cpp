@@ -277,8 +277,12 @@ CURLcode RunTransfer(UrlStream* stream) {
     CURLMcode multi_rc = stream->curl->multi_add_handle(stream->client, stream->request);
     stream->last_heard = Clock::now();
     // Header lines trickling in keep a request alive but never answer it; the
-    // answer has the same limit, counted from the request.
+    // answer has the same limit, counted from the request. A link is answered
+    // only once its body is in, so its body is bound by that limit too.
     const auto answer_due = stream->last_heard + stream->stall_limit;
+    auto answering = [stream] {
+        return !stream->body_wanted || stream->link_kind != LinkKind::kNone;
+    };
     int running = 1;
     while (multi_rc == CURLM_OK && running && !stream->stop) {
         multi_rc = stream->curl->multi_perform(stream->client, &running);
@@ -296,7 +300,7 @@ CURLcode RunTransfer(UrlStream* stream) {
                           static_cast<long long>(kStallLimit.count()));
             return CURLE_OPERATION_TIMEDOUT;
         }
-        if (!stream->body_wanted && now >= answer_due) {
+        if (answering() && now >= answer_due) {
             std::snprintf(stream->error_text, sizeof stream->error_text,
                           "%s: no answer within %lld seconds",
                           stream->curl->easy_strerror(CURLE_OPERATION_TIMEDOUT),
@@ -304,7 +308,7 @@ CURLcode RunTransfer(UrlStream* stream) {
             return CURLE_OPERATION_TIMEDOUT;
         }
         auto next_limit = stream->stall_limit - silent;
-        if (!stream->body_wanted && answer_due - now < next_limit) next_limit = answer_due - now;
+        if (answering() && answer_due - now < next_limit) next_limit = answer_due - now;
         auto until_stall = std::chrono::ceil<std::chrono::milliseconds>(next_limit);
         int wait_ms = static_cast<int>(std::min<long long>(kNetworkWaitMs, until_stall.count()));
         multi_rc = stream->curl->multi_poll(stream->client, nullptr, 0, wait_ms, nullptr);

@@ -344,6 +344,16 @@ TEST_F(UrlStreamLimitTest, AServerThatNeverAnswersFailsTheOpen) {
     EXPECT_NE(box.text.find("30 seconds"), std::string::npos) << box.text;
 }
 
+// A link is answered once its body is in: one that trickles in is no answer.
+TEST_F(UrlStreamLimitTest, ALinkThatTricklesInFailsTheOpen) {
+    HttpReply reply = HttpReply::Bytes(std::string(200, '#'));
+    reply.headers = {"Content-Type: audio/x-mpegurl"};
+    reply.piece_bytes = 1;
+    reply.piece_delay_ms = 50;  // 10 s in all
+    server.Serve("/trickle.m3u", reply);
+    EXPECT_NE(OpenMustFail(server.Url("/trickle.m3u")).text.find("no answer"), std::string::npos);
+}
+
 // A pause of playback longer than the limit (35 s at the real pace) leaves the
 // download blocked on the full pipe; that is not a silent server.
 TEST_F(UrlStreamLimitTest, APlaybackPauseLongerThanTheLimitIsNotAStall) {
