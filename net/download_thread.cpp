@@ -216,6 +216,12 @@ size_t OnHeaderLine(char* data, size_t size, size_t count, void* user) {
     return StartBody(stream) ? length : 0;
 }
 
+void NoteConnectionAudio(ConnectionAudio* audio, size_t bytes, Clock::time_point now) {
+    if (audio->bytes == 0) audio->first = now;
+    audio->last = now;
+    audio->bytes = SaturatingAdd(audio->bytes, bytes);
+}
+
 // Audio goes into the pipe, and into the save file when there is one.
 void DeliverAudio(void* context, const char* data, size_t size) {
     auto* stream = static_cast<UrlStream*>(context);
@@ -230,8 +236,7 @@ void DeliverAudio(void* context, const char* data, size_t size) {
         WriteFully(stream->write_fd, data + done, piece);
         if (stream->save_fd >= 0) WriteFully(stream->save_fd, data + done, piece);
         done += piece;
-        stream->connection_audio = SaturatingAdd(stream->connection_audio, piece);
-        stream->last_audio_at = Clock::now();
+        NoteConnectionAudio(&stream->connection_audio, piece, Clock::now());
         // Counted only as far as it matters, so that it cannot wrap.
         if (stream->audio_since_title < kAudioBytesPerTitle) stream->audio_since_title += piece;
     }
@@ -334,8 +339,7 @@ CURLcode Transfer(UrlStream* stream) {
     stream->body_wanted = false;
     stream->http_error = false;
     stream->error_text[0] = '\0';
-    stream->connection_audio = 0;
-    stream->connected_at = stream->last_audio_at = Clock::now();
+    stream->connection_audio = ConnectionAudio{};
     CURLcode result = RunTransfer(stream);
     // Done with, so that the same request can be made again.
     stream->curl->multi_remove_handle(stream->client, stream->request);
@@ -351,15 +355,6 @@ bool ShouldFetchAgain(const UrlStream& stream, CURLcode result) {
     if (stream.stop || stream.http_error || stream.length_known) return false;
     if (!stream.body_wanted) return true;  // no answer this time: the try failed
     return result != CURLE_OK || (stream.station && !stream.chunked);
-}
-
-// See kHeldConnection.
-bool ConnectionHeld(const UrlStream& stream) {
-    if (stream.last_audio_at - stream.connected_at >= kHeldConnection) return true;
-    // kbit/s: 125 bytes a second for each.
-    uint64_t kbps = static_cast<uint64_t>(std::max(0, stream.bitrate_kbps.load()));
-    return kbps > 0 &&
-           stream.connection_audio / 125 / kbps >= static_cast<uint64_t>(kHeldConnection.count());
 }
 
 std::string GaveUpText(const UrlStream& stream, CURLcode result) {
@@ -385,11 +380,19 @@ bool WaitBeforeFetchingAgain(UrlStream* stream, std::chrono::milliseconds delay)
     }
 }
 
+// See kHeldConnection. bitrate_kbps: the stream's, 0 while unknown.
+bool ConnectionHeld(const ConnectionAudio& audio, int bitrate_kbps) {
+    if (audio.bytes > 0 && audio.last - audio.first >= kHeldConnection) return true;
+    // kbit/s: 125 bytes a second for each.
+    uint64_t kbps = static_cast<uint64_t>(std::max(0, bitrate_kbps));
+    return kbps > 0 && audio.bytes / 125 / kbps >= static_cast<uint64_t>(kHeldConnection.count());
+}
+
 // Plays the stream on across drops, as long as connections hold.
 void FetchAgainWhileCutOff(UrlStream* stream, CURLcode result) {
     int failed_tries = 0;  // in a row
     while (ShouldFetchAgain(*stream, result)) {
-        if (ConnectionHeld(*stream)) failed_tries = 0;
+        if (ConnectionHeld(stream->connection_audio, stream->bitrate_kbps.load())) failed_tries = 0;
         if (failed_tries == kMaxFetchesAgain) {
             stream->gave_up_text = GaveUpText(*stream, result);
             return;

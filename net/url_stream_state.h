@@ -34,6 +34,13 @@ inline constexpr int kMaxFetchesAgain = 3;
 // quick connection must never pass for a long one.
 inline constexpr std::chrono::seconds kHeldConnection{10};
 
+// The audio one connection brought, for the rule of kHeldConnection: its time
+// counts from its first byte, however late the answer came.
+struct ConnectionAudio {
+    std::chrono::steady_clock::time_point first, last;  // of its bytes
+    uint64_t bytes = 0;
+};
+
 struct UrlStream {
     UrlStream() = default;
     UrlStream(const UrlStream&) = delete;
@@ -108,10 +115,7 @@ struct UrlStream {
     bool body_wanted = false;    // it is a success and its body is being played
     bool http_error = false;     // it is an error status
     IcyDemuxer icy;
-    // Of the connection, for the rule of kHeldConnection.
-    std::chrono::steady_clock::time_point connected_at;
-    std::chrono::steady_clock::time_point last_audio_at;
-    uint64_t connection_audio = 0;  // bytes of audio it brought
+    ConnectionAudio connection_audio;
 };
 
 }  // namespace vek
