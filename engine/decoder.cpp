@@ -11,8 +11,10 @@ namespace vek {
 namespace {
 
 // Frames are handed over whole and one at a time: the library must neither
-// wait for the next header nor hunt for sync on its own, and a VBR info frame
-// is played as the ordinary frame it is. Gapless trimming stays off. A change
+// wait for the next header nor hunt for sync on its own, and an info frame
+// handed over is played as the ordinary frame it is. The library's own gapless
+// trimming stays off: it would need the info frame, and the caller's window
+// does the same with it left out. A change
 // of rate within a stream is followed (the output reopens), so streams joined
 // from different sources are allowed.
 constexpr long kBaseFlags =
@@ -144,6 +146,20 @@ void AppendSamples(const uint8_t* pcm, size_t bytes, const FrameHeader& header, 
     }
 }
 
+// The samples of one decoding step that the window keeps; the window then
+// stands after them.
+void AppendKept(const uint8_t* pcm, size_t bytes, const FrameHeader& header, SampleWindow* window,
+                PcmChunk* chunk) {
+    size_t per_sample = 2 * static_cast<size_t>(g_decoder.channels);
+    int64_t count = static_cast<int64_t>(bytes / per_sample);
+    SampleRun runs[2];
+    int n = KeptRuns(*window, count, runs);
+    window->at += count;
+    for (int i = 0; i < n; ++i)
+        AppendSamples(pcm + runs[i].first * static_cast<int64_t>(per_sample),
+                      static_cast<size_t>(runs[i].count) * per_sample, header, chunk);
+}
+
 }  // namespace
 
 void PrepareDecoder(FrameHeader* header) {
@@ -173,7 +189,8 @@ void PrepareDecoder(FrameHeader* header) {
     Restart();
 }
 
-int DecodeFrame(const FrameHeader& header, const uint8_t* frame, size_t size, PcmChunk* chunk) {
+int DecodeFrame(const FrameHeader& header, const uint8_t* frame, size_t size, PcmChunk* chunk,
+                const SampleWindow* window) {
     Decoder& d = g_decoder;
     if (!d.handle || !frame || size == 0 || !chunk || !chunk->data) return 0;
     long rate = OutputRate(header);
@@ -186,6 +203,7 @@ int DecodeFrame(const FrameHeader& header, const uint8_t* frame, size_t size, Pc
         return 0;
     }
     bool produced = false;
+    SampleWindow kept = window ? *window : SampleWindow{};
     for (int round = 0; round < kMaxDecodeRounds; ++round) {
         off_t number = 0;
         unsigned char* audio = nullptr;
@@ -203,7 +221,7 @@ int DecodeFrame(const FrameHeader& header, const uint8_t* frame, size_t size, Pc
             return 0;
         }
         if (bytes > 0 && audio) {
-            AppendSamples(audio, bytes, header, chunk);
+            AppendKept(audio, bytes, header, &kept, chunk);
             produced = true;
         }
     }

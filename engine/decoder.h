@@ -7,6 +7,7 @@
 
 #include "engine/equaliser.h"
 #include "engine/frame_header.h"
+#include "engine/gapless.h"
 #include "engine/pcm_chunk.h"
 
 namespace vek {
@@ -20,10 +21,12 @@ void PrepareDecoder(FrameHeader* header);
 // Decodes one frame, header bytes first, then the body with its CRC word (the
 // library checks the CRC itself; callers skip nothing), as the stream reader
 // delivers it, and appends its samples to chunk by the chunk rule. header holds
-// the frame's fields and PrepareDecoder's choices. The frame's samples are in
-// the chunk (or written) when this returns. 1 decoded, 0 the frame was
-// rejected (the caller then skips two).
-int DecodeFrame(const FrameHeader& header, const uint8_t* frame, size_t size, PcmChunk* chunk);
+// the frame's fields and PrepareDecoder's choices. With a window, only the
+// samples it keeps go in, its at taken as the frame's first sample (gapless.h).
+// The frame's samples are in the chunk (or written) when this returns.
+// 1 decoded, 0 the frame was rejected (the caller then skips two).
+int DecodeFrame(const FrameHeader& header, const uint8_t* frame, size_t size, PcmChunk* chunk,
+                const SampleWindow* window = nullptr);
 
 // After a seek: the next frame starts with an empty bit reservoir. The
 // synthesis history is cleared with it.

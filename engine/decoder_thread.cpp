@@ -96,11 +96,25 @@ void DiscardOutput(DecoderState* s) {
     s->chunk.fill = 0;
 }
 
-void Seek(DecoderState* s, FrameHeader* header, int percent, int* frame_counter) {
+// The samples a gapless track plays (all of them for a track played whole):
+// its encoder's gap cut away, but for a place that a seek only estimates the
+// end is left whole, rather than a cut falling inside the music.
+SampleWindow WindowFor(const FrameHeader& header, bool gapless) {
+    SampleWindow window;
+    if (gapless) window = GaplessWindow(StreamEncoderGap(header), header.down_sample);
+    if (!FramePlaceIsExact()) window.end = window.stated_end;
+    return window;
+}
+
+void Seek(DecoderState* s, FrameHeader* header, int percent, bool gapless, SampleWindow* window,
+          int* frame_counter) {
     // The factor is a single-precision constant used at double precision, so 50
     // percent of 1000 frames asks for frame 499.
     int target = static_cast<int>(TotalFrames(*header) * (percent * static_cast<double>(0.01f)));
-    if (!SeekFrame(header, target)) return;
+    // Played gapless, the track's start sounds as it did the first time.
+    bool moved = gapless && target == 0 ? RestartAtFirstFrame() : SeekFrame(header, target);
+    if (!moved) return;
+    *window = WindowFor(*header, gapless);
     DiscardDecoderState();
     std::memset(s->chunk.data, 0, kPcmWriteBytes);
     s->chunk.fill = 0;
@@ -162,10 +176,11 @@ bool ShouldYield(int buffer_count) {
     return free_buffers > 0 && buffer_count - free_buffers > buffer_count / 2;
 }
 
-void PublishTrackLength(const FrameHeader& header) {
+void PublishTrackLength(const FrameHeader& header, bool gapless) {
     int32_t frames = TotalFrames(header);
     if (frames <= 0) return;  // a stream
-    g_track_ms.store(FramesToMs(frames, header), std::memory_order_relaxed);
+    EncoderGap gap = gapless ? StreamEncoderGap(header) : EncoderGap{};
+    g_track_ms.store(TrackLengthMs(frames, gap, header), std::memory_order_relaxed);
 }
 
 PlayEnd PlayTrack(DecoderState* s) {
@@ -185,6 +200,10 @@ PlayEnd PlayTrack(DecoderState* s) {
     if (gSettings.AudioOutput8Bit != s->eight_bit_at_start) CloseAtBoundary(s);
 
     PrepareDecoder(&header);
+    // Gapless: the info frame is not played and the encoder's delay and padding
+    // are cut away (the window, set at the first audio frame).
+    bool gapless = gSettings.Gapless != 0;
+    SampleWindow window;
     int channels = OutputChannels(header);
     int eight_bit = header.eight_bit;
     int buffer_count = Output().GetBufferCount();
@@ -210,7 +229,7 @@ PlayEnd PlayTrack(DecoderState* s) {
         // is looked at again, or the request behind it would be dropped.
         if (g_taken.stop || g_taken.quit) break;
         if (g_taken.seek >= 0) {
-            Seek(s, &header, g_taken.seek, &frame_counter);
+            Seek(s, &header, g_taken.seek, gapless, &window, &frame_counter);
             g_taken.seek = -1;
         }
         Message m;
@@ -220,11 +239,13 @@ PlayEnd PlayTrack(DecoderState* s) {
                 stop = true;
                 break;
             }
-            if (m.message == DTM_SEEK) Seek(s, &header, static_cast<int>(m.lparam), &frame_counter);
+            if (m.message == DTM_SEEK)
+                Seek(s, &header, static_cast<int>(m.lparam), gapless, &window, &frame_counter);
             // Anything else arriving during play is dropped.
         }
 
         if (!ReadFrame(&header)) break;
+        if (gapless && IsInfoFrame()) continue;
 
         // A rate change can also hide in the frames skipped after a decoding
         // failure, so the rate is compared on every frame.
@@ -234,7 +255,8 @@ PlayEnd PlayTrack(DecoderState* s) {
                 break;
             }
             if (first_frame) {
-                PublishTrackLength(header);
+                PublishTrackLength(header, gapless);
+                window = WindowFor(header, gapless);
                 g_tracks_played.fetch_add(1, std::memory_order_relaxed);
             }
             first_frame = false;
@@ -243,7 +265,8 @@ PlayEnd PlayTrack(DecoderState* s) {
         const uint8_t* frame = nullptr;
         size_t frame_size = 0;
         CurrentFrame(&frame, &frame_size);
-        if (!DecodeFrame(header, frame, frame_size, &s->chunk)) {
+        window.at = CurrentAudioFrame() * (SamplesPerFrame(header) >> header.down_sample);
+        if (!DecodeFrame(header, frame, frame_size, &s->chunk, gapless ? &window : nullptr)) {
             // A frame that does not decode leaves the bit reservoir useless for
             // the next two; they are read and skipped.
             if (!ReadFrame(&header) || !ReadFrame(&header)) break;

@@ -8,9 +8,11 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
+#include "engine/gapless.h"
 #include "engine/vbr_header.h"
 #include "net/url_stream.h"
 #include "platform/desktop_hooks.h"
@@ -75,8 +77,12 @@ struct Reader {
 
     bool vbr_checked = false;  // the first frame has been looked at
     VbrTable vbr;
-    int64_t vbr_frame_start = 0;  // offset of the info frame
-    int64_t frames_read = 0;      // frames delivered since the start, or since a seek's estimate
+    int64_t first_frame_start = 0;  // offset of the first frame (the info frame, if any)
+    int32_t first_frame_bytes = 0;
+    bool info_frame_read = false;  // the frame last read is the info frame
+    int64_t frames_read = 0;       // frames delivered since the start, or since a seek's estimate
+    bool place_estimated = false;  // frames_read comes from a VBR table's estimate
+    EncoderGap itunes;             // an iTunSMPB comment in the leading tag
 
     char url[kPathField] = {};
 };
@@ -393,6 +399,7 @@ void SkipLeadingTag() {
         if (n == kTagHeaderBytes && ParseTagHeader(head, &tag_bytes)) {
             r.audio_start = tag_bytes < r.length ? tag_bytes : r.length;
             SetPosition(r.audio_start);
+            ReadItunesGap(r.fd, &r.itunes);
         }
         return;
     }
@@ -427,8 +434,12 @@ void ResetState() {
     r.current = 0;
     r.vbr_checked = false;
     r.vbr = VbrTable{};
-    r.vbr_frame_start = 0;
+    r.first_frame_start = 0;
+    r.first_frame_bytes = 0;
+    r.info_frame_read = false;
     r.frames_read = 0;
+    r.place_estimated = false;
+    r.itunes = EncoderGap{};
 }
 
 // The first accepted header when there is one.
@@ -436,21 +447,34 @@ const FrameHeader& ArithmeticHeader(const FrameHeader& given) {
     return g_reader.first_header != 0 ? g_reader.first_fields : given;
 }
 
+// An info frame of a variable-bitrate stream, whose table gives positions and
+// whose frames are counted rather than measured in bytes.
 bool HasVbrHeader() {
+    return g_reader.vbr.kind == VbrTable::Kind::kXing || g_reader.vbr.kind == VbrTable::Kind::kVbri;
+}
+
+bool HasInfoFrame() {
     return g_reader.vbr.kind != VbrTable::Kind::kNone;
 }
 
-// The first frame of a file may be an info frame with the stream's length and
-// seek table. It is still decoded like any frame (it holds silence).
-void LookForVbrHeader(const FrameHeader& header) {
+// The first frame of a stream may be an info frame with the stream's length,
+// seek table and encoder gap. It holds silence; whether it is decoded is the
+// caller's choice (IsInfoFrame).
+void LookAtFirstFrame(const FrameHeader& header) {
     Reader& r = g_reader;
     r.vbr_checked = true;
-    if (!r.seekable) return;
     const uint8_t* frame = nullptr;
     size_t size = 0;
     CurrentFrame(&frame, &size);
-    if (ParseVbrHeader(frame, size, header, &r.vbr))
-        r.vbr_frame_start = Position() - static_cast<int64_t>(size);
+    r.first_frame_start = Position() - static_cast<int64_t>(size);
+    r.first_frame_bytes = static_cast<int32_t>(size);
+    ParseVbrHeader(frame, size, header, &r.vbr);
+}
+
+// Where the first audio frame begins: after the info frame, if there is one.
+int64_t FirstAudioByte() {
+    Reader& r = g_reader;
+    return r.first_frame_start + (HasInfoFrame() ? r.first_frame_bytes : 0);
 }
 
 // The search after a seek: the first header that matches the first one under
@@ -569,8 +593,13 @@ int ReadFrame(FrameHeader* header) {
     }
     if (result) {
         ++r.frames_read;
-        if (!r.vbr_checked) LookForVbrHeader(*header);
+        if (!r.vbr_checked) LookAtFirstFrame(*header);
         if (r.is_url && r.frames_read == 1) NoteStreamBitrate(*header);
+        const uint8_t* frame = nullptr;
+        size_t size = 0;
+        CurrentFrame(&frame, &size);
+        r.info_frame_read =
+            HasInfoFrame() && Position() - static_cast<int64_t>(size) == r.first_frame_start;
     }
     return result;
 }
@@ -609,6 +638,14 @@ double BytesPerFrame(const FrameHeader& h) {
     return bitrate * (h.layer == 1 ? 48000.0 : 144000.0) / rate;
 }
 
+int32_t SamplesPerFrame(const FrameHeader& h) {
+    static constexpr int32_t kSamples[4] = {0, 384, 1152, 1152};
+    if (h.layer < 0 || h.layer > 3 || h.lsf < 0 || h.lsf > 1) return 0;
+    // Layer III of MPEG-2 and 2.5 halves the frame; the other layers keep theirs
+    // (SecondsPerFrame keeps the reader's own arithmetic, which halves them all).
+    return h.layer == 3 ? kSamples[3] >> h.lsf : kSamples[h.layer];
+}
+
 double SecondsPerFrame(const FrameHeader& h) {
     static constexpr double kSamples[4] = {0, 384, 1152, 1152};
     if (h.layer < 0 || h.layer > 3 || h.sampling_index < 0 || h.sampling_index > 8 || h.lsf < 0 ||
@@ -633,15 +670,41 @@ int32_t FramesToMs(int32_t frames, const FrameHeader& header) {
     return ms < static_cast<double>(INT32_MAX) ? static_cast<int32_t>(ms) : INT32_MAX;
 }
 
+int32_t TrackLengthMs(int32_t frames, const EncoderGap& gap, const FrameHeader& header) {
+    if (gap.samples <= 0) return FramesToMs(frames, header);
+    int32_t rate = kSampleRates[std::clamp(header.sampling_index, 0, 8)];
+    double ms = static_cast<double>(PlayedSamples(gap)) * 1000.0 / rate;
+    return ms < static_cast<double>(INT32_MAX) ? static_cast<int32_t>(ms) : INT32_MAX;
+}
+
 int32_t TotalFrames(const FrameHeader& header) {
     Reader& r = g_reader;
     if (r.is_url) return 0;
-    if (HasVbrHeader()) return r.vbr.frames;
+    if (HasInfoFrame()) return r.vbr.frames;
     return EstimateFrames(r.length - r.audio_start, ArithmeticHeader(header));
 }
 
 bool FrameCountIsExact() {
-    return !g_reader.is_url && HasVbrHeader();
+    return !g_reader.is_url && HasInfoFrame();
+}
+
+EncoderGap StreamEncoderGap(const FrameHeader& header) {
+    Reader& r = g_reader;
+    const FrameHeader& h = ArithmeticHeader(header);
+    int64_t samples = static_cast<int64_t>(TotalFrames(h)) * SamplesPerFrame(h);
+    return ChooseEncoderGap(r.vbr, r.itunes, samples, h);
+}
+
+bool IsInfoFrame() {
+    return g_reader.info_frame_read;
+}
+
+int64_t CurrentAudioFrame() {
+    return g_reader.frames_read - 1 - (HasInfoFrame() ? 1 : 0);
+}
+
+bool FramePlaceIsExact() {
+    return !g_reader.place_estimated;
 }
 
 int32_t ElapsedSeconds(const FrameHeader& header) {
@@ -675,7 +738,7 @@ int SeekFrame(FrameHeader* header, int32_t n) {
         if (n >= r.vbr.frames) return 0;
         int64_t offset = VbrByteOfFrame(r.vbr, n);
         if (offset < 0) return 0;
-        target = r.vbr_frame_start + offset;
+        target = r.first_frame_start + offset;
         mask = kResyncMask & ~kBitrateBits;
     } else {
         // A little past frame n's average position, so that the search finds
@@ -693,11 +756,28 @@ int SeekFrame(FrameHeader* header, int32_t n) {
         return 0;
     }
     SetPosition(Position() - 4);
-    // The frame found counts as frame n (the info frame is frame 0 of the reads).
+    // With a table the frame found counts as frame n; a constant bitrate tells
+    // its number by its place. The info frame is frame 0 of the reads.
+    int64_t found = n;
+    double per_frame = BytesPerFrame(r.first_fields);
+    if (!HasVbrHeader() && per_frame > 0.0)
+        found = std::max<int64_t>(
+            0, std::llround(static_cast<double>(Position() - FirstAudioByte()) / per_frame));
     r.vbr_checked = true;
-    r.frames_read = n + (HasVbrHeader() ? 1 : 0);
+    r.frames_read = found + (HasInfoFrame() ? 1 : 0);
+    r.place_estimated = HasVbrHeader();
     ReadFrame(header);
     ReadFrame(header);
+    std::memset(r.buffers, 0, sizeof r.buffers);
+    r.frame_body[0] = r.frame_body[1] = 0;
+    return 1;
+}
+
+int RestartAtFirstFrame() {
+    Reader& r = g_reader;
+    if (r.fd < 0 || !r.seekable || !r.vbr_checked || !SetPosition(r.first_frame_start)) return 0;
+    r.frames_read = 0;
+    r.place_estimated = false;
     std::memset(r.buffers, 0, sizeof r.buffers);
     r.frame_body[0] = r.frame_body[1] = 0;
     return 1;

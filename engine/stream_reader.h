@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "engine/frame_header.h"
+#include "engine/gapless.h"
 
 namespace vek {
 
@@ -49,22 +50,40 @@ int64_t LeadingTagBytes(const uint8_t* ten_bytes);
 // From the header's own fields.
 double BytesPerFrame(const FrameHeader& header);
 double SecondsPerFrame(const FrameHeader& header);
+// The samples per channel one frame decodes to; 0 for a layer that is none.
+int32_t SamplesPerFrame(const FrameHeader& header);
 // Whole frames in audio_bytes by the first header's frame length, at most
 // INT32_MAX; 0 when that header gives no length (free format).
 int32_t EstimateFrames(int64_t audio_bytes, const FrameHeader& first);
 // The playing time of that many frames in milliseconds, at most INT32_MAX.
 int32_t FramesToMs(int32_t frames, const FrameHeader& header);
+// A track's playing time: that of its frames, or with a gap stated (see
+// gapless.h) that of the samples left once it is cut away.
+int32_t TrackLengthMs(int32_t frames, const EncoderGap& gap, const FrameHeader& header);
 
-// These three measure with the first accepted header of the stream (header only
+// These measure with the first accepted header of the stream (header only
 // stands in while none has been accepted) and count from the first frame, after
-// any leading tag. When a file's first frame is a VBR info frame (Xing or
-// VBRI), its frame count and table are used instead: the info frame itself
-// still plays (it holds silence) but is not counted.
+// any leading tag. When a stream's first frame is an info frame (Xing, Info or
+// VBRI), its frame count is used instead, and the table of a Xing or VBRI one
+// for positions; the info frame itself is not counted.
 // Frame count of the input, estimated from the first header unless the info
 // frame gives it; 0 for a URL.
 int32_t TotalFrames(const FrameHeader& header);
 // True when TotalFrames is the count the file's info frame gives.
 bool FrameCountIsExact();
+// The encoder's delay and padding the stream states (its info frame's LAME tag,
+// or an iTunSMPB comment in a file's leading tag), checked against its length;
+// samples 0 when it states none. Known once the first frame has been read.
+EncoderGap StreamEncoderGap(const FrameHeader& header);
+// True when the frame last read is the stream's info frame: it holds no audio.
+bool IsInfoFrame();
+// The number of the frame last read among the stream's audio frames (0 for the
+// first one after any info frame, -1 for the info frame): counted from the
+// start, after a seek as the seek places it.
+int64_t CurrentAudioFrame();
+// False after a seek through a VBR table, whose places are estimates: the
+// number may then be off by a few frames.
+bool FramePlaceIsExact();
 // Whole seconds before the current input position (by frames read when the
 // info frame gives a count); 0 for a URL.
 int32_t ElapsedSeconds(const FrameHeader& header);
@@ -74,5 +93,9 @@ int32_t ElapsedSeconds(const FrameHeader& header);
 // URL) and the input stays where it was. With an info frame its table gives
 // where the search starts.
 int SeekFrame(FrameHeader* header, int32_t n);
+// 1 positioned before the stream's first frame again, with no frame skipped
+// (the stream's start needs no bit reservoir); the caller clears the decoder.
+// 0 for an input that cannot be repositioned, or before a frame was read.
+int RestartAtFirstFrame();
 
 }  // namespace vek

@@ -7,10 +7,12 @@
 #include <cerrno>
 #include <vector>
 
+#include "engine/gapless.h"
 #include "engine/stream_reader.h"
 #include "engine/vbr_header.h"
 #include "platform/regular_file.h"
 #include "platform/url_name.h"
+#include "settings/settings.h"
 
 namespace vek {
 namespace {
@@ -30,11 +32,13 @@ int64_t ReadAt(int fd, uint8_t* out, size_t count, int64_t offset) {
     return static_cast<int64_t>(got);
 }
 
-int32_t Measure(int fd, int64_t file_bytes) {
+int32_t Measure(int fd, int64_t file_bytes, bool gapless) {
     uint8_t head[10];
     int64_t audio_start = 0;
     if (ReadAt(fd, head, sizeof head, 0) == sizeof head) audio_start = LeadingTagBytes(head);
     if (audio_start >= file_bytes) return -1;
+    EncoderGap itunes;
+    if (gapless && audio_start > 0) ReadItunesGap(fd, &itunes);
 
     std::vector<uint8_t> bytes(kLookBytes + kFrameRoom);
     size_t got = static_cast<size_t>(ReadAt(fd, bytes.data(), bytes.size(), audio_start));
@@ -49,8 +53,13 @@ int32_t Measure(int fd, int64_t file_bytes) {
         VbrTable table;
         bool info_frame = start + frame_bytes <= got &&
                           ParseVbrHeader(bytes.data() + start, frame_bytes, header, &table);
-        return FramesToMs(
-            info_frame ? table.frames : EstimateFrames(file_bytes - audio_start, header), header);
+        int32_t frames =
+            info_frame ? table.frames : EstimateFrames(file_bytes - audio_start, header);
+        EncoderGap gap;
+        if (gapless)
+            gap = ChooseEncoderGap(table, itunes,
+                                   static_cast<int64_t>(frames) * SamplesPerFrame(header), header);
+        return TrackLengthMs(frames, gap, header);
     }
     return -1;
 }
@@ -62,7 +71,7 @@ int32_t MeasureTrackMs(const char* path) {
     struct stat info;
     int fd = OpenRegularFile(path, O_RDONLY, 0, &info);
     if (fd < 0) return -1;
-    int32_t ms = Measure(fd, static_cast<int64_t>(info.st_size));
+    int32_t ms = Measure(fd, static_cast<int64_t>(info.st_size), gSettings.Gapless != 0);
     close(fd);
     return ms;
 }

@@ -7,12 +7,13 @@
 
 namespace vek {
 
-// Milliseconds by the reader's own arithmetic: the frame count of a VBR info
-// frame (Xing or VBRI) where the file begins with one, else the bytes after a
+// Milliseconds by the reader's own arithmetic: the frame count of an info frame
+// (Xing, Info or VBRI) where the file begins with one, else the bytes after a
 // leading ID3v2 tag over the first header's frame length, as the progress
-// display counts them. Only the file's first 64 KB after the tag are read.
-// -1 when it gives none: a URL, anything but a regular file, no header found,
-// a free-format stream.
+// display counts them; with Gapless set, less the encoder's delay and padding
+// where the file states them. Only the file's first 64 KB after the tag (and
+// the tag's comments) are read. -1 when it gives none: a URL, anything but a
+// regular file, no header found, a free-format stream.
 int32_t MeasureTrackMs(const char* path);
 
 }  // namespace vek

@@ -9,6 +9,7 @@ namespace {
 constexpr uint32_t kXingFrames = 1;
 constexpr uint32_t kXingBytes = 2;
 constexpr uint32_t kXingToc = 4;
+constexpr uint32_t kXingQuality = 8;
 constexpr size_t kTocEntries = 100;
 // A VBRI header sits this far after the frame header, whatever the mode.
 constexpr size_t kVbriOffset = 4 + 32;
@@ -27,11 +28,29 @@ size_t XingOffset(const FrameHeader& h) {
     return 4 + side;
 }
 
+// The LAME extension follows the Xing fields: a 9-byte version text, then
+// fields of fixed size, among them delay and padding as two 12-bit numbers 21
+// bytes in. Encoders that write no extension leave other bytes there; only a
+// version text of the encoders that use this layout is trusted.
+void ParseLameTag(const uint8_t* p, size_t size, LameTag* tag) {
+    constexpr size_t kVersionBytes = 9;
+    constexpr size_t kDelayAt = 21;
+    if (size < kDelayAt + 3) return;
+    if (std::memcmp(p, "LAME", 4) != 0 && std::memcmp(p, "Lavf", 4) != 0 &&
+        std::memcmp(p, "Lavc", 4) != 0)
+        return;
+    tag->present = true;
+    for (size_t i = 0; i < kVersionBytes && p[i] >= 0x20 && p[i] < 0x7F; ++i)
+        tag->encoder[i] = static_cast<char>(p[i]);
+    uint32_t both = BigEndian(p + kDelayAt, 3);
+    tag->delay = static_cast<int32_t>(both >> 12);
+    tag->padding = static_cast<int32_t>(both & 0xFFF);
+}
+
 bool ParseXing(const uint8_t* frame, size_t size, size_t at, VbrTable* t) {
     if (size < at + 8) return false;
-    // "Info" marks a constant-bitrate file, whose length and positions the
-    // first header already gives exactly: it is played as before.
-    if (std::memcmp(frame + at, "Xing", 4) != 0) return false;
+    bool info = std::memcmp(frame + at, "Info", 4) == 0;
+    if (!info && std::memcmp(frame + at, "Xing", 4) != 0) return false;
     uint32_t flags = BigEndian(frame + at + 4, 4);
     at += 8;
     size_t needed = at + ((flags & kXingFrames) ? 4 : 0) + ((flags & kXingBytes) ? 4 : 0) +
@@ -41,7 +60,9 @@ bool ParseXing(const uint8_t* frame, size_t size, size_t at, VbrTable* t) {
     at += 4;
     if (frames == 0 || frames > INT32_MAX) return false;
     VbrTable table;
-    table.kind = VbrTable::Kind::kXing;
+    // "Info" marks a constant-bitrate stream, whose positions the first header
+    // gives exactly.
+    table.kind = info ? VbrTable::Kind::kInfo : VbrTable::Kind::kXing;
     table.frames = static_cast<int32_t>(frames);
     if (flags & kXingBytes) {
         table.bytes = BigEndian(frame + at, 4);
@@ -49,11 +70,14 @@ bool ParseXing(const uint8_t* frame, size_t size, size_t at, VbrTable* t) {
     }
     if (flags & kXingToc) {
         std::memcpy(table.toc, frame + at, kTocEntries);
+        at += kTocEntries;
         // A table that runs backwards is no table.
         table.has_toc = true;
         for (size_t i = 1; i < kTocEntries; ++i)
             if (table.toc[i] < table.toc[i - 1]) table.has_toc = false;
     }
+    if (flags & kXingQuality) at += 4;
+    if (at < size) ParseLameTag(frame + at, size - at, &table.lame);
     *t = table;
     return true;
 }

@@ -1,7 +1,7 @@
-// The info frame an encoder puts first in a variable-bitrate file (a Xing or
-// VBRI header; the Info header of a constant-bitrate file is left alone): the stream's frame count
-// and a table from frame number to byte position, so that length and seeking need no guess from the
-// first header's bitrate.
+// The info frame an encoder puts first in a file (a Xing or VBRI header in a
+// variable-bitrate file, an Info header in a constant-bitrate one): the stream's frame count, a
+// table from frame number to byte position, so that length and seeking need no guess from the first
+// header's bitrate, and the encoder's LAME tag. The frame itself holds no audio.
 #pragma once
 
 #include <cstddef>
@@ -13,8 +13,20 @@ namespace vek {
 
 constexpr int kMaxVbriEntries = 1024;
 
+// The LAME extension of a Xing or Info header: who encoded the stream, and how
+// many samples of silence the encoder put before the audio (its delay) and
+// after it (padding up to a whole frame), so that a player can cut them away.
+struct LameTag {
+    bool present = false;
+    char encoder[10] = {};  // the version text, "LAME3.100" for example
+    int32_t delay = 0;      // 0..4095
+    int32_t padding = 0;    // 0..4095
+};
+
 struct VbrTable {
-    enum class Kind { kNone, kXing, kVbri };
+    // Info: the count of a constant-bitrate stream; its positions come from the
+    // first header's frame length, as without an info frame.
+    enum class Kind { kNone, kXing, kInfo, kVbri };
     Kind kind = Kind::kNone;
     int32_t frames = 0;    // audio frames after the info frame
     int64_t bytes = 0;     // Xing: bytes of the stream from the info frame on (0 unknown)
@@ -25,6 +37,7 @@ struct VbrTable {
     int32_t entries = 0;
     int64_t entry_end[kMaxVbriEntries] =
         {};  // VBRI: bytes after the info frame up to each entry's end
+    LameTag lame;  // Xing and Info
 };
 
 // frame: the stream's first frame, header bytes first, with header its

@@ -74,6 +74,7 @@ void ForEachKey(Settings& s, Visit&& visit) {
         visit(Key{kBands[i], Kind::Band, nullptr, &s.EqBand[i], nullptr, 0, "01.00", 0.0, 2.0});
     number(Kind::Choice, "DownSample", s.DownSample, 0, 0, 2);
     number(Kind::Choice, "Channels", s.Channels, -1, -1, 2);
+    flag("Gapless", s.Gapless, 1);
     number(Kind::Choice, "DecoderPriority", s.DecoderPriority, 3, 0, 5);
     flag("ShufflePlay", s.ShufflePlay, 0);
     flag("RepeatPlay", s.RepeatPlay, 0);

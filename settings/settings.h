@@ -29,6 +29,7 @@ struct Settings {
     Relaxed<int32_t> EqLoudness{0};
     Relaxed<int32_t> DownSample{0};   // 0 full, 1 half, 2 quarter rate
     Relaxed<int32_t> Channels{-1};    // -1 stereo, 0 left, 1 right, 2 mono mix
+    Relaxed<int32_t> Gapless{1};      // 1 cuts the encoder's delay and padding away
     Relaxed<int32_t> DecoderPriority{3};
     Relaxed<int32_t> RepeatPlay{0};
     Relaxed<int32_t> ShufflePlay{0};
@@ -56,7 +57,7 @@ using SettingsSnapshot = Settings;
 
 extern Settings gSettings;
 
-inline constexpr int kSettingsKeyCount = 43;
+inline constexpr int kSettingsKeyCount = 44;
 
 // Full name of vek.ini, computed afresh for every load and save.
 std::string SettingsFilePath();

@@ -306,6 +306,8 @@ void Usage(FILE* out) {
         "  --wav PATH              write .wav files instead of playing: PATH, then\n"
         "                          PATH-2, PATH-3... for each new output format\n"
         "  --set KEY=VALUE         override a vek.ini setting for this run only\n"
+        "  --no-gapless            play the encoder's delay and padding and the info\n"
+        "                          frame (as --set Gapless=0)\n"
         "  --answer yes|no         answer to Yes/No questions (default no)\n"
         "  --seek PERCENT@SECONDS  seek to PERCENT after SECONDS of wall time\n"
         "  --stop@SECONDS          stop after SECONDS\n"
@@ -366,6 +368,8 @@ bool ParseOptions(int argc, char** argv, Options* o, bool* any_option) {
                 return false;
             }
             o->sets.emplace_back(std::string(v, eq), std::string(eq + 1));
+        } else if (arg == "--no-gapless") {
+            o->sets.emplace_back("Gapless", "0");
         } else if (arg == "--answer") {
             const char* v = value("--answer");
             if (!v) return false;

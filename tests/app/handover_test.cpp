@@ -33,6 +33,7 @@ class HandOverTest : public test::WindowTest {
     void SetUp() override {
         WindowTest::SetUp();
         gSettings.AudioOutputSystem = 1;  // .wav files show what was played
+        gSettings.Gapless = 0;            // as the reference was decoded
         desktop_.SetSaveNames({dir_.File("1.wav"), dir_.File("2.wav")});
     }
 

@@ -55,6 +55,7 @@ class TransportTest : public ::testing::Test {
     void SetUp() override {
         ResetSettingsToDefaults();
         gSettings.AudioOutputSystem = 1;
+        gSettings.Gapless = 0;  // as the references were decoded
         SetPlayState(PlayState::Stopped);
         ClearPlaylist();
         ASSERT_TRUE(AddFileByName(test::DataPath(kClip).c_str()));

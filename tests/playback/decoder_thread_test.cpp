@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/track_length.h"
 #include "output/output_system.h"
 #include "platform/messages.h"
 #include "playlist/playlist.h"
@@ -45,6 +46,7 @@ class DecoderThreadTest : public ::testing::Test {
     void SetUp() override {
         ResetSettingsToDefaults();
         gSettings.AudioOutputSystem = 1;  // .wav files, so every sample can be checked
+        gSettings.Gapless = 0;            // as the references were decoded
         ClearPlaylist();
         desktop_.SetSaveNames({Out(1), Out(2), Out(3)});
     }
@@ -459,6 +461,100 @@ TEST_F(DecoderThreadTest, AChannelModeChangeBetweenTracksReopensTheOutput) {
         worst = std::max(worst, std::abs(mono - left));
     }
     EXPECT_LE(worst, 1) << "the mono output is the left channel";
+}
+
+// ---- Gapless --------------------------------------------------------------
+
+// Writes with over the bytes offset after the first marker in mp3; returns the
+// three bytes that were there (after "LAME", 21 on: its delay and padding).
+uint32_t Patch(const std::string& mp3, const std::string& marker, size_t offset,
+               const std::vector<uint8_t>& with) {
+    std::vector<uint8_t> bytes = test::ReadFileBytes(mp3);
+    auto at = std::search(bytes.begin(), bytes.end(), marker.begin(), marker.end()) + offset;
+    uint32_t was = static_cast<uint32_t>(at[0] << 16 | at[1] << 8 | at[2]);
+    std::copy(with.begin(), with.end(), at);
+    EXPECT_TRUE(test::WriteFileBytes(mp3, bytes.data(), bytes.size()));
+    return was;
+}
+
+// Files lame made from 1 s of audio play exactly those samples, as mpg123
+// decodes them; tracks of one format share an output.
+TEST_F(DecoderThreadTest, GaplessTracksHoldTheirSourcesSamplesAsMpg123DecodesThem) {
+    gSettings.Gapless = 1;
+    const struct {
+        const char* name;
+        int rate, output;
+        std::vector<std::string> lame;
+    } tracks[] = {
+        {"cbr", 44100, 1, {"-b", "128"}},     {"v2", 44100, 1, {"-V", "2"}},
+        {"abr", 44100, 1, {"--abr", "160"}},  {"itunes", 44100, 1, {"-t", "-b", "128"}},
+        {"hostile", 44100, 1, {"-b", "128"}}, {"v0", 48000, 2, {"-V", "0"}},
+        {"mpeg2", 22050, 3, {"-b", "64"}},  // 576 samples a frame
+    };
+    std::vector<uint8_t> expected[4];
+    for (const auto& t : tracks) {
+        std::string wav = dir_.File(std::to_string(t.rate) + ".wav"), name = t.name;
+        std::string mp3 = dir_.File(name + ".mp3"), reference = mp3;
+        ASSERT_TRUE(test::WriteTestWav(wav, 1, t.rate));
+        ASSERT_EQ(test::EncodeWithLame(wav, mp3, t.lame), "");
+        std::vector<std::string> options;
+        if (name == "itunes") {  // no info frame: cbr.mp3's gap in an iTunSMPB comment
+            uint32_t gap = Patch(dir_.File("cbr.mp3"), "LAME", 21, {});
+            char value[64];
+            std::snprintf(value, sizeof value, " 0 %X %X AC44", gap >> 12, gap & 0xFFF);
+            std::string body = std::string("\0engiTunSMPB\0", 13) + value;
+            std::string frame = "COMM" + std::string{0, 0, 0, char(body.size()), 0, 0} + body;
+            std::string tag = "ID3" + std::string{3, 0, 0, 0, 0, 0, char(frame.size())} + frame;
+            std::vector<uint8_t> bytes = test::ReadFileBytes(mp3);
+            bytes.insert(bytes.begin(), tag.begin(), tag.end());
+            ASSERT_TRUE(test::WriteFileBytes(mp3, bytes.data(), bytes.size()));
+            reference = dir_.File("cbr.mp3");
+        } else if (name == "hostile") {  // a trim longer than the stream it states: ignored
+            Patch(mp3, "Info", 8, {0, 0, 0, 1});
+            Patch(mp3, "LAME", 21, {0xFF, 0xFF, 0xFF});
+            options = {"--no-gapless"};
+        }
+        std::vector<uint8_t> pcm = test::DecodeWithMpg123(reference, dir_.File("ref.wav"), options);
+        if (name != "hostile") {
+            EXPECT_EQ(pcm.size(), static_cast<size_t>(t.rate) * 4) << name;
+            EXPECT_EQ(MeasureTrackMs(mp3.c_str()), 1000) << name;
+        }
+        expected[t.output].insert(expected[t.output].end(), pcm.begin(), pcm.end());
+        ASSERT_TRUE(AddFileByName(mp3.c_str()));
+    }
+    ASSERT_TRUE(SelectEntry(0));
+    PlaybackHarness player;
+    PlayCurrent();
+    ASSERT_TRUE(player.PlayToEnd(20000));
+    ASSERT_TRUE(player.Stop());
+    EXPECT_EQ(desktop_.SaveRequests(), 3) << "one output for each format";
+    for (int n : {1, 2, 3}) EXPECT_TRUE(ReadOut(n).data == expected[n]) << n;
+    EXPECT_EQ(PlayingTrackMs(), 1000) << "the last track's length";
+}
+
+// After a seek the track ends as the gapless decode does; a seek to the start
+// plays it whole again.
+TEST_F(MidTrackTest, AfterAGaplessSeekTheTrackEndsAsWhenPlayedWhole) {
+    gSettings.Gapless = 1;
+    std::vector<uint8_t> whole = test::DecodeWithMpg123(DataPath(kCbr44), dir_.File("ref.wav"));
+    for (int percent : {0, 50}) {
+        mid_.calls = 0;
+        mid_.act = [percent](int call) {
+            if (call == 0) PostThreadMessage(CurrentThreadId(), DTM_SEEK, 0, percent);
+        };
+        Queue({kCbr44});
+        PlaybackHarness player;
+        PlayCurrent();
+        ASSERT_TRUE(player.PlayToEnd(20000));
+        ASSERT_TRUE(player.Stop());
+        std::vector<uint8_t> got = ReadOut(1).data;
+        // Past the first frames after a jump (bit reservoir, synthesis), the same samples.
+        size_t same = percent == 0 ? whole.size() : got.size() - 3 * 1152 * 4;
+        ASSERT_GE(got.size(), same) << percent;
+        EXPECT_TRUE(std::equal(got.end() - long(same), got.end(), whole.end() - long(same)));
+        EXPECT_EQ(got.size() == whole.size(), percent == 0) << got.size();
+        ClearPlaylist();
+    }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -11,6 +12,7 @@
 
 #include "settings/ini_file.h"
 #include "tests/net/http_test_server.h"
+#include "tests/support/encoded_clip.h"
 #include "tests/support/test_support.h"
 
 namespace vek {
@@ -53,7 +55,8 @@ class VekplayTest : public ::testing::Test {
 };
 
 const std::string kClip = "made/mpeg1_l3_cbr128_44k.mp3";
-constexpr size_t kClipPcmBytes = 539136;  // 44100 Hz stereo 16-bit
+// 3 s of 44100 Hz stereo 16-bit: the encoder's delay and padding are cut away.
+constexpr size_t kClipPcmBytes = 529200;
 
 TEST_F(VekplayTest, FormatsFollowTheSettings) {
     struct Case {
@@ -67,6 +70,7 @@ TEST_F(VekplayTest, FormatsFollowTheSettings) {
         {"Channels=1", 44100, 1, 16, kClipPcmBytes / 2},
         {"Channels=2", 44100, 1, 16, kClipPcmBytes / 2},
         {"AudioOutput8Bit=1", 44100, 2, 8, kClipPcmBytes / 2},
+        {"Gapless=0", 44100, 2, 16, 117 * 1152 * 4},  // every frame, the info frame too
     };
     int n = 0;
     for (const Case& c : cases) {
@@ -163,6 +167,50 @@ TEST_F(VekplayTest, PlaysThroughTheSoundDeviceAtRealTimePace) {
     for (size_t i = 0; i + 1 < received.size(); i += 2)
         loud += std::abs(static_cast<int16_t>(received[i] | received[i + 1] << 8)) > 1000;
     EXPECT_GT(loud, 1000u) << "the device received sound, not silence";
+}
+
+// A tone cut in two at an odd sample and encoded as two files reaches the
+// sound device as one: no pause, and no step beyond the tone's own and the
+// encoder's noise at each half's cut edge (up to twice the tone's step). With
+// --no-gapless the encoder's padding and delay and the info frame make a pause.
+TEST_F(VekplayTest, TwoHalvesOfAToneReachTheDeviceWithoutAGap) {
+    std::vector<int16_t> halves[2];
+    for (int i = 0; i < 44100; ++i) {
+        auto v = static_cast<int16_t>(10000 * std::sin(2 * M_PI * 440 * i / 44100));
+        halves[i >= 20011].insert(halves[i >= 20011].end(), {v, v});
+    }
+    std::vector<std::string> args = {"--quiet"};
+    for (int h : {0, 1}) {
+        std::string raw = dir_.File(std::to_string(h) + ".raw");
+        ASSERT_TRUE(test::WriteFileBytes(raw, halves[h].data(), halves[h].size() * 2));
+        args.push_back(raw + ".mp3");
+        ASSERT_EQ(test::EncodeWithLame(raw, args.back(), {"-r", "-s", "44.1", "-b", "192"}), "");
+    }
+    for (bool gapless : {true, false}) {
+        if (!gapless) args.push_back("--no-gapless");
+        std::string disk = dir_.File("device.raw");
+        RunResult run = Vekplay(args, {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + disk});
+        ASSERT_EQ(run.status, 0) << run.err;
+        std::vector<uint8_t> bytes = test::ReadFileBytes(disk);
+        std::vector<int> left;  // the device's volume scales the tone: measured from its peak
+        int peak = 0, quiet = 0, longest_quiet = 0, step = 0;
+        for (size_t i = 0; i + 3 < bytes.size(); i += 4) {
+            left.push_back(static_cast<int16_t>(bytes[i] | bytes[i + 1] << 8));
+            peak = std::max(peak, std::abs(left.back()));
+        }
+        auto loud = [peak](int v) { return std::abs(v) > peak / 2; };
+        auto first = std::find_if(left.begin(), left.end(), loud);
+        auto last = std::find_if(left.rbegin(), left.rend(), loud).base();
+        ASSERT_LT(first, last) << "no tone";
+        for (auto it = first + 1; it < last; ++it) {
+            quiet = std::abs(*it) < peak / 10 ? quiet + 1 : 0;
+            longest_quiet = std::max(longest_quiet, quiet);
+            step = std::max(step, std::abs(*it - it[-1]));
+        }
+        EXPECT_EQ(longest_quiet > 1000, !gapless) << "a pause in the tone: " << longest_quiet;
+        if (!gapless) continue;
+        EXPECT_LT(step, 4 * peak * 2 * M_PI * 440 / 44100) << "a step in the tone";
+    }
 }
 
 TEST_F(VekplayTest, APauseResumesAfterItsLength) {

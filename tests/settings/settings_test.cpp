@@ -23,7 +23,7 @@ protected:
     ScopedConfigDir config_;
 };
 
-TEST_F(SettingsTest, MissingFileGivesDefaultsAndTheFirstSaveWritesAll43KeysInOrder) {
+TEST_F(SettingsTest, MissingFileGivesDefaultsAndTheFirstSaveWritesAll44KeysInOrder) {
     LoadSettings();
     EXPECT_EQ(gSettings.AudioOutputSystem, 0);
     EXPECT_FLOAT_EQ(gSettings.AudioBufTime, 2.5f);
@@ -51,7 +51,7 @@ TEST_F(SettingsTest, MissingFileGivesDefaultsAndTheFirstSaveWritesAll43KeysInOrd
         expected += line;
     }
     expected +=
-        "DownSample=0\nChannels=-1\nDecoderPriority=3\nShufflePlay=0\nRepeatPlay=0\n"
+        "DownSample=0\nChannels=-1\nGapless=1\nDecoderPriority=3\nShufflePlay=0\nRepeatPlay=0\n"
         "AutoPlayOnOpen=1\nMultipleInstances=0\nDownloadOption=0\nInternetDLDir=" + home +
         "\nDownloadPlayAfterSave=0\nPreviousDir=" + home +
         "\nShowSplashScreen=1\nMinimizeLocation=0\nStartupExpanded=0\nWinShade=0\n"
@@ -134,7 +134,7 @@ TEST_F(SettingsTest, PartialFileKeepsDefaultsAndForeignLinesSurviveTheSave) {
     }
     int lines = 0;
     for (size_t at = text.find("[VEK]"); at < tail; at = text.find('\n', at) + 1) lines++;
-    EXPECT_EQ(lines, 1 + 43 + 1) << "the header, our 43 keys and the foreign one";
+    EXPECT_EQ(lines, 1 + 44 + 1) << "the header, our 44 keys and the foreign one";
 }
 
 TEST_F(SettingsTest, EmptyIntegerValueCountsAsMissing) {

@@ -38,8 +38,8 @@ std::string FindProgram(const std::string& name) {
 
 }  // namespace
 
-bool WriteTestWav(const std::string& wav_path, int seconds) {
-    constexpr uint32_t kRate = 44100;
+bool WriteTestWav(const std::string& wav_path, int seconds, int rate) {
+    const uint32_t kRate = static_cast<uint32_t>(rate);
     const uint32_t frames = kRate * static_cast<uint32_t>(seconds);
     std::vector<uint8_t> wav;
     wav.insert(wav.end(), {'R', 'I', 'F', 'F'});
@@ -78,6 +78,17 @@ std::string EncodeWithLame(const std::string& wav_path, const std::string& mp3_p
     if (run.status == 0 && FileExists(mp3_path)) return "";
     return "lame " + std::to_string(run.status) + ": " + run.err +
            " (scripts/install-deps.sh --test installs lame)";
+}
+
+std::vector<uint8_t> DecodeWithMpg123(const std::string& mp3_path, const std::string& wav_path,
+                                      const std::vector<std::string>& options) {
+    std::vector<std::string> args = {FindProgram("mpg123"), "-q"};
+    args.insert(args.end(), options.begin(), options.end());
+    args.insert(args.end(), {"-w", wav_path, mp3_path});
+    WavFile wav;
+    if (RunProgram(args, {}, 60000).status == 0 && ReadWav(wav_path, &wav)) return wav.data;
+    std::fprintf(stderr, "mpg123 -w %s failed (install-deps.sh --test)\n", mp3_path.c_str());
+    return {};
 }
 
 }  // namespace vek::test
