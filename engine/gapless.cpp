@@ -18,6 +18,7 @@ constexpr size_t kTagHeaderBytes = 10;
 // than this is not searched further (a hostile tag of tiny frames).
 constexpr uint32_t kMaxCommentBytes = 512;
 constexpr int kMaxFrames = 1024;
+constexpr unsigned long long kMaxGap = 4095;
 constexpr char kItunesName[] = "iTunSMPB";
 
 bool ReadExactly(int fd, uint8_t* out, size_t count, int64_t offset) {
@@ -70,9 +71,9 @@ bool ParseItunesValue(const char* text, EncoderGap* gap) {
         if (end == p || errno != 0) return false;
         p = end;
     }
-    // Delay and padding are a frame or so; anything near the limits is no
-    // encoder's and is not taken.
-    if (fields[1] > INT32_MAX || fields[2] > INT32_MAX || fields[3] > (1ull << 48)) return false;
+    // Delay and padding are a frame or so, within what a LAME tag can state:
+    // more would cut a hole into the music of a file whose comment is wrong.
+    if (fields[1] > kMaxGap || fields[2] > kMaxGap || fields[3] > (1ull << 48)) return false;
     gap->delay = static_cast<int32_t>(fields[1]);
     gap->padding = static_cast<int32_t>(fields[2]);
     gap->samples = static_cast<int64_t>(fields[1] + fields[2] + fields[3]);
