@@ -72,7 +72,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const uint8_t* bytes = nullptr;
         size_t length = 0;
         vek::CurrentFrame(&bytes, &length);
-        // Whatever delay and padding the input states cut its samples.
         vek::SampleWindow window =
             vek::GaplessWindow(vek::StreamEncoderGap(header), header.down_sample);
         window.at = vek::CurrentAudioFrame() * (vek::SamplesPerFrame(header) >> header.down_sample);

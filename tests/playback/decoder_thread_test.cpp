@@ -505,9 +505,7 @@ TEST_F(DecoderThreadTest, GaplessTracksHoldTheirSourcesSamplesAsMpg123DecodesThe
             std::string body = std::string("\0engiTunSMPB\0", 13) + value;
             std::string frame = "COMM" + std::string{0, 0, 0, char(body.size()), 0, 0} + body;
             std::string tag = "ID3" + std::string{3, 0, 0, 0, 0, 0, char(frame.size())} + frame;
-            std::vector<uint8_t> bytes = test::ReadFileBytes(mp3);
-            bytes.insert(bytes.begin(), tag.begin(), tag.end());
-            ASSERT_TRUE(test::WriteFileBytes(mp3, bytes.data(), bytes.size()));
+            ASSERT_TRUE(test::WriteFileText(mp3, tag + test::ReadFileText(mp3)));
             reference = dir_.File("cbr.mp3");
         } else if (name == "hostile") {  // a trim longer than the stream it states: ignored
             Patch(mp3, "Info", 8, {0, 0, 0, 1});

@@ -55,8 +55,7 @@ class VekplayTest : public ::testing::Test {
 };
 
 const std::string kClip = "made/mpeg1_l3_cbr128_44k.mp3";
-// 3 s of 44100 Hz stereo 16-bit: the encoder's delay and padding are cut away.
-constexpr size_t kClipPcmBytes = 529200;
+constexpr size_t kClipPcmBytes = 529200;  // 3 s at 44100 Hz, 16-bit stereo: no encoder gap
 
 TEST_F(VekplayTest, FormatsFollowTheSettings) {
     struct Case {
@@ -207,7 +206,7 @@ TEST_F(VekplayTest, TwoHalvesOfAToneReachTheDeviceWithoutAGap) {
             longest_quiet = std::max(longest_quiet, quiet);
             step = std::max(step, std::abs(*it - it[-1]));
         }
-        EXPECT_EQ(longest_quiet > 1000, !gapless) << "a pause in the tone: " << longest_quiet;
+        EXPECT_TRUE(gapless ? longest_quiet < 8 : longest_quiet > 1000) << longest_quiet;
         if (!gapless) continue;
         EXPECT_LT(step, 4 * peak * 2 * M_PI * 440 / 44100) << "a step in the tone";
     }
