@@ -331,7 +331,6 @@ TEST_F(PlaylistEditorTest, MeasuringTenThousandFilesDoesNotHoldTheWindow) {
     };
     RefreshPlaylistEditor();
     answered();
-    // Each clip is 3 s of audio: the encoder's delay and padding do not count.
     EXPECT_TRUE(PumpUntil([&] { return answered(), Playtime() == "Playtime: 8:20:00"; }, 60000))
         << Playtime().toStdString();
     EXPECT_LT(longest, std::chrono::milliseconds(250)) << "the window stopped answering";

@@ -465,8 +465,7 @@ TEST_F(DecoderThreadTest, AChannelModeChangeBetweenTracksReopensTheOutput) {
 
 // ---- Gapless --------------------------------------------------------------
 
-// Writes with over the bytes offset after the first marker in mp3; returns the
-// three bytes that were there (after "LAME", 21 on: its delay and padding).
+// Writes over mp3's bytes after marker; gives the three there (LAME, 21: the gap).
 uint32_t Patch(const std::string& mp3, const std::string& marker, size_t offset,
                const std::vector<uint8_t>& with) {
     std::vector<uint8_t> bytes = test::ReadFileBytes(mp3);
