@@ -77,6 +77,8 @@ constexpr PreferenceRow kRows[] = {
      .moment = kAtOnce | kOnApply, .restore = true, .marks = Marks::OffBaseline},
     {.page = kDecoderPage, .group = "Output", .kind = Kind::Slider, .name = "channels",
      .field = &Settings::Channels, .entries = {"Stereo", "Left", "Right", "Mono"}, .offset = -1},
+    {.page = kDecoderPage, .group = "Output", .text = "Gapless playback",
+     .field = &Settings::Gapless, .marks = Marks::Always},
     {.page = kDecoderPage, .group = "Priority", .kind = Kind::NamedSlider, .name = "priority",
      .field = &Settings::DecoderPriority,
      .entries = {"Lowest Priority", "Below Normal", "Normal Priority", "Above Normal",
