@@ -44,8 +44,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
     Check(table.frames > 0);
+    Check(table.lame.delay >= 0 && table.lame.delay <= 4095);
+    Check(table.lame.padding >= 0 && table.lame.padding <= 4095);
+    Check(table.kind != Kind::kVbri || !table.lame.present);
     int64_t end = table.bytes;  // where no frame may begin beyond
-    if (table.kind == Kind::kXing) {
+    if (table.kind != Kind::kVbri) {  // Xing or Info
         for (int i = 1; table.has_toc && i < 100; ++i) Check(table.toc[i] >= table.toc[i - 1]);
     } else {
         Check(table.frame_bytes == static_cast<int32_t>(frame.size()));
