@@ -1,5 +1,6 @@
 #include "engine/decoder_thread.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
@@ -150,11 +151,18 @@ void ShowOpenFailure(const DecoderState& s) {
                    MB_TOPMOST | MB_SETFOREGROUND | MB_ICONERROR);
 }
 
+// window: the gapless window at the frame just decoded. Where it cuts a stated
+// gap, the share is of the samples kept, so that a short track's ring fills
+// as its time runs; else of the frames.
 void ReportPercent(const DecoderState& s, const FrameHeader& header, int frame_counter,
-                   int buffer_count) {
+                   const SampleWindow& window, int buffer_count) {
     int total = TotalFrames(header);
+    int64_t kept = window.end - window.begin;
     int percent = 0;
-    if (total != 0)
+    if (window.stated_end != INT64_MAX && kept > 0)
+        percent =
+            static_cast<int>(std::clamp<int64_t>(window.at - window.begin, 0, kept) * 100 / kept);
+    else if (total != 0)
         percent =
             static_cast<int>(static_cast<float>(frame_counter) / static_cast<float>(total) * 100.0);
     // A count from the file's info frame is exact; a seek that lands a little
@@ -274,7 +282,7 @@ PlayEnd PlayTrack(DecoderState* s) {
 
         if (ShouldYield(buffer_count)) SleepMs(1);
 
-        ReportPercent(*s, header, frame_counter, buffer_count);
+        ReportPercent(*s, header, frame_counter, window, buffer_count);
 
         if (gSettings.EqVolume != s->volume) ApplyVolume(s, gSettings.EqVolume);
         if (gSettings.DecoderPriority != s->priority) {
