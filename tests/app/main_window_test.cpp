@@ -4,7 +4,6 @@
 
 #include <QAction>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QImage>
 #include <QScreen>
 #include <QShortcut>
@@ -264,7 +263,7 @@ TEST_F(MainWindowTest, AStreamsTitleGoesToItsEntryAndIsAnnounced) {
 }
 
 // Next gives the decoder 100 ms to stop before it asks for the entry; the
-// window waits on a timer, so a timer meant to fire every 5 ms keeps firing.
+// window waits on a timer, so other timers fire while the entry waits.
 void RecordStart(PlayerEvent event, int, void* at) {
     if (event == PlayerEvent::TrackStarted)
         *static_cast<std::chrono::steady_clock::time_point*>(at) = std::chrono::steady_clock::now();
@@ -278,16 +277,12 @@ TEST_F(MainWindowTest, NextAfterAStopPlaysTheNextEntryWithoutHoldingTheWindow) {
     RunCommand(kCmdStop);
     std::chrono::steady_clock::time_point started{};
     AddPlayerListener(RecordStart, &started);
-    QElapsedTimer clock;
-    qint64 last = 0, worst = 0;
+    int ticks_while_waiting = 0;
     QTimer tick;
     tick.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&tick, &QTimer::timeout, [&] {
-        worst = std::max(worst, clock.elapsed() - last);
-        last = clock.elapsed();
-    });
-    clock.start();
-    tick.start(5);
+    QObject::connect(&tick, &QTimer::timeout,
+                     [&] { ticks_while_waiting += StopPostedSinceLastPlay(); });
+    tick.start(5);  // due before the change's timer, so it fires first however late the loop runs
     auto next = std::chrono::steady_clock::now();
     RunCommand(kCmdNext);
     bool played = PumpUntil([&] { return GetPlayState() == PlayState::Playing; }, 5000);
@@ -295,7 +290,7 @@ TEST_F(MainWindowTest, NextAfterAStopPlaysTheNextEntryWithoutHoldingTheWindow) {
     ASSERT_TRUE(played);
     EXPECT_EQ(CurrentPosition(), 1);
     EXPECT_GE(started - next, std::chrono::milliseconds(kTrackChangeGapMs));
-    EXPECT_LT(worst, kTrackChangeGapMs) << "ms the GUI thread was held at most";
+    EXPECT_GT(ticks_while_waiting, 0) << "the GUI thread was held until the entry was asked for";
 }
 
 TEST_F(MainWindowTest, ThePreferencesSheetsClosingSavesAndAppliesTheLayer) {
