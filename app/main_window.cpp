@@ -257,6 +257,15 @@ void MainWindow::FollowVisibility() {
     SetRingWindowMinimised(!seen);
 }
 
+void MainWindow::Minimise() {
+    // Where the window would not learn of its minimising (nor of its return),
+    // it goes to the tray straight away.
+    if (!WindowMinimisingTold() && MinimisesToTray(gSettings.MinimizeLocation))
+        AddTrayIcon(this, last_percent_);
+    else
+        showMinimized();
+}
+
 void MainWindow::ApplyTopmost() {
     bool visible = isVisible();
     setWindowFlag(Qt::WindowStaysOnTopHint, gSettings.AlwaysOnTop != 0);

@@ -45,6 +45,8 @@ class MainWindow : public QWidget {
     void RepaintControl(PushControl control);
     void RepaintRegion(const QRegion& region);
     void ToggleExpanded();
+    // Minimised, or into the tray when MinimizeLocation asks for it.
+    void Minimise();
     // Next and Previous play their entry once the gap has passed (restarted
     // by a second change within it).
     void FinishTrackChangeLater();

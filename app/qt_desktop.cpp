@@ -145,4 +145,8 @@ bool WindowMasksCut() {
     return !OnWayland();
 }
 
+bool WindowMinimisingTold() {
+    return !OnWayland();
+}
+
 }  // namespace vek::app

@@ -46,4 +46,8 @@ bool WindowPositionsKnown();
 // translucent there and paints only inside its outline.
 bool WindowMasksCut();
 
+// Whether a window learns that it was minimised and restored: a Wayland
+// compositor minimises a window without telling it, and never says it is back.
+bool WindowMinimisingTold();
+
 }  // namespace vek::app

@@ -1,10 +1,15 @@
 #include "app/tray_icon.h"
 
 #include <QCursor>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusServiceWatcher>
+#include <QDBusVariant>
 #include <QFile>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QImage>
+#include <QMenu>
 #include <QPixmap>
 #include <QPointer>
 #include <QStyleHints>
@@ -25,6 +30,7 @@ namespace {
 
 constexpr int kPictureCount = 11;
 constexpr int kTipLength = 63;
+const QString kWatcher = QStringLiteral("org.kde.StatusNotifierWatcher");
 
 // What stays for the process: the pictures and the tests' settings.
 struct TrayShared {
@@ -44,12 +50,26 @@ struct Tray {
     int percent = 0;
     TrayClicks clicks;
     QTimer* bar_wait = nullptr;  // children of the icon
-    QTimer* watch = nullptr;
+    QTimer* watch = nullptr;     // XEmbed only
+    QMenu* menu = nullptr;       // what a StatusNotifierItem host shows itself
 };
 Tray g_tray;
 
 bool StatusAreaAvailable() {
     return g_shared.available ? g_shared.available() : QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+// Qt shows the icon as a StatusNotifierItem where a watcher on the session bus
+// says a host is there (KDE, GNOME with AppIndicator, most Wayland panels),
+// else through XEmbed.
+bool StatusNotifierHostThere() {
+    QDBusMessage get = QDBusMessage::createMethodCall(
+        kWatcher, QStringLiteral("/StatusNotifierWatcher"),
+        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+    get << kWatcher << QStringLiteral("IsStatusNotifierHostRegistered");
+    // A panel that hangs must not hold up the window for D-Bus's 25 seconds.
+    QDBusMessage reply = QDBusConnection::sessionBus().call(get, QDBus::Block, 2000);
+    return reply.arguments().value(0).value<QDBusVariant>().variant().toBool();
 }
 
 // The name the tip gives the track; empty with an empty list.
@@ -108,6 +128,7 @@ void MakeIcon(MainWindow* window) {
     delete g_tray.icon;
     g_tray = Tray{};
     g_tray.window = window;
+    g_tray.clicks.status_notifier = StatusNotifierHostThere();
     g_tray.icon = new QSystemTrayIcon(window);
     g_tray.bar_wait = new QTimer(g_tray.icon);
     g_tray.bar_wait->setSingleShot(true);
@@ -117,10 +138,26 @@ void MakeIcon(MainWindow* window) {
         g_tray.icon, &QSystemTrayIcon::activated,
         [](QSystemTrayIcon::ActivationReason reason) { Act(OnTrayClick(&g_tray.clicks, reason)); });
     // A status area that goes away (its panel quit) takes the icon with it;
-    // the window must not stay hidden then.
+    // the window must not stay hidden then. A StatusNotifierItem's watcher is
+    // heard leaving the bus; XEmbed's status area is looked for now and then.
+    auto restore = [] {
+        if (g_tray.in_tray && g_tray.window) RestoreWindow(g_tray.window);
+    };
+    if (g_tray.clicks.status_notifier) {
+        auto* gone =
+            new QDBusServiceWatcher(kWatcher, QDBusConnection::sessionBus(),
+                                    QDBusServiceWatcher::WatchForUnregistration, g_tray.icon);
+        QObject::connect(gone, &QDBusServiceWatcher::serviceUnregistered, restore);
+        // The host shows the menu itself, and must be given it for that; the
+        // keys act only in the player's windows, so it shows none.
+        g_tray.menu = new QMenu(window);
+        BuildCommandMenu(g_tray.menu, g_tray.icon, false);
+        g_tray.icon->setContextMenu(g_tray.menu);
+        return;
+    }
     g_tray.watch = new QTimer(g_tray.icon);
-    QObject::connect(g_tray.watch, &QTimer::timeout, [] {
-        if (g_tray.in_tray && g_tray.window && !StatusAreaAvailable()) RestoreWindow(g_tray.window);
+    QObject::connect(g_tray.watch, &QTimer::timeout, [restore] {
+        if (!StatusAreaAvailable()) restore();
     });
 }
 
@@ -144,6 +181,12 @@ QString TrayTipText(const QString& title, int percent) {
 }
 
 TrayAction OnTrayClick(TrayClicks* clicks, QSystemTrayIcon::ActivationReason reason) {
+    if (clicks->status_notifier) {
+        return reason == QSystemTrayIcon::Trigger       ? TrayAction::Restore
+               : reason == QSystemTrayIcon::MiddleClick ? TrayAction::OpenBar
+               : reason == QSystemTrayIcon::Context     ? TrayAction::OpenMenu
+                                                        : TrayAction::None;
+    }
     switch (reason) {
         case QSystemTrayIcon::Trigger:
             if (clicks->bar_pending) {
@@ -186,8 +229,8 @@ void AddTrayIcon(MainWindow* window, int percent) {
     ShowPicture(percent);
     g_tray.icon->show();
     g_tray.in_tray = true;
-    g_tray.clicks = TrayClicks{};
-    g_tray.watch->start(g_shared.watch_ms);
+    g_tray.clicks.bar_pending = false;
+    if (g_tray.watch) g_tray.watch->start(g_shared.watch_ms);
     // Called while the window is being minimised, which shows it once its
     // state has changed: it is hidden when that is over.
     QTimer::singleShot(0, window, [window] {
@@ -202,7 +245,7 @@ void UpdateTrayIcon(int percent) {
 void RemoveTrayIcon(MainWindow* window) {
     if (!g_tray.in_tray || !g_tray.icon || g_tray.window != window) return;
     g_tray.in_tray = false;
-    g_tray.watch->stop();
+    if (g_tray.watch) g_tray.watch->stop();
     g_tray.bar_wait->stop();
     g_tray.icon->hide();
     CloseMiniBar();

@@ -18,12 +18,16 @@ int TrayIconIndex(int percent);
 // with an ellipsis. A percent past 100 (a length estimated low) reads 100.
 QString TrayTipText(const QString& title, int percent);
 
-// The clicks on the icon. Status areas on Linux report whole clicks, and a
+// The clicks on the icon. An XEmbed status area reports whole clicks, and a
 // double click comes as a click followed by a double click (some report two
 // clicks), so a click opens the bar only once the double-click interval has
-// passed without a second one.
+// passed without a second one. A StatusNotifierItem host asks for the item's
+// main action (Activate, its click or double click), which brings the window
+// back, and for its second (SecondaryActivate, a middle click), which opens
+// the bar.
 enum class TrayAction { None, AwaitSecondClick, OpenBar, Restore, OpenMenu };
 struct TrayClicks {
+    bool status_notifier = false;  // the icon is a StatusNotifierItem
     bool bar_pending = false;
 };
 TrayAction OnTrayClick(TrayClicks* clicks, QSystemTrayIcon::ActivationReason reason);
@@ -47,9 +51,9 @@ void RemoveTrayIcon(MainWindow* window);
 bool IsInTray();
 
 // For the tests, since the offscreen platform has no status area: what says
-// whether there is one (nullptr: Qt's answer), and how often a shown icon
-// checks that its status area is still there (it brings the window back when
-// it has gone).
+// whether there is one (nullptr: Qt's answer), and how often a shown XEmbed
+// icon checks that its status area is still there (it brings the window back
+// when it has gone; a StatusNotifierItem hears of its watcher's going).
 void SetStatusAreaCheck(bool (*available)());
 void SetStatusAreaWatchInterval(int milliseconds);
 

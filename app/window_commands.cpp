@@ -113,7 +113,7 @@ constexpr CommandRow kCommands[] = {
     // Switched and kept; nothing else depends on it.
     {.id = kCmdWinShade,
      .run = [](MainWindow*) { gSettings.WinShade = gSettings.WinShade != 0 ? 0 : 1; }},
-    {.id = kCmdMinimise, .button = kMinimise, .run = [](MainWindow* w) { w->showMinimized(); }},
+    {.id = kCmdMinimise, .button = kMinimise, .run = [](MainWindow* w) { w->Minimise(); }},
 };
 // clang-format on
 
@@ -154,8 +154,28 @@ int CommandOfButton(PushControl control) {
     return 0;
 }
 
-void InstallCommands(MainWindow* window) {
+void BuildCommandMenu(QMenu* menu, QObject* context, bool key_texts) {
+    QObject::connect(menu, &QMenu::aboutToShow, context, [menu] { MarkMenu(menu); });
     QMenu* playback = nullptr;
+    for (const CommandRow& row : kCommands) {
+        if (row.menu == MenuPlace::None) continue;
+        int id = row.id;
+        bool opens_submenu = row.menu == MenuPlace::Playback && !playback;
+        QMenu* into = row.menu == MenuPlace::Playback && playback ? playback : menu;
+        if (row.separator_before) into->addSeparator();
+        if (opens_submenu) into = playback = into->addMenu(QStringLiteral("Playback"));
+        QString text = QString::fromLatin1(row.text);
+        if (row.key_text && key_texts)
+            text += QLatin1Char('\t') + QString::fromLatin1(row.key_text);
+        QAction* action = into->addAction(text);
+        action->setData(id);
+        action->setEnabled(row.run != nullptr);
+        QObject::connect(action, &QAction::triggered, context, [id] { RunCommand(id); });
+    }
+}
+
+void InstallCommands(MainWindow* window) {
+    BuildCommandMenu(window->menu(), window, true);
     for (const CommandRow& row : kCommands) {
         int id = row.id;
         for (QKeyCombination key : row.keys) {
@@ -172,22 +192,10 @@ void InstallCommands(MainWindow* window) {
                 RunCommand(id);
             });
         }
-        if (row.menu == MenuPlace::None) continue;
-        bool opens_submenu = row.menu == MenuPlace::Playback && !playback;
-        QMenu* menu = row.menu == MenuPlace::Playback && playback ? playback : window->menu();
-        if (row.separator_before) menu->addSeparator();
-        if (opens_submenu) menu = playback = menu->addMenu(QStringLiteral("Playback"));
-        QString text = QString::fromLatin1(row.text);
-        if (row.key_text) text += QLatin1Char('\t') + QString::fromLatin1(row.key_text);
-        QAction* action = menu->addAction(text);
-        action->setData(id);
-        action->setEnabled(row.run != nullptr);
-        QObject::connect(action, &QAction::triggered, window, [id] { RunCommand(id); });
     }
 }
 
 void ShowMainMenu(MainWindow* window, QPoint screen_point) {
-    MarkMenu(window->menu());
     window->menu()->popup(screen_point);
 }
 

@@ -11,6 +11,9 @@
 
 #include "app/skin/geometry.h"
 
+class QMenu;
+class QObject;
+
 namespace vek::app {
 
 class MainWindow;
@@ -73,8 +76,12 @@ int CommandOfButton(geometry::PushControl control);
 // The popup menu, built into the window's menu, and the keys.
 void InstallCommands(MainWindow* window);
 
-// Shows the main window's popup menu at a screen point, its check marks set
-// from the present values.
+// The popup menu's entries built into menu (with the keys' texts, or
+// without), their check marks set from the present values whenever it is
+// about to show; they act while context lives.
+void BuildCommandMenu(QMenu* menu, QObject* context, bool key_texts);
+
+// Shows the main window's popup menu at a screen point.
 void ShowMainMenu(MainWindow* window, QPoint screen_point);
 
 // GUI thread. Seeks as the ring does: the decoder jumps to percent (0..100)

@@ -4,7 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusInterface>
+#include <QDBusPendingCall>
+#include <QDBusVariant>
 #include <QDir>
+#include <QMenu>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QWindow>
 #include <cstdlib>
@@ -13,6 +21,7 @@
 #include "app/playlist_editor.h"
 #include "app/preferences.h"
 #include "app/qt_desktop.h"
+#include "app/tray_icon.h"
 #include "tests/app/app_test_support.h"
 
 namespace vek::app {
@@ -97,6 +106,80 @@ TEST_F(WaylandTest, TheEditorAndThePreferencesOpenAsTheWindowsOwnAndClose) {
         EXPECT_TRUE(
             PumpUntil([] { return !IsPlaylistEditorOpen() && !IsPreferencesOpen(); }, 5000));
     }
+}
+
+// The tray as a desktop panel sees it: a StatusNotifierItem registered with
+// the watcher that main() started, asked over the bus as a panel asks.
+const QString kWatcher = QStringLiteral("org.kde.StatusNotifierWatcher");
+const QString kItem = QStringLiteral("org.kde.StatusNotifierItem");
+
+// The item lives in this process: its answer comes while the loop runs.
+QDBusMessage CallItem(const QString& item, const QString& method, const QVariantList& arguments) {
+    bool property = method == QLatin1String("Get");
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        item, QStringLiteral("/StatusNotifierItem"),
+        property ? QStringLiteral("org.freedesktop.DBus.Properties") : kItem, method);
+    call.setArguments(arguments);
+    QDBusPendingCall pending = QDBusConnection::sessionBus().asyncCall(call);
+    PumpUntil([&] { return pending.isFinished(); }, 5000);
+    return pending.reply();
+}
+
+// The pixels of every size of the item's icon.
+QByteArray IconPixels(const QString& item) {
+    QDBusMessage reply =
+        CallItem(item, QStringLiteral("Get"), {kItem, QStringLiteral("IconPixmap")});
+    const QDBusArgument sizes =
+        reply.arguments().value(0).value<QDBusVariant>().variant().value<QDBusArgument>();
+    QByteArray pixels;
+    sizes.beginArray();
+    while (!sizes.atEnd()) {
+        int width = 0, height = 0;
+        QByteArray argb;
+        sizes.beginStructure();
+        sizes >> width >> height >> argb;
+        sizes.endStructure();
+        pixels += argb;
+    }
+    sizes.endArray();
+    return pixels;
+}
+
+TEST_F(WaylandTest, InTheTrayTheItemFollowsTheProgressAndItsActionsAct) {
+    // A panel's watcher, there before the first icon asks for one.
+    QProcess panel;
+    panel.start(QStringLiteral(VEK_SNI_WATCHER), {});
+    ASSERT_TRUE(PumpUntil(
+        [] {
+            return QDBusConnection::sessionBus().interface()->isServiceRegistered(kWatcher).value();
+        },
+        5000))
+        << "no session bus, or " VEK_SNI_WATCHER " did not start";
+    gSettings.MinimizeLocation = 1;
+    MainWindow* w = Open();
+    RunCommand(kCmdMinimise);
+    QDBusInterface watcher(kWatcher, QStringLiteral("/StatusNotifierWatcher"), kWatcher);
+    QString item;
+    ASSERT_TRUE(PumpUntil(
+        [&] {
+            QStringList items = watcher.property("RegisteredStatusNotifierItems").toStringList();
+            item = items.value(items.size() - 1);  // the watcher keeps those gone too
+            return !item.isEmpty() && !w->isVisible();
+        },
+        5000));
+    UpdateTrayIcon(5);
+    const QByteArray low = IconPixels(item);
+    UpdateTrayIcon(95);
+    EXPECT_FALSE(low.isEmpty());
+    EXPECT_NE(IconPixels(item), low);
+    UpdateTrayIcon(7);
+    EXPECT_EQ(IconPixels(item), low);
+    // A panel's right click, then its click.
+    CallItem(item, QStringLiteral("ContextMenu"), {0, 0});
+    EXPECT_TRUE(PumpUntil([&] { return w->menu()->isVisible(); }, 5000));
+    w->menu()->close();
+    CallItem(item, QStringLiteral("Activate"), {0, 0});
+    EXPECT_TRUE(PumpUntil([&] { return w->isVisible() && !IsInTray(); }, 5000));
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 #!/bin/sh
 # Runs a command on a headless Weston desktop of its own: a solid background
 # (0x336699), a runtime folder and socket of its own, weston-screenshooter
-# allowed. The command sees WAYLAND_DISPLAY and no DISPLAY; its standard error
+# allowed, and a session bus of its own. The command sees WAYLAND_DISPLAY and
+# no DISPLAY; its standard error
 # goes to the file named by WESTON_CLIENT_LOG (with WAYLAND_DEBUG=client, what
 # it told the compositor), shown when it fails. Ends with 77 (a skipped test)
 # when weston is not installed.
@@ -19,7 +20,9 @@ while [ ! -S "$dir/$WAYLAND_DISPLAY" ] && kill -0 $weston 2>/dev/null; do sleep 
 export WAYLAND_DISPLAY="$dir/$WAYLAND_DISPLAY"
 unset DISPLAY
 export WESTON_CLIENT_LOG="$dir/client.log"
-"$@" 2>"$WESTON_CLIENT_LOG"
+# A session bus of its own too, for what it offers there.
+bus=$(command -v dbus-run-session >/dev/null && echo "dbus-run-session --")
+$bus "$@" 2>"$WESTON_CLIENT_LOG"
 status=$?
 kill $weston && wait $weston
 [ $status -eq 0 ] || tail -n 50 "$WESTON_CLIENT_LOG" "$dir/weston.log"
