@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QImage>
+#include <QRect>
 #include <condition_variable>
 #include <functional>
 #include <memory>
@@ -15,8 +16,9 @@ class QObject;
 
 namespace vek::app {
 
-// Called on the GUI thread with each picture taken.
-using ShowPictureFn = std::function<void(const QImage& picture)>;
+// Called on the GUI thread with each picture taken and the part of it that
+// differs from the picture shown before (all of it after an attachment).
+using ShowPictureFn = std::function<void(const QImage& picture, QRect changed)>;
 
 struct DisplayHandoff {
     std::mutex mutex;
@@ -27,7 +29,10 @@ struct DisplayHandoff {
     bool attached = false;
     bool drawing = false;  // the thread is between BeginDrawing and EndDrawing
     bool full = false;     // a picture waits to be taken
+    bool posting = false;  // a wake-up is on its way to receiver
     QImage picture;
+    QRect changed_part;  // of picture against the one shown before it
+    QImage last;         // the picture the window shows or is about to show
     // An attachment the display thread completes (see PrepareAttachment).
     unsigned next_ticket = 0;
     QObject* next_receiver = nullptr;

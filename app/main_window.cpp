@@ -106,10 +106,12 @@ bool MainWindow::Create() {
 bool MainWindow::StartDisplays() {
     const QRect field = ToQRect(kDisplayField);
     const QRect ring = ToQRect(kRingPaintArea);
-    auto show_field = [this, field](const QImage& p) {
-        ShowDisplayPicture(&field_picture_, field, p);
+    auto show_field = [this, field](const QImage& p, QRect changed) {
+        ShowDisplayPicture(&field_picture_, field, p, changed);
     };
-    auto show_ring = [this, ring](const QImage& p) { ShowDisplayPicture(&ring_picture_, ring, p); };
+    auto show_ring = [this, ring](const QImage& p, QRect changed) {
+        ShowDisplayPicture(&ring_picture_, ring, p, changed);
+    };
     if (!StartTimeDisplay(field, TimeSource{SecondsPlayed, GetPlayState}, this, show_field))
         return false;
     if (StartProgressRing(this, show_ring)) return true;
@@ -330,10 +332,12 @@ void MainWindow::RepaintControl(PushControl control) {
     RepaintRegion(skin_.controls[control].region);
 }
 
-void MainWindow::ShowDisplayPicture(QImage* kept, QRect area, const QImage& picture) {
+void MainWindow::ShowDisplayPicture(QImage* kept, QRect area, const QImage& picture,
+                                    QRect changed) {
     *kept = picture;
-    // This paint shows what the thread has just drawn: it asks for no redraw.
-    delivering_ = QRegion(area);
+    // This paint shows what the thread has just drawn, only where it differs
+    // from the last picture: it asks for no redraw.
+    delivering_ = QRegion(changed.translated(area.topLeft()) & area);
     RepaintRegion(delivering_);
     delivering_ = QRegion();
 }

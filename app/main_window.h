@@ -73,7 +73,7 @@ class MainWindow : public QWidget {
 
     bool StartDisplays();
     void FollowVisibility();
-    void ShowDisplayPicture(QImage* kept, QRect area, const QImage& picture);
+    void ShowDisplayPicture(QImage* kept, QRect area, const QImage& picture, QRect changed);
     void Destroy();
 
     void DrawControl(QPainter& painter, PushControl control);

@@ -59,7 +59,7 @@ struct PictureLog {
     QObject receiver;
     std::vector<QImage> pictures;
     ShowPictureFn Show() {
-        return [this](const QImage& picture) { pictures.push_back(picture); };
+        return [this](const QImage& picture, QRect) { pictures.push_back(picture); };
     }
 };
 
