@@ -46,6 +46,7 @@ struct Ring {
     int target = 0;
     int shown = 0;
     int bar = kNoBar;  // the bar last drawn during a sweep
+    int rested = -1;   // the angle of the last rest drawing shown, -1 after a sweep step
     QImage box;
 };
 
@@ -57,10 +58,14 @@ bool Show(Shared* shared, const Ring& ring) {
 }
 
 // The ring at rest at its target, whole bars only; nothing while the window
-// is minimised.
-bool DrawAtRest(Shared* shared, Ring* ring) {
+// is minimised. Unless asked to redraw, a rest the window already shows is
+// not drawn again: most new percents leave the bars as they are.
+bool DrawAtRest(Shared* shared, Ring* ring, bool redraw) {
     if (g_minimised.load()) return true;
-    DrawRingAtRest(&ring->box, shared->bitmaps, RingRestAngle(ring->target));
+    int angle = RingRestAngle(ring->target);
+    if (!redraw && angle == ring->rested) return true;
+    DrawRingAtRest(&ring->box, shared->bitmaps, angle);
+    ring->rested = angle;
     return Show(shared, *ring);
 }
 
@@ -86,6 +91,7 @@ bool Sweep(Shared* shared, Ring* ring) {
                 if (direction < 0) DimRingFrom(&ring->box, shared->bitmaps, angle);
                 LightRing(&ring->box, shared->bitmaps, angle);
                 ring->bar = angle / kDegreesPerBar;
+                ring->rested = -1;
                 if (!Show(shared, *ring)) return false;
             }
             ring->shown += direction * kPercentStep;
@@ -96,13 +102,13 @@ bool Sweep(Shared* shared, Ring* ring) {
 
 void SetPercent(Shared* shared, Ring* ring, int percent) {
     if (percent == ring->target) {
-        DrawAtRest(shared, ring);
+        DrawAtRest(shared, ring, false);
         return;
     }
     ring->target = percent;
     if (!Sweep(shared, ring)) return;
     ring->shown = ring->target;
-    DrawAtRest(shared, ring);
+    DrawAtRest(shared, ring, false);
 }
 
 // A new window: a dark ring at 0, drawn for it from now on, unless it has
@@ -127,7 +133,7 @@ int RingMain(void* arg) {
         // that has gone means nothing to the next one.
         if (!BeginDrawing(shared->handoff.get())) continue;
         if (m.message == RTM_SET_PERCENT) SetPercent(shared, &ring, static_cast<int>(m.lparam));
-        if (m.message == RTM_REDRAW) DrawAtRest(shared, &ring);
+        if (m.message == RTM_REDRAW) DrawAtRest(shared, &ring, true);
         EndDrawing(shared->handoff.get());
     }
     return 0;
