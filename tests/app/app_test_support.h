@@ -58,8 +58,12 @@ inline void Release(QWidget* w, QPoint at) {
 struct PictureLog {
     QObject receiver;
     std::vector<QImage> pictures;
+    std::vector<QRect> changed;  // each picture's part that the window repaints
     ShowPictureFn Show() {
-        return [this](const QImage& picture, QRect) { pictures.push_back(picture); };
+        return [this](const QImage& picture, QRect part) {
+            pictures.push_back(picture);
+            changed.push_back(part);
+        };
     }
 };
 

@@ -81,6 +81,44 @@ TEST(DisplayHandoffTest, ANewWindowIsNotFrozenByAWakeUpLostWithTheOld) {
     DetachHandoff(handoff.get(), false);
 }
 
+// The window repaints only what changed, so the part it is told of must hold
+// every changed pixel, out to the picture's edges; a picture not yet taken
+// when the next comes adds its part to the next one's.
+TEST(DisplayHandoffTest, TheWindowIsToldEveryPixelThatChanged) {
+    auto handoff = std::make_shared<DisplayHandoff>();
+    PictureLog log;
+    AttachHandoff(handoff.get(), &log.receiver, log.Show());
+    QImage picture(20, 10, QImage::Format_RGB32);
+    picture.fill(Qt::black);
+    const struct {
+        std::vector<QPoint> lit;
+        QRect changed;
+    } steps[] = {
+        {{}, QRect(0, 0, 20, 10)},  // the first picture is new everywhere
+        {{}, QRect()},
+        {{{3, 4}, {10, 2}}, QRect(QPoint(3, 2), QPoint(10, 4))},
+        {{{19, 9}}, QRect(19, 9, 1, 1)},
+        {{{0, 0}}, QRect(0, 0, 1, 1)},
+    };
+    for (const auto& step : steps) {
+        for (QPoint p : step.lit) picture.setPixel(p, 0xffffffff);
+        ASSERT_TRUE(HandOver(handoff, picture, false));
+        QCoreApplication::sendPostedEvents();
+        ASSERT_EQ(log.changed.size(), log.pictures.size());
+        EXPECT_EQ(log.changed.back(), step.changed);
+        EXPECT_EQ(log.pictures.back(), picture);
+    }
+    size_t shown = log.pictures.size();
+    picture.setPixel(5, 5, 0xff00ff00);
+    ASSERT_TRUE(HandOver(handoff, picture, false));
+    picture.setPixel(7, 1, 0xff00ff00);
+    ASSERT_TRUE(HandOver(handoff, picture, false));
+    QCoreApplication::sendPostedEvents();
+    ASSERT_EQ(log.pictures.size(), shown + 1);
+    EXPECT_EQ(log.changed.back(), QRect(QPoint(5, 1), QPoint(7, 5)));
+    DetachHandoff(handoff.get(), false);
+}
+
 TEST_F(ProgressRingTest, FourPercentLightsNothingFiveOneBarAHundredAll) {
     SetRingPercent(4);
     EXPECT_TRUE(RestsAt(0));
