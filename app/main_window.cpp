@@ -11,6 +11,7 @@
 
 #include "app/handover_receipt.h"
 #include "app/player_events.h"
+#include "app/playing_tags.h"
 #include "app/playlist_editor.h"
 #include "app/progress_ring.h"
 #include "app/qt_desktop.h"
@@ -142,6 +143,7 @@ void MainWindow::Destroy() {
         Output().Reset();
     }
     StopDecoderThread(DecoderThreadId());
+    StopReadingPlayingTags();
     // A minimised window keeps the position it had before, as does one whose
     // place the window system does not tell.
     if (!isMinimized() && WindowPositionsKnown()) {
@@ -174,6 +176,7 @@ intptr_t MainWindow::HandleMessage(uint32_t message, uintptr_t wparam, intptr_t 
     switch (message) {
         case UIM_PLAY_STARTED:
             HandlePlayStarted();
+            ReadPlayingTags();
             NotifyPlayer(PlayerEvent::TrackStarted, 0);
             NoticeTrackLength();
             break;

@@ -18,6 +18,8 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <string>
+#include <vector>
 
 #include "app/entry_title.h"
 #include "app/file_types.h"
@@ -33,6 +35,7 @@
 #include "platform/url_name.h"
 #include "playlist/playlist.h"
 #include "settings/settings.h"
+#include "tags/track_tags.h"
 
 namespace vek::app {
 namespace {
@@ -121,12 +124,43 @@ bool CanSeek() {
 
 // --- Properties ---------------------------------------------------------------
 
+QStringList Strings(const std::vector<std::string>& texts) {
+    QStringList list;
+    for (const std::string& text : texts) list << QString::fromStdString(text);
+    return list;
+}
+
+// What the tags have; a field they lack is left out, as clients expect.
+void AddTags(const TrackTags& tags, QVariantMap* map) {
+    auto text = [map](const char* key, const std::string& value) {
+        if (!value.empty()) (*map)[QString::fromLatin1(key)] = QString::fromStdString(value);
+    };
+    auto list = [map](const char* key, const std::vector<std::string>& values) {
+        if (!values.empty()) (*map)[QString::fromLatin1(key)] = Strings(values);
+    };
+    list("xesam:artist", tags.artists);
+    text("xesam:album", tags.album);
+    list("xesam:albumArtist", tags.album_artists);
+    list("xesam:genre", tags.genres);
+    if (tags.track > 0) (*map)[QStringLiteral("xesam:trackNumber")] = tags.track;
+    if (!tags.cover_path.empty())
+        (*map)[QStringLiteral("mpris:artUrl")] = QString::fromLatin1(
+            QUrl::fromLocalFile(QFile::decodeName(tags.cover_path.c_str())).toEncoded());
+}
+
 QVariant Metadata() {
     QVariantMap map;
     map[QStringLiteral("mpris:trackid")] = QVariant::fromValue(QDBusObjectPath(TrackId()));
     QByteArray path = CurrentPath();
     if (path.isEmpty()) return map;
-    map[QStringLiteral("xesam:title")] = EntryDisplayTitle(*gPlaylist.current);
+    // A station's title, else the tags', else the file title, whatever the
+    // list shows.
+    const PlaylistEntry& entry = *gPlaylist.current;
+    const TrackTags* tags = entry.tags.get();
+    map[QStringLiteral("xesam:title")] = tags && !tags->title.empty() && !entry.title
+                                             ? QString::fromStdString(tags->title)
+                                             : EntryPlainTitle(entry);
+    if (tags) AddTags(*tags, &map);
     map[QStringLiteral("xesam:url")] = UrlOf(path);
     int64_t length = LengthUs();
     if (length > 0) map[QStringLiteral("mpris:length")] = static_cast<qlonglong>(length);

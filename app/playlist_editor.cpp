@@ -1,5 +1,9 @@
 #include "app/playlist_editor.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QCloseEvent>
 #include <QCursor>
 #include <QFile>
@@ -17,11 +21,13 @@
 #include <QTimer>
 #include <QWidget>
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/open_files_dialog.h"
 #include "app/open_url_dialog.h"
+#include "app/player_events.h"
 #include "app/playlist_model.h"
 #include "app/qt_desktop.h"
 #include "app/sheet_geometry.h"
@@ -30,12 +36,15 @@
 #include "platform/desktop_hooks.h"
 #include "platform/limits.h"
 #include "platform/messages.h"
+#include "platform/regular_file.h"
 #include "platform/thread_queue.h"
+#include "platform/url_name.h"
 #include "playlist/playlist.h"
 #include "playlist/playlist_edit.h"
 #include "playlist/playlist_save.h"
 #include "playlist/playtime.h"
 #include "settings/settings.h"
+#include "tags/track_tags.h"
 
 namespace vek::app {
 namespace {
@@ -145,6 +154,19 @@ QRect PlaceOf(const TemplateControl& c, QSize size, QSize control) {
 
 bool g_refresh_enabled = true;
 
+// On the measuring thread: one open of the file gives its length and its tags.
+void MeasureAndReadTags(const char* path, Measurement* out) {
+    if (IsUrl(path)) return;
+    struct stat info;
+    int fd = OpenRegularFile(path, O_RDONLY, 0, &info);
+    if (fd < 0) return;
+    out->ms = MeasureTrackFd(fd, static_cast<int64_t>(info.st_size));
+    auto tags = std::make_shared<TrackTags>();
+    if (ReadTrackTagsFd(fd, static_cast<int64_t>(info.st_size), tags.get(), nullptr))
+        out->tags = std::move(tags);
+    close(fd);
+}
+
 class PlaylistEditor : public QWidget {
   public:
     PlaylistEditor();
@@ -180,6 +202,7 @@ class PlaylistEditor : public QWidget {
     void MoveSelection(int delta);
     void Sort(bool descending);
     void SaveList();
+    // Takes the lengths and tags measured so far; the lines show the tags.
     void ShowPlaytime(bool rescan);
 
     Window bridge_;
@@ -261,12 +284,10 @@ PlaylistEditor::PlaylistEditor() : QWidget(nullptr, Qt::Window) {
 
     lengths_timer_.setSingleShot(true);
     lengths_timer_.setInterval(200);
-    connect(&lengths_timer_, &QTimer::timeout, this, [this] {
-        if (UpdateMeasuredLengths(false)) ShowPlaytime(false);
-    });
-    // Lengths are measured on a thread of their own: the window never waits
-    // for a file.
-    StartMeasuringLengths(MeasureTrackMs, [] {
+    connect(&lengths_timer_, &QTimer::timeout, this, [this] { ShowPlaytime(false); });
+    // Lengths and tags are read on a thread of their own: the window never
+    // waits for a file.
+    StartMeasuringLengths(MeasureAndReadTags, [] {
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
             [] {
@@ -292,8 +313,14 @@ void PlaylistEditor::CurrentEntryMoved() {
 }
 
 void PlaylistEditor::ShowPlaytime(bool rescan) {
-    UpdateMeasuredLengths(rescan);
+    const PlaylistEntry* current = gPlaylist.current;
+    const TrackTags* current_tags = current ? current->tags.get() : nullptr;
+    if (!UpdateMeasuredLengths(rescan) && !rescan) return;
     playtime_->setText(QString::fromStdString(PlaytimeText(SumPlaytime())));
+    // Only the lines in view are drawn: a long list costs no more.
+    if (gSettings.ShowTagTitles) list_->viewport()->update();
+    if (current && current == gPlaylist.current && current->tags.get() != current_tags)
+        NotifyPlayer(PlayerEvent::TitleChanged, 0);
 }
 
 intptr_t PlaylistEditor::Proc(Window* window, uint32_t message, uintptr_t, intptr_t) {

@@ -29,6 +29,7 @@
 #include <optional>
 #include <vector>
 
+#include "app/entry_title.h"
 #include "app/file_types.h"
 #include "app/sheet_geometry.h"
 #include "output/output_system.h"
@@ -62,6 +63,8 @@ constexpr PreferenceRow kRows[] = {
      .field = &Settings::EasyMove, .restore = true},
     {.page = kGeneralPage, .group = "General Options", .text = "Read File Info on Open"},
     {.page = kGeneralPage, .group = "General Options", .text = "Auto Scroll Song Name"},
+    {.page = kGeneralPage, .group = "General Options", .text = "Show tag titles in the playlist",
+     .field = &Settings::ShowTagTitles, .restore = true, .switched = TagTitlesSwitched},
     {.page = kGeneralPage, .group = "Startup", .kind = Kind::Button,
      .entries = {"Register Filetypes"}, .icon = ":/skin/icon_audio_file_32.png",
      .action = RegisterFileTypes},
@@ -249,6 +252,12 @@ class FolderValidator : public QValidator {
         return QFile::encodeName(input).size() <= kFolderBytes ? Acceptable : Invalid;
     }
 };
+
+void StoreSetting(const PreferenceRow& row, int32_t value) {
+    bool switched = gSettings.*row.field != value;
+    gSettings.*row.field = value;
+    if (switched && row.switched) row.switched();
+}
 
 // What the sheet keeps of each row's control.
 struct Bound {
@@ -596,7 +605,7 @@ void Sheet::Apply() {
         std::optional<int> position = PositionOf(i);
         if (position) bound_[i].baseline = *position;
         if (!(row.moment & kOnApply)) continue;
-        if (row.field && position) gSettings.*row.field = *position + row.offset;
+        if (row.field && position) StoreSetting(row, *position + row.offset);
         if (row.path)
             (gSettings.*row.path)
                 .Set(QFile::encodeName(static_cast<QLineEdit*>(bound_[i].control)->text())
@@ -609,7 +618,7 @@ void Sheet::Apply() {
 void Sheet::Cancel() {
     for (const PreferenceRow& row : kRows) {
         if (!created_[row.page] || !row.restore) continue;
-        if (row.field) gSettings.*row.field = g_snapshot.*row.field;
+        if (row.field) StoreSetting(row, g_snapshot.*row.field);
         if (row.path) gSettings.*row.path = g_snapshot.*row.path;
     }
 }

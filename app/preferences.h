@@ -60,6 +60,8 @@ struct PreferenceRow {
     Marks marks = Marks::Never;
     const char* icon = nullptr;  // left of a button
     void (*action)() = nullptr;  // a button's
+    // Told after OK, Apply or Cancel gave the setting another value.
+    void (*switched)() = nullptr;
     // A row with no field, path or action is shown but never usable.
 
     constexpr int EntryCount() const {

@@ -71,9 +71,13 @@ int32_t MeasureTrackMs(const char* path) {
     struct stat info;
     int fd = OpenRegularFile(path, O_RDONLY, 0, &info);
     if (fd < 0) return -1;
-    int32_t ms = Measure(fd, static_cast<int64_t>(info.st_size), gSettings.Gapless != 0);
+    int32_t ms = MeasureTrackFd(fd, static_cast<int64_t>(info.st_size));
     close(fd);
     return ms;
+}
+
+int32_t MeasureTrackFd(int fd, int64_t file_bytes) {
+    return Measure(fd, file_bytes, gSettings.Gapless != 0);
 }
 
 }  // namespace vek

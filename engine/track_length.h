@@ -16,4 +16,8 @@ namespace vek {
 // regular file, no header found, a free-format stream.
 int32_t MeasureTrackMs(const char* path);
 
+// The same for a regular file open at fd, of file_bytes bytes, read with
+// pread so that the caller may go on reading it for other things.
+int32_t MeasureTrackFd(int fd, int64_t file_bytes);
+
 }  // namespace vek

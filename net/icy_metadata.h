@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/display_text.h"
+
 namespace vek {
 
 // Where one response's body stands between audio and blocks.
@@ -41,14 +43,5 @@ uint32_t ParseIcyInterval(std::string_view value);
 // block has none. The title may hold apostrophes of its own: it ends at the
 // "';" that closes the field, or at the block's last apostrophe.
 bool FindStreamTitle(std::string_view block, std::string* title);
-
-// Text from a server, in no known encoding, made fit to show anywhere: valid
-// UTF-8 stays as it is, anything else is read as Latin-1 (what most stations
-// send); the C0 and C1 controls (a terminal would obey them), DEL and U+FFFD
-// are removed and the spaces around cut off. The result is valid UTF-8 of at
-// most kMaxTitleChars characters, cut on a character boundary. Pure; takes any
-// bytes.
-inline constexpr size_t kMaxTitleChars = 255;
-std::string CleanTitle(std::string_view text);
 
 }  // namespace vek

@@ -39,6 +39,10 @@ std::string UserConfigDirectory() {
     return XdgDirectory("XDG_CONFIG_HOME", "/.config");
 }
 
+std::string UserCacheDirectory() {
+    return XdgDirectory("XDG_CACHE_HOME", "/.cache");
+}
+
 std::string UserDataDirectory() {
     return XdgDirectory("XDG_DATA_HOME", "/.local/share");
 }

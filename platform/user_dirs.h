@@ -27,6 +27,9 @@ std::string ExecutablePath();
 std::string UserDataDirectory();
 std::string UserConfigDirectory();
 
+// What may be thrown away and made again: $XDG_CACHE_HOME, else ~/.cache.
+std::string UserCacheDirectory();
+
 // The shared data folders, $XDG_DATA_DIRS (else /usr/local/share and
 // /usr/share), in order of preference, without trailing '/'.
 std::vector<std::string> SystemDataDirectories();

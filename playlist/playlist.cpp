@@ -73,6 +73,7 @@ void SwapEntryContent(PlaylistEntry* a, PlaylistEntry* b) {
     std::swap(a->title, b->title);
     std::swap(a->length_ms, b->length_ms);
     std::swap(a->origin, b->origin);
+    std::swap(a->tags, b->tags);
 }
 
 void RelinkFromIndex() {

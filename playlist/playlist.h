@@ -14,6 +14,8 @@
 
 namespace vek {
 
+struct TrackTags;
+
 // What an entry's length holds until it is known in milliseconds.
 inline constexpr int32_t kLengthUnmeasured = -2;  // not looked at yet
 inline constexpr int32_t kLengthUnknown = -1;     // a URL, or a file that gives none
@@ -38,6 +40,9 @@ struct PlaylistEntry {
     // title as the station reports it. Owned; null when there is none.
     char* title = nullptr;
     int32_t length_ms = kLengthUnmeasured;  // playing time, measured off the main thread
+    // The file's tags, read off the main thread; none until then, nor for a
+    // file without tags.
+    std::shared_ptr<const TrackTags> tags;
     std::shared_ptr<const LinkOrigin> origin;  // none for an entry no link brought
 };
 

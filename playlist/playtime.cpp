@@ -26,7 +26,7 @@ struct Job {
     std::string path;
     int position = 0;
     uint64_t version = 0;
-    int32_t ms = kLengthUnknown;
+    Measurement measured{};
 };
 
 // What the main thread and the measuring thread share. The thread keeps its
@@ -37,7 +37,7 @@ struct Measuring {
     std::deque<Job> jobs;
     std::vector<Job> measured;
     bool stop = false;
-    int32_t (*measure)(const char*) = nullptr;
+    void (*measure)(const char*, Measurement*) = nullptr;
     void (*ready)() = nullptr;
 };
 
@@ -59,8 +59,8 @@ int MeasuringThread(void* arg) {
         Job job = std::move(m->jobs.front());
         m->jobs.pop_front();
         lock.unlock();
-        int32_t ms = m->measure(job.path.c_str());
-        job.ms = ms < 0 ? kLengthUnknown : ms;
+        m->measure(job.path.c_str(), &job.measured);
+        if (job.measured.ms < 0) job.measured.ms = kLengthUnknown;
         lock.lock();
         if (m->stop) return 0;
         bool first = m->measured.empty();
@@ -72,6 +72,12 @@ int MeasuringThread(void* arg) {
             lock.lock();
         }
     }
+}
+
+// Tags read earlier stay: those read for the playing track carry its cover.
+void TakeMeasurement(PlaylistEntry* entry, const Measurement& measured) {
+    entry->length_ms = measured.ms;
+    if (!entry->tags) entry->tags = measured.tags;
 }
 
 }  // namespace
@@ -98,7 +104,7 @@ std::string PlaytimeText(const Playtime& playtime) {
     return text;
 }
 
-bool StartMeasuringLengths(int32_t (*measure)(const char* path), void (*ready)()) {
+bool StartMeasuringLengths(void (*measure)(const char* path, Measurement* out), void (*ready)()) {
     if (g_measuring) return true;
     auto measuring = std::make_shared<Measuring>();
     measuring->measure = measure;
@@ -127,14 +133,14 @@ bool UpdateMeasuredLengths(bool rescan) {
     // A length goes straight to its place while the list is as it was; after
     // an edit the rest are matched by path in one walk (a path listed twice
     // then gets its length in both places).
-    std::unordered_map<std::string_view, int32_t> moved;
+    std::unordered_map<std::string_view, const Measurement*> moved;
     for (const Job& job : measured) {
         PlaylistEntry* entry = EntryAt(job.position);
         if (job.version == PlaylistVersion() && entry && job.path == entry->path) {
-            entry->length_ms = job.ms;
+            TakeMeasurement(entry, job.measured);
             changed = true;
         } else {
-            moved.emplace(job.path, job.ms);
+            moved.emplace(job.path, &job.measured);
         }
     }
     for (PlaylistEntry* entry = moved.empty() ? nullptr : gPlaylist.first; entry;
@@ -142,7 +148,7 @@ bool UpdateMeasuredLengths(bool rescan) {
         if (entry->length_ms >= kLengthUnknown) continue;
         auto found = moved.find(entry->path);
         if (found == moved.end()) continue;
-        entry->length_ms = found->second;
+        TakeMeasurement(entry, *found->second);
         changed = true;
     }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace vek {
@@ -21,17 +22,26 @@ Playtime SumPlaytime();
 // that cannot be read, one not measured yet).
 std::string PlaytimeText(const Playtime& playtime);
 
-// Starts the measuring thread. measure(path) gives a file's length in
-// milliseconds (negative: none) on that thread; ready() is called on that
-// thread whenever measured lengths wait to be taken. False when the thread
-// cannot be made. Main thread.
-bool StartMeasuringLengths(int32_t (*measure)(const char* path), void (*ready)());
+struct TrackTags;
 
-// Main thread: takes the lengths measured so far into their entries, then
-// hands the thread the next entries without one, a few thousand at a time, in
-// list order from where the last look ended. Call after each ready(), and
-// with rescan after the list changed so that the look starts at its top.
-// True when some entry's length changed.
+// What one look at a file gives: its length in milliseconds (negative: none)
+// and its tags (none when it has none).
+struct Measurement {
+    int32_t ms = -1;
+    std::shared_ptr<const TrackTags> tags;
+};
+
+// Starts the measuring thread. measure(path, out) looks at a file on that
+// thread; ready() is called on that thread whenever measurements wait to be
+// taken. False when the thread cannot be made. Main thread.
+bool StartMeasuringLengths(void (*measure)(const char* path, Measurement* out), void (*ready)());
+
+// Main thread: takes the lengths measured so far into their entries, with
+// their tags where an entry has none yet, then hands the thread the next
+// entries without a length, a few thousand at a time, in list order from where
+// the last look ended. Call after each ready(), and with rescan after the list
+// changed so that the look starts at its top. True when some entry's length
+// or tags changed.
 bool UpdateMeasuredLengths(bool rescan);
 
 // Stops the thread, waiting a bounded time for a measurement under way;

@@ -91,6 +91,7 @@ void ForEachKey(Settings& s, Visit&& visit) {
     flag("WinShade", s.WinShade, 0);
     flag("AlwaysOnTop", s.AlwaysOnTop, 0);
     flag("EasyMove", s.EasyMove, 0);
+    flag("ShowTagTitles", s.ShowTagTitles, 0);
     coordinate("PlaylistX", s.PlaylistX, -1);
     coordinate("PlaylistY", s.PlaylistY, -1);
     coordinate("WindowX", s.WindowX, 100);

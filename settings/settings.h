@@ -45,6 +45,7 @@ struct Settings {
     Relaxed<int32_t> WinShade{0};
     Relaxed<int32_t> AlwaysOnTop{0};
     Relaxed<int32_t> EasyMove{0};
+    Relaxed<int32_t> ShowTagTitles{0};  // the editor and the tip name files by their tags
     Relaxed<int32_t> PlaylistX{-1};
     Relaxed<int32_t> PlaylistY{-1};
     Relaxed<int32_t> WindowX{100};
@@ -57,7 +58,7 @@ using SettingsSnapshot = Settings;
 
 extern Settings gSettings;
 
-inline constexpr int kSettingsKeyCount = 44;
+inline constexpr int kSettingsKeyCount = 45;
 
 // Full name of vek.ini, computed afresh for every load and save.
 std::string SettingsFilePath();

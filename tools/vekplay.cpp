@@ -29,9 +29,12 @@
 #include "platform/desktop_hooks.h"
 #include "platform/messages.h"
 #include "platform/thread_queue.h"
+#include "platform/url_name.h"
 #include "platform/user_dirs.h"
 #include "playlist/playlist.h"
+#include "playlist/playlist_paths.h"
 #include "settings/settings.h"
+#include "tags/track_tags.h"
 
 namespace vek {
 namespace {
@@ -160,6 +163,16 @@ void PrintTitle(const char* title) {
     std::fflush(stdout);
 }
 
+// A file's name from its tags, else its file title; a station's titles come
+// as it sends them.
+void PrintFileTitle(const char* path) {
+    if (IsUrl(path)) return;
+    TrackTags tags;
+    ReadTrackTags(path, &tags, nullptr);
+    std::string title = TagTitle(tags);
+    PrintTitle(title.empty() ? std::string(EntryFileTitle(path)).c_str() : title.c_str());
+}
+
 intptr_t PlayerProc(Window*, uint32_t message, uintptr_t wparam, intptr_t lparam) {
     switch (message) {
         case UIM_PLAY_STARTED: {
@@ -170,6 +183,7 @@ intptr_t PlayerProc(Window*, uint32_t message, uintptr_t wparam, intptr_t lparam
                 EndProgressLine();
                 std::printf("Playing %s\n", path);
                 std::fflush(stdout);
+                PrintFileTitle(path);
                 g_player.announced = gPlaylist.current;
                 for (const std::string& title : g_player.waiting_titles) PrintTitle(title.c_str());
             }

@@ -15,6 +15,7 @@
 #include <QDBusPendingCall>
 #include <QDBusVariant>
 #include <QObject>
+#include <QUrl>
 #include <QVariantMap>
 #include <algorithm>
 #include <limits>
@@ -25,6 +26,7 @@
 #include "control/transport.h"
 #include "net/stream_title.h"
 #include "tests/app/app_test_support.h"
+#include "tests/support/tagged_file.h"
 
 namespace vek::app {
 namespace {
@@ -243,6 +245,37 @@ TEST_F(MprisTest, TheTitleIsTheStationsOnceItNamesOneElseTheFileTitle) {
     std::thread([] { PostStreamTitle("http://radio.example/live", "Caf\xc3\xa9"); }).join();
     EXPECT_TRUE(
         PumpUntil([&] { return Announced("Metadata", QStringLiteral("Caf\u00e9")); }, 5000));
+}
+
+// Read off the GUI thread when the track starts: every field the tags give,
+// and the cover written where the desktop's controls can read it.
+TEST_F(MprisTest, MetadataCarriesTheTagsAndTheCoversFile) {
+    vek::test::TempDir dir;
+    vek::test::EnvRestorer cache("XDG_CACHE_HOME");
+    setenv("XDG_CACHE_HOME", dir.File("cache").c_str(), 1);
+    std::string path = dir.File("07 - track.mp3"), cover = vek::test::JpegLike(3000);
+    ASSERT_TRUE(vek::test::WriteTaggedCopy(vek::test::DataPath(kClip), path,
+                                           {{.title = "Song",
+                                             .artists = {"Band", "Guest"},
+                                             .album = "LP",
+                                             .album_artist = "Various",
+                                             .genre = "Rock",
+                                             .track = "4/9",
+                                             .picture = cover}}));
+    Start({});
+    Call(kPlayer, "OpenUri", {QUrl::fromLocalFile(QString::fromStdString(path)).toString()});
+    ASSERT_TRUE(PumpUntil([&] { return Announced("Metadata", QStringLiteral("Song")); }, 5000));
+    QVariantMap track = Metadata();
+    EXPECT_EQ(track.value("xesam:artist").toStringList(), (QStringList{"Band", "Guest"}));
+    EXPECT_EQ(track.value("xesam:album").toString(), QStringLiteral("LP"));
+    EXPECT_EQ(track.value("xesam:albumArtist").toStringList(), QStringList{"Various"});
+    EXPECT_EQ(track.value("xesam:genre").toStringList(), QStringList{"Rock"});
+    EXPECT_EQ(track.value("xesam:trackNumber").toInt(), 4);
+    EXPECT_TRUE(
+        track.value("xesam:url").toString().endsWith(QStringLiteral("/07%20-%20track.mp3")));
+    QUrl art(track.value("mpris:artUrl").toString());
+    ASSERT_TRUE(art.isLocalFile()) << art.toString().toStdString();
+    EXPECT_EQ(vek::test::ReadFileText(art.toLocalFile().toStdString()), cover);
 }
 
 void RecordSeek(PlayerEvent event, int value, void* sought) {

@@ -6,15 +6,19 @@
 #include <QApplication>
 #include <QCursor>
 #include <QDir>
+#include <QListView>
 #include <QPushButton>
 #include <QStyleHints>
 
+#include "app/entry_title.h"
 #include "app/mini_bar.h"
 #include "app/player_events.h"
+#include "app/playlist_editor.h"
 #include "control/transport.h"
 #include "net/stream_title.h"
 #include "platform/messages.h"
 #include "tests/app/app_test_support.h"
+#include "tests/support/tagged_file.h"
 
 namespace vek::app {
 namespace {
@@ -125,6 +129,38 @@ TEST_F(TrayWindowTest, TheTipFollowsAStreamsTitle) {
     EXPECT_TRUE(PumpUntil(
         [&] { return Icon()->toolTip() == QStringLiteral("Vek - Band - Song - 000%"); }, 2000))
         << Icon()->toolTip().toStdString();
+}
+
+// "Show tag titles in the playlist": the editor reads the tags, and the tip
+// and the lines name a tagged file by them; switched off, both go back to the
+// file title.
+TEST_F(TrayWindowTest, TagTitlesNameTheTrackInTheTipAndTheEditorsLines) {
+    vek::test::TempDir dir;
+    std::string tagged = dir.File("07 - track.mp3"), plain = dir.File("plain.mp3");
+    const std::string clip = vek::test::DataPath("made/mpeg1_l3_cbr128_44k.mp3");
+    ASSERT_TRUE(vek::test::WriteTaggedCopy(clip, tagged, {{.title = "Song", .artists = {"Band"}}}));
+    ASSERT_TRUE(vek::test::WriteTaggedCopy(clip, plain, {}));
+    gSettings.ShowTagTitles = 1;
+    Open();
+    ASSERT_TRUE(AppendEntry(tagged.c_str()));  // after the start, so that nothing plays it
+    ASSERT_TRUE(AppendEntry(plain.c_str()));
+    Minimise();
+    ASSERT_TRUE(ShowPlaylistEditor());
+    auto lines = [] {
+        QAbstractItemModel* model =
+            PlaylistEditorWindow()->findChild<QListView*>(QStringLiteral("list"))->model();
+        return QStringList{model->index(0, 0).data().toString(),
+                           model->index(1, 0).data().toString()};
+    };
+    EXPECT_TRUE(PumpUntil(
+        [&] { return Icon()->toolTip() == QStringLiteral("Vek - Band - Song - 000%"); }, 5000))
+        << Icon()->toolTip().toStdString();
+    EXPECT_EQ(lines(), (QStringList{"Band - Song", "plain.mp3"}));
+    gSettings.ShowTagTitles = 0;
+    TagTitlesSwitched();  // as the preferences do
+    EXPECT_EQ(Icon()->toolTip(), QStringLiteral("Vek - 07 - track.mp3 - 000%"));
+    EXPECT_EQ(lines(), (QStringList{"07 - track.mp3", "plain.mp3"}));
+    ClosePlaylistEditor();
 }
 
 // Some status areas report a double click as a click and a double click,

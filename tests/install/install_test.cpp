@@ -122,7 +122,7 @@ TEST_F(InstallTest, TheInstalledVekplayPlaysTheClipFromItsPrefix) {
     EXPECT_EQ(run.status, 0) << run.err;
     char clip[PATH_MAX];
     ASSERT_TRUE(realpath(Installed("share/vek/clip.mp3").c_str(), clip));
-    EXPECT_EQ(run.out, "Playing " + std::string(clip) + "\n");
+    EXPECT_EQ(run.out, "Playing " + std::string(clip) + "\nTitle: clip.mp3\n");
     EXPECT_GE(test::ReadFileBytes(disk).size(), 3u * 44100 * 4) << "three seconds of stereo";
 }
 

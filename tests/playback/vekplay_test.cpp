@@ -11,6 +11,7 @@
 #include "settings/ini_file.h"
 #include "tests/net/http_test_server.h"
 #include "tests/support/encoded_clip.h"
+#include "tests/support/tagged_file.h"
 #include "tests/support/test_support.h"
 
 namespace vek {
@@ -122,6 +123,16 @@ TEST_F(VekplayTest, TheStatusTellsAWrongCommandLineAndARunThatPlayedNothing) {
         EXPECT_NE(run.err.find(c.err), std::string::npos) << run.err;
     }
     EXPECT_FALSE(test::FileExists(dir_.File("o.wav")));
+}
+
+// A file is named by its tags, else by its file title.
+TEST_F(VekplayTest, EachFileIsAnnouncedWithItsTitle) {
+    std::string tagged = dir_.File("07 - track.mp3");
+    ASSERT_TRUE(test::WriteTaggedCopy(DataPath(kClip), tagged,
+                                      {{.title = "Song", .artists = {"Band", "Guest"}}}));
+    RunResult run = Vekplay({"--wav", dir_.File("o.wav"), tagged, DataPath(kClip)});
+    EXPECT_EQ(run.out, "Playing " + tagged + "\nTitle: Band, Guest - Song\nPlaying " +
+                           DataPath(kClip) + "\nTitle: mpeg1_l3_cbr128_44k.mp3\n");
 }
 
 TEST_F(VekplayTest, AnEntryThatCannotBeOpenedIsReportedAndSkipped) {

@@ -37,9 +37,9 @@ class PlaytimeTest : public PlaylistTest {
 
     static void Ready() { g_ready = true; }
     // A length from the name: "/3000.mp3" lasts 3 s; "/x" gives none.
-    static int32_t ByName(const char* path) {
+    static void ByName(const char* path, Measurement* out) {
         if (CurrentThreadId() == g_main) g_on_main = true;
-        return static_cast<int32_t>(std::strtol(path + 1, nullptr, 10)) - (path[1] == 'x');
+        out->ms = static_cast<int32_t>(std::strtol(path + 1, nullptr, 10)) - (path[1] == 'x');
     }
 
     static inline std::atomic<bool> g_ready{false};
@@ -78,9 +78,9 @@ TEST_F(PlaytimeTest, LengthsAreMeasuredOffTheMainThreadAndKeptWithTheirEntries) 
 TEST_F(PlaytimeTest, StoppingLeavesWhatWasNotMeasuredToBeMeasuredLater) {
     AppendAll({"/1000.mp3", "/2000.mp3"});
     ASSERT_TRUE(StartMeasuringLengths(
-        [](const char*) -> int32_t {
+        [](const char*, Measurement* out) {
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
-            return 5;
+            out->ms = 5;
         },
         Ready));
     UpdateMeasuredLengths(true);

@@ -55,7 +55,8 @@ TEST_F(SettingsTest, MissingFileGivesDefaultsAndTheFirstSaveWritesAll44KeysInOrd
         "AutoPlayOnOpen=1\nMultipleInstances=0\nDownloadOption=0\nInternetDLDir=" + home +
         "\nDownloadPlayAfterSave=0\nPreviousDir=" + home +
         "\nShowSplashScreen=1\nMinimizeLocation=0\nStartupExpanded=0\nWinShade=0\n"
-        "AlwaysOnTop=0\nEasyMove=0\nPlaylistX=-1\nPlaylistY=-1\nWindowX=100\nWindowY=100\n";
+        "AlwaysOnTop=0\nEasyMove=0\nShowTagTitles=0\nPlaylistX=-1\nPlaylistY=-1\nWindowX="
+        "100\nWindowY=100\n";
     EXPECT_EQ(ReadFileText(config_.IniPath()), expected);
 }
 
@@ -134,7 +135,7 @@ TEST_F(SettingsTest, PartialFileKeepsDefaultsAndForeignLinesSurviveTheSave) {
     }
     int lines = 0;
     for (size_t at = text.find("[VEK]"); at < tail; at = text.find('\n', at) + 1) lines++;
-    EXPECT_EQ(lines, 1 + 44 + 1) << "the header, our 44 keys and the foreign one";
+    EXPECT_EQ(lines, 1 + kSettingsKeyCount + 1) << "the header, our keys and the foreign one";
 }
 
 TEST_F(SettingsTest, EmptyIntegerValueCountsAsMissing) {
