@@ -23,7 +23,10 @@ set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The oldest releases with every function and option Vek uses (libcurl: the
 # protocol lists given as text).
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libsdl2-2.0-0 (>= 2.0.12), libcurl4 (>= 7.85.0)")
+# (TagLib: dpkg-shlibdeps names libtag1v5, whose flavour package holds the
+# library itself.)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "libsdl2-2.0-0 (>= 2.0.12), libcurl4 (>= 7.85.0), libtag1v5-vanilla (>= 1.13)")
 if(VEK_BUILD_APP)
   string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", qt6-qpa-plugins")
   set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
