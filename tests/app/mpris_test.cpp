@@ -254,14 +254,11 @@ TEST_F(MprisTest, MetadataCarriesTheTagsAndTheCoversFile) {
     vek::test::EnvRestorer cache("XDG_CACHE_HOME");
     setenv("XDG_CACHE_HOME", dir.File("cache").c_str(), 1);
     std::string path = dir.File("07 - track.mp3"), cover = vek::test::JpegLike(3000);
+    // clang-format off
     ASSERT_TRUE(vek::test::WriteTaggedCopy(vek::test::DataPath(kClip), path,
-                                           {{.title = "Song",
-                                             .artists = {"Band", "Guest"},
-                                             .album = "LP",
-                                             .album_artist = "Various",
-                                             .genre = "Rock",
-                                             .track = "4/9",
-                                             .picture = cover}}));
+        {{.title = "Song", .artists = {"Band", "Guest"}, .album = "LP", .album_artist = "Various",
+          .genre = "Rock", .track = "4/9", .picture = cover}}));
+    // clang-format on
     Start({});
     Call(kPlayer, "OpenUri", {QUrl::fromLocalFile(QString::fromStdString(path)).toString()});
     ASSERT_TRUE(PumpUntil([&] { return Announced("Metadata", QStringLiteral("Song")); }, 5000));
