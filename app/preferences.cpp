@@ -91,6 +91,13 @@ constexpr PreferenceRow kRows[] = {
      .field = &Settings::AudioOutputSystem,
      .entries = {"Windows Media", ".wav file", "Output Plugin"}, .moment = kAtOnce,
      .restore = true, .marks = Marks::Always},
+    {.page = kDecoderPage, .group = "Loudness", .kind = Kind::Combo, .text = "ReplayGain:",
+     .name = "replaygain", .field = &Settings::ReplayGain, .entries = {"Off", "Track", "Album"},
+     .marks = Marks::OffBaseline},
+    {.page = kDecoderPage, .group = "Loudness", .kind = Kind::Slider, .text = "Pre-amp:",
+     .name = "replaygain_preamp", .field = &Settings::ReplayGainPreamp,
+     .entries = {"-12 dB", "0 dB", "+12 dB"}, .max_position = 24, .offset = -12,
+     .marks = Marks::OffBaseline},
     {.page = kDecoderPage, .group = "Output Plugins", .kind = Kind::List, .name = "output_plugins"},
     {.page = kDecoderPage, .group = "Output Plugins", .kind = Kind::Button,
      .entries = {"Configure", "About"}},
@@ -143,7 +150,7 @@ constexpr Group kGroups[] = {
     {kGeneralPage, "Minimize Location", kRight},
     {kDecoderPage, "Quality", kLeft}, {kDecoderPage, "Output", kLeft},
     {kDecoderPage, "Priority", kLeft}, {kDecoderPage, "Output System", kRight},
-    {kDecoderPage, "Output Plugins", kRight},
+    {kDecoderPage, "Output Plugins", kRight}, {kDecoderPage, "Loudness", kRight},
     {kAudioPage, "Output Device", kLeft}, {kAudioPage, "Callback", kRight},
     {kAudioPage, "General Options", kBelow},
     {kStreamingPage, "Download", kLeft}, {kStreamingPage, "General", kRight, false},
@@ -405,6 +412,7 @@ void Sheet::BuildRow(int index, QGridLayout* grid) {
             connect(slider, &QSlider::valueChanged, this, changed);
             widget = slider;
             if (row.kind == Kind::Slider) {
+                if (row.text) add(new QLabel(Text(row.text)));
                 add(LabelledSlider(slider, row));
                 break;
             }
@@ -476,7 +484,10 @@ void Sheet::BuildRow(int index, QGridLayout* grid) {
         case Kind::Combo: {
             int at = grid->rowCount();
             grid->addWidget(new QLabel(Text(row.text)), at, 0);
-            grid->addWidget(widget = new QComboBox, at, 1);
+            auto* combo = new QComboBox;
+            for (int i = 0; i < row.EntryCount(); ++i) combo->addItem(Text(row.entries[i]));
+            connect(combo, &QComboBox::currentIndexChanged, this, changed);
+            grid->addWidget(widget = combo, at, 1);
             break;
         }
     }
@@ -496,6 +507,10 @@ std::optional<int> Sheet::PositionOf(int index) const {
         case Kind::Slider:
         case Kind::NamedSlider:
             return static_cast<QSlider*>(control)->value();
+        case Kind::Combo: {
+            int index = static_cast<QComboBox*>(control)->currentIndex();
+            return index >= 0 ? std::optional<int>(index) : std::nullopt;
+        }
         case Kind::Radios: {
             int id = static_cast<QButtonGroup*>(control)->checkedId();
             return id >= 0 ? std::optional<int>(id) : std::nullopt;
@@ -539,6 +554,9 @@ void Sheet::Show(int index, int position) {
             static_cast<QButtonGroup*>(bound.control)
                 ->button(std::clamp(position, 0, last))
                 ->setChecked(true);
+            break;
+        case Kind::Combo:
+            static_cast<QComboBox*>(bound.control)->setCurrentIndex(std::clamp(position, 0, last));
             break;
         case Kind::List: {
             auto* list = static_cast<QListWidget*>(bound.control);

@@ -24,14 +24,14 @@ enum PreferencePage { kGeneralPage, kDecoderPage, kAudioPage, kStreamingPage, kP
 struct PreferenceRow {
     enum class Kind {
         Check,        // checked is 1
-        Slider,       // positions 0 to LastPosition(), the entries spread under it
+        Slider,       // positions 0 to LastPosition(), the entries spread under it, text above
         NamedSlider,  // an entry per position, the present one's under the slider
         Radios,       // one button per entry, the first 0
         List,         // sorted, always open; an entry's index in entries is its value
         Devices,      // the sound devices by name, and "Wave Mapper" for -1
         Folder,       // a folder's name, typed or chosen with "Browse"
         Button,       // one push button per entry; the first runs action
-        Combo,        // a combo box after its text
+        Combo,        // a combo box after its text; an entry's index is its value
     };
     enum Moment : unsigned { kAtOnce = 1, kOnApply = 2 };
     // When a move of the control enables Apply: never, always, or when its

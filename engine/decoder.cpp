@@ -19,7 +19,6 @@ namespace {
 // from different sources are allowed.
 constexpr long kBaseFlags =
     MPG123_NO_READAHEAD | MPG123_IGNORE_INFOFRAME | MPG123_NO_RESYNC | MPG123_QUIET;
-constexpr long kFullScale = 32768;
 constexpr int kSubbands = 32;
 constexpr int kLinesPerSubband = 18;
 // Samples of the largest frame's output: 1152 per channel, two channels.
@@ -185,8 +184,13 @@ void PrepareDecoder(FrameHeader* header) {
     if (!EnsureHandle()) return;
     mpg123_param(d.handle, MPG123_FLAGS, kBaseFlags | ChannelFlag(single), 0);
     mpg123_param(d.handle, MPG123_DOWN_SAMPLE, down_sample, 0);
-    mpg123_param(d.handle, MPG123_OUTSCALE, kFullScale, 0);
     Restart();
+    // A gain of the last track would live on in the library's synthesis tables.
+    SetDecoderGain(1.0);
+}
+
+void SetDecoderGain(double factor) {
+    if (g_decoder.handle) mpg123_volume(g_decoder.handle, factor);
 }
 
 int DecodeFrame(const FrameHeader& header, const uint8_t* frame, size_t size, PcmChunk* chunk,

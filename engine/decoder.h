@@ -18,6 +18,11 @@ namespace vek {
 // afresh (tables, bit reservoir and synthesis history cleared).
 void PrepareDecoder(FrameHeader* header);
 
+// Scales the samples of the frames decoded from now on by factor (1.0: as
+// decoded); PrepareDecoder sets 1.0. The scaling happens in the synthesis,
+// before the samples are rounded to 16 bits, and saturates rather than wraps.
+void SetDecoderGain(double factor);
+
 // Decodes one frame, header bytes first, then the body with its CRC word (the
 // library checks the CRC itself; callers skip nothing), as the stream reader
 // delivers it, and appends its samples to chunk by the chunk rule. header holds

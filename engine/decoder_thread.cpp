@@ -9,12 +9,14 @@
 
 #include "engine/decoder.h"
 #include "engine/pcm_chunk.h"
+#include "engine/replay_gain.h"
 #include "engine/stream_reader.h"
 #include "output/output_system.h"
 #include "platform/desktop_hooks.h"
 #include "platform/limits.h"
 #include "platform/messages.h"
 #include "platform/priority.h"
+#include "platform/url_name.h"
 #include "platform/worker_thread.h"
 #include "settings/settings.h"
 
@@ -191,6 +193,14 @@ void PublishTrackLength(const FrameHeader& header, bool gapless) {
     g_track_ms.store(TrackLengthMs(frames, gap, header), std::memory_order_relaxed);
 }
 
+// The gain the user asked for, from the file's tags, known before its first
+// sample. Streams carry no tags.
+double TrackGain(const char* path) {
+    int mode = gSettings.ReplayGain;
+    if (mode == kReplayGainOff || IsUrl(path)) return 1.0;
+    return ReplayGainFactor(ReadReplayGain(path), mode, gSettings.ReplayGainPreamp);
+}
+
 PlayEnd PlayTrack(DecoderState* s) {
     FrameHeader header;
     bool stop = false;
@@ -208,6 +218,7 @@ PlayEnd PlayTrack(DecoderState* s) {
     if (gSettings.AudioOutput8Bit != s->eight_bit_at_start) CloseAtBoundary(s);
 
     PrepareDecoder(&header);
+    SetDecoderGain(TrackGain(s->path));
     // Gapless: the info frame is not played and the encoder's delay and padding
     // are cut away (the window, set at the first audio frame).
     bool gapless = gSettings.Gapless != 0;

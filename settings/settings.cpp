@@ -76,6 +76,8 @@ void ForEachKey(Settings& s, Visit&& visit) {
     number(Kind::Choice, "Channels", s.Channels, -1, -1, 2);
     flag("Gapless", s.Gapless, 1);
     number(Kind::Choice, "DecoderPriority", s.DecoderPriority, 3, 0, 5);
+    number(Kind::Choice, "ReplayGain", s.ReplayGain, 0, 0, 2);
+    number(Kind::Int, "ReplayGainPreamp", s.ReplayGainPreamp, 0, -12, 12);
     flag("ShufflePlay", s.ShufflePlay, 0);
     flag("RepeatPlay", s.RepeatPlay, 0);
     flag("AutoPlayOnOpen", s.AutoPlayOnOpen, 1);

@@ -31,6 +31,8 @@ struct Settings {
     Relaxed<int32_t> Channels{-1};    // -1 stereo, 0 left, 1 right, 2 mono mix
     Relaxed<int32_t> Gapless{1};      // 1 cuts the encoder's delay and padding away
     Relaxed<int32_t> DecoderPriority{3};
+    Relaxed<int32_t> ReplayGain{0};        // 0 off, 1 track gain, 2 album gain
+    Relaxed<int32_t> ReplayGainPreamp{0};  // dB, -12..12, added to the file's gain
     Relaxed<int32_t> RepeatPlay{0};
     Relaxed<int32_t> ShufflePlay{0};
     Relaxed<int32_t> AutoPlayOnOpen{1};
@@ -58,7 +60,7 @@ using SettingsSnapshot = Settings;
 
 extern Settings gSettings;
 
-inline constexpr int kSettingsKeyCount = 45;
+inline constexpr int kSettingsKeyCount = 47;
 
 // Full name of vek.ini, computed afresh for every load and save.
 std::string SettingsFilePath();

@@ -322,6 +322,8 @@ void Usage(FILE* out) {
         "  --set KEY=VALUE         override a vek.ini setting for this run only\n"
         "  --no-gapless            play the encoder's delay and padding and the info\n"
         "                          frame (as --set Gapless=0)\n"
+        "  --replaygain track|album|off\n"
+        "                          adjust loudness by the files' ReplayGain tags\n"
         "  --answer yes|no         answer to Yes/No questions (default no)\n"
         "  --seek PERCENT@SECONDS  seek to PERCENT after SECONDS of wall time\n"
         "  --stop@SECONDS          stop after SECONDS\n"
@@ -384,6 +386,18 @@ bool ParseOptions(int argc, char** argv, Options* o, bool* any_option) {
             o->sets.emplace_back(std::string(v, eq), std::string(eq + 1));
         } else if (arg == "--no-gapless") {
             o->sets.emplace_back("Gapless", "0");
+        } else if (arg == "--replaygain") {
+            // The same as --set ReplayGain=N: one home for the setting.
+            const char* v = value("--replaygain");
+            if (!v) return false;
+            const char* modes[] = {"off", "track", "album"};
+            auto mode = std::find_if(std::begin(modes), std::end(modes),
+                                     [v](const char* m) { return std::strcmp(m, v) == 0; });
+            if (mode == std::end(modes)) {
+                std::fprintf(stderr, "vekplay: --replaygain wants track, album or off\n");
+                return false;
+            }
+            o->sets.emplace_back("ReplayGain", std::to_string(mode - std::begin(modes)));
         } else if (arg == "--answer") {
             const char* v = value("--answer");
             if (!v) return false;

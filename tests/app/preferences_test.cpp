@@ -7,6 +7,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -119,7 +120,7 @@ TEST_F(PreferencesTest, CancelStillWritesTheFileAfterTheSheetHasGone) {
 int32_t MoveControl(QWidget* sheet, const PreferenceRow& row) {
     int32_t now = gSettings.*row.field;
     int next = (now - row.offset + 1) % std::max(row.LastPosition() + 1, 2);
-    QString entry = QString::fromLatin1(row.entries[next] ? row.entries[next] : "");
+    QString entry = QString::fromLatin1(next < row.EntryCount() ? row.entries[next] : "");
     switch (row.kind) {
         case PreferenceRow::Kind::Check:
             for (QCheckBox* box : sheet->findChildren<QCheckBox*>())
@@ -128,6 +129,9 @@ int32_t MoveControl(QWidget* sheet, const PreferenceRow& row) {
         case PreferenceRow::Kind::Slider:
         case PreferenceRow::Kind::NamedSlider:
             sheet->findChild<QSlider*>(QString::fromLatin1(row.name))->setValue(next);
+            break;
+        case PreferenceRow::Kind::Combo:
+            sheet->findChild<QComboBox*>(QString::fromLatin1(row.name))->setCurrentIndex(next);
             break;
         case PreferenceRow::Kind::Radios:
             for (QRadioButton* button : sheet->findChildren<QRadioButton*>())

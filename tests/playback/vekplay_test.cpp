@@ -84,6 +84,72 @@ TEST_F(VekplayTest, FormatsFollowTheSettings) {
     }
 }
 
+// The largest difference between the samples of a .wav file and the
+// reference's scaled by factor: large when the scale is wrong or they clipped.
+int Deviation(const WavFile& wav, size_t from, const std::vector<int16_t>& reference,
+              double factor) {
+    const auto* played = reinterpret_cast<const int16_t*>(wav.data.data()) + from;
+    if (wav.data.size() / 2 != from + reference.size()) return INT32_MAX;
+    double worst = 0;
+    for (size_t i = 0; i < reference.size(); ++i)
+        worst = std::max(worst, std::fabs(played[i] - reference[i] * factor));
+    return static_cast<int>(std::lround(worst));
+}
+
+// Tagged copies of the clip against the clip as it decodes untagged.
+TEST_F(VekplayTest, ReplayGainPlaysTheTaggedGainWithinThePeak) {
+    ASSERT_EQ(Vekplay({"--quiet", "--wav", dir_.File("plain.wav"), DataPath(kClip)}).status, 0);
+    WavFile wav = Wav("plain.wav");
+    std::vector<int16_t> plain(wav.data.size() / 2);
+    std::memcpy(plain.data(), wav.data.data(), wav.data.size());
+    int loudest = 1;
+    for (int16_t s : plain) loudest = std::max(loudest, std::abs(s));
+    double peak = loudest / 32768.0;
+    ASSERT_GT(peak, 0.32);  // +10 dB would clip
+    using test::TagWriting;
+    struct Case {
+        TagWriting::Kind form;
+        std::vector<std::pair<std::string, std::string>> tags;
+        std::string mode;
+        double factor;
+    } cases[] = {
+        {TagWriting::kId3v24, {{"REPLAYGAIN_TRACK_GAIN", "-6.00 dB"}}, "track", 0.501187},
+        {TagWriting::kId3v24, {{"REPLAYGAIN_TRACK_GAIN", "-6.00 dB"}}, "off", 1},
+        {TagWriting::kApe, {{"REPLAYGAIN_TRACK_GAIN", "-6.00 dB"}}, "track", 0.501187},
+        {TagWriting::kId3v24, {{"REPLAYGAIN_TRACK_GAIN", "-6 dB"}}, "album", 0.501187},
+        {TagWriting::kApe,
+         {{"REPLAYGAIN_TRACK_GAIN", "-6"}, {"REPLAYGAIN_ALBUM_GAIN", "-2.5"}},
+         "album",
+         0.749894},
+        {TagWriting::kId3v24, {{"REPLAYGAIN_TRACK_GAIN", "+10 dB"}}, "track", 1},
+        {TagWriting::kId3v24,
+         {{"REPLAYGAIN_TRACK_GAIN", "+10 dB"}, {"REPLAYGAIN_TRACK_PEAK", std::to_string(peak)}},
+         "track",
+         1 / peak},
+        {TagWriting::kApe, {{"REPLAYGAIN_TRACK_GAIN", "loud"}}, "track", 1},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        std::string name = dir_.File("t" + std::to_string(n++));
+        ASSERT_TRUE(test::WriteTaggedCopy(DataPath(kClip), name + ".mp3", {{.kind = c.form, .more = c.tags}}));
+        ASSERT_EQ(
+            Vekplay({"-q", "--replaygain", c.mode, "--wav", name + ".wav", name + ".mp3"}).status,
+            0);
+        ASSERT_TRUE(ReadWav(name + ".wav", &wav));
+        EXPECT_LE(Deviation(wav, 0, plain, c.factor), c.factor == 1 ? 0 : 2) << n;
+    }
+    // The pre-amp adds to the gain; the next file, untagged, plays as it is.
+    ASSERT_EQ(Vekplay({"-q", "--replaygain", "track", "--set", "ReplayGainPreamp=3", "--wav",
+                       dir_.File("two.wav"), dir_.File("t0.mp3"), DataPath(kClip)})
+                  .status,
+              0);
+    wav = Wav("two.wav");
+    wav.data.resize(plain.size() * 2);
+    EXPECT_LE(Deviation(wav, 0, plain, 0.707946), 2);
+    wav = Wav("two.wav");
+    EXPECT_EQ(Deviation(wav, plain.size(), plain, 1), 0);
+}
+
 TEST_F(VekplayTest, OverridesHoldForTheRunOnlyAndTheSettingsAreSaved) {
     RunResult run =
         Vekplay({"--quiet", "--wav", dir_.File("a.wav"), "--set", "DownSample=2", DataPath(kClip)});
@@ -108,6 +174,7 @@ TEST_F(VekplayTest, TheStatusTellsAWrongCommandLineAndARunThatPlayedNothing) {
         {{"--wav", dir_.File("o.wav")}, 2, "", "vekplay: no NAME to play"},
         {{"--wav"}, 2, "", "vekplay: --wav needs a value"},
         {{"--quiet", "--no-such-option", DataPath(kClip)}, 2, "", "option --no-such-option"},
+        {{"--replaygain", "loud", DataPath(kClip)}, 2, "", "--replaygain wants track, album"},
         // Repeat starts a list over only if something in it played.
         {{"--quiet", "--set", "RepeatPlay=1", "--wav", dir_.File("o.wav"),
           DataPath("made/not_audio.mp3"), DataPath("made/not_audio.mp3")},

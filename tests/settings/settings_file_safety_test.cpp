@@ -164,6 +164,8 @@ TEST_F(SettingsFileSafety, NumbersOutOfRangeAreBroughtIntoIt) {
         {"AudioBufTime", "1e300", "60.00"},
         {"Channels", "3", "-1"},
         {"DecoderPriority", "6", "3"},
+        {"ReplayGain", "3", "0"},
+        {"ReplayGainPreamp", "-2147483648", "-12"},
         {"WinMMOutputDev", "4294967290", "4294967295"},
         {"DownloadOption", "2", "0"},
         {"ShufflePlay", "-4", "1"},

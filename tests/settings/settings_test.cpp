@@ -23,7 +23,7 @@ protected:
     ScopedConfigDir config_;
 };
 
-TEST_F(SettingsTest, MissingFileGivesDefaultsAndTheFirstSaveWritesAll44KeysInOrder) {
+TEST_F(SettingsTest, MissingFileGivesDefaultsAndTheFirstSaveWritesAll47KeysInOrder) {
     LoadSettings();
     EXPECT_EQ(gSettings.AudioOutputSystem, 0);
     EXPECT_FLOAT_EQ(gSettings.AudioBufTime, 2.5f);
@@ -51,7 +51,8 @@ TEST_F(SettingsTest, MissingFileGivesDefaultsAndTheFirstSaveWritesAll44KeysInOrd
         expected += line;
     }
     expected +=
-        "DownSample=0\nChannels=-1\nGapless=1\nDecoderPriority=3\nShufflePlay=0\nRepeatPlay=0\n"
+        "DownSample=0\nChannels=-1\nGapless=1\nDecoderPriority=3\n"
+        "ReplayGain=0\nReplayGainPreamp=0\nShufflePlay=0\nRepeatPlay=0\n"
         "AutoPlayOnOpen=1\nMultipleInstances=0\nDownloadOption=0\nInternetDLDir=" + home +
         "\nDownloadPlayAfterSave=0\nPreviousDir=" + home +
         "\nShowSplashScreen=1\nMinimizeLocation=0\nStartupExpanded=0\nWinShade=0\n"

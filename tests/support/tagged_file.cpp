@@ -32,6 +32,7 @@ bool WriteTaggedCopy(const std::string& source, const std::string& path,
         put("GENRE", t.genre);
         put("TRACKNUMBER", t.track);
         put("DATE", t.date);
+        for (const auto& [name, value] : t.more) put(name.c_str(), value);
         TagLib::ByteVector picture(t.picture.data(), static_cast<unsigned>(t.picture.size()));
         if (t.kind == TagWriting::kId3v1) {
             file.ID3v1Tag(true)->setProperties(map);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vek::test {
@@ -15,6 +16,8 @@ struct TagWriting {
     std::string album{}, album_artist{}, genre{}, track{}, date{};
     bool latin1 = false;    // ID3v2 text frames in Latin-1
     std::string picture{};  // a front cover's bytes
+    // Other fields by their name, such as REPLAYGAIN_TRACK_GAIN (TXXX frames in ID3v2).
+    std::vector<std::pair<std::string, std::string>> more{};
 };
 
 // Copies source to path and writes the tags into the copy, each kind once.
