@@ -131,7 +131,8 @@ TEST_F(VekplayTest, ReplayGainPlaysTheTaggedGainWithinThePeak) {
     int n = 0;
     for (const Case& c : cases) {
         std::string name = dir_.File("t" + std::to_string(n++));
-        ASSERT_TRUE(test::WriteTaggedCopy(DataPath(kClip), name + ".mp3", {{.kind = c.form, .more = c.tags}}));
+        ASSERT_TRUE(test::WriteTaggedCopy(DataPath(kClip), name + ".mp3",
+                                          {{.kind = c.form, .more = c.tags}}));
         ASSERT_EQ(
             Vekplay({"-q", "--replaygain", c.mode, "--wav", name + ".wav", name + ".mp3"}).status,
             0);
