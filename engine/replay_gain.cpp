@@ -17,12 +17,12 @@
 
 #include "engine/stream_reader.h"
 #include "platform/regular_file.h"
+#include "tags/track_tags.h"
 
 namespace vek {
 namespace {
 
 constexpr double kMaxGainDb = 64.0;
-constexpr int64_t kMaxTagBytes = 16 << 20;
 
 enum Field { kTrackGain, kTrackPeak, kAlbumGain, kAlbumPeak, kFieldCount };
 constexpr const char* kFieldNames[kFieldCount] = {"REPLAYGAIN_TRACK_GAIN", "REPLAYGAIN_TRACK_PEAK",
