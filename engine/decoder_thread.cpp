@@ -193,12 +193,15 @@ void PublishTrackLength(const FrameHeader& header, bool gapless) {
     g_track_ms.store(TrackLengthMs(frames, gap, header), std::memory_order_relaxed);
 }
 
-// The gain the user asked for, from the file's tags, known before its first
-// sample. Streams carry no tags.
-double TrackGain(const char* path) {
-    int mode = gSettings.ReplayGain;
-    if (mode == kReplayGainOff || IsUrl(path)) return 1.0;
-    return ReplayGainFactor(ReadReplayGain(path), mode, gSettings.ReplayGainPreamp);
+// What the file's tags say of its loudness, known before its first sample.
+// Streams carry no tags.
+ReplayGainInfo TrackGainInfo(const char* path) {
+    if (gSettings.ReplayGain == kReplayGainOff || IsUrl(path)) return {};
+    return ReadReplayGain(path);
+}
+
+double GainFactor(const ReplayGainInfo& info) {
+    return ReplayGainFactor(info, gSettings.ReplayGain, gSettings.ReplayGainPreamp);
 }
 
 PlayEnd PlayTrack(DecoderState* s) {
@@ -218,7 +221,8 @@ PlayEnd PlayTrack(DecoderState* s) {
     if (gSettings.AudioOutput8Bit != s->eight_bit_at_start) CloseAtBoundary(s);
 
     PrepareDecoder(&header);
-    SetDecoderGain(TrackGain(s->path));
+    ReplayGainInfo gain = TrackGainInfo(s->path);
+    SetDecoderGain(GainFactor(gain));
     // Gapless: the info frame is not played and the encoder's delay and padding
     // are cut away (the window, set at the first audio frame).
     bool gapless = gSettings.Gapless != 0;
@@ -274,6 +278,9 @@ PlayEnd PlayTrack(DecoderState* s) {
                 break;
             }
             if (first_frame) {
+                // The encoder's own gain stands where the tags give none; its
+                // LAME tag is known once the info frame has been read.
+                if (AddLameGain(StreamLameTag(), &gain)) SetDecoderGain(GainFactor(gain));
                 PublishTrackLength(header, gapless);
                 window = WindowFor(header, gapless);
                 g_tracks_played.fetch_add(1, std::memory_order_relaxed);

@@ -152,6 +152,13 @@ ReplayGainInfo ReadReplayGain(const char* path) {
     return info;
 }
 
+bool AddLameGain(const LameTag& lame, ReplayGainInfo* info) {
+    if (info->track_gain || info->album_gain || !lame.present) return false;
+    if (lame.has_radio_gain) info->track_gain = lame.radio_gain / 10.0;
+    if (lame.has_audiophile_gain) info->album_gain = lame.audiophile_gain / 10.0;
+    return info->track_gain || info->album_gain;
+}
+
 double ReplayGainFactor(const ReplayGainInfo& info, int mode, int preamp_db) {
     if (mode != kReplayGainTrack && mode != kReplayGainAlbum) return 1.0;
     std::optional<double> gain =

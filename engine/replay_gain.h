@@ -6,6 +6,8 @@
 #include <optional>
 #include <string_view>
 
+#include "engine/vbr_header.h"
+
 namespace vek {
 
 enum ReplayGainMode { kReplayGainOff = 0, kReplayGainTrack = 1, kReplayGainAlbum = 2 };
@@ -32,6 +34,10 @@ struct ReplayGainInfo {
 // whose leading tag is over 16 MB (a picture that large is not worth the
 // wait before the first sample).
 ReplayGainInfo ReadReplayGain(const char* path);
+
+// Where info has no gain, the encoder's own from its LAME tag: the radio gain
+// as the track's, the audiophile gain as the album's. True when it added one.
+bool AddLameGain(const LameTag& lame, ReplayGainInfo* info);
 
 // The factor for the samples of a file with info: the mode's gain (Album
 // without an album gain takes the track's) plus the pre-amp, held down so

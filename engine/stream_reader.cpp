@@ -695,6 +695,8 @@ EncoderGap StreamEncoderGap(const FrameHeader& header) {
     return ChooseEncoderGap(r.vbr, r.itunes, samples, h);
 }
 
+LameTag StreamLameTag() { return g_reader.vbr.lame; }
+
 bool IsInfoFrame() {
     return g_reader.info_frame_read;
 }

@@ -75,6 +75,9 @@ bool FrameCountIsExact();
 // or an iTunSMPB comment in a file's leading tag), checked against its length;
 // samples 0 when it states none. Known once the first frame has been read.
 EncoderGap StreamEncoderGap(const FrameHeader& header);
+// The LAME tag of the stream's info frame (present false without one). Known
+// once the first frame has been read.
+LameTag StreamLameTag();
 // True when the frame last read is the stream's info frame: it holds no audio.
 bool IsInfoFrame();
 // The number of the frame last read among the stream's audio frames (0 for the

@@ -32,6 +32,17 @@ size_t XingOffset(const FrameHeader& h) {
 // fields of fixed size, among them delay and padding as two 12-bit numbers 21
 // bytes in. Encoders that write no extension leave other bytes there; only a
 // version text of the encoders that use this layout is trusted.
+// A ReplayGain field: its kind in the top three bits (1 radio, 2 audiophile),
+// who set it in the next three (0: nobody, the field is empty), then a sign and
+// the gain in tenths of a dB.
+bool ParseLameGain(const uint8_t* p, uint32_t kind, int32_t* tenths) {
+    uint32_t v = BigEndian(p, 2);
+    if (v >> 13 != kind || ((v >> 10) & 7) == 0) return false;
+    int32_t size = static_cast<int32_t>(v & 0x1FF);
+    *tenths = (v & 0x200) ? -size : size;
+    return true;
+}
+
 void ParseLameTag(const uint8_t* p, size_t size, LameTag* tag) {
     constexpr size_t kVersionBytes = 9;
     constexpr size_t kDelayAt = 21;
@@ -45,6 +56,8 @@ void ParseLameTag(const uint8_t* p, size_t size, LameTag* tag) {
     uint32_t both = BigEndian(p + kDelayAt, 3);
     tag->delay = static_cast<int32_t>(both >> 12);
     tag->padding = static_cast<int32_t>(both & 0xFFF);
+    tag->has_radio_gain = ParseLameGain(p + 15, 1, &tag->radio_gain);
+    tag->has_audiophile_gain = ParseLameGain(p + 17, 2, &tag->audiophile_gain);
 }
 
 bool ParseXing(const uint8_t* frame, size_t size, size_t at, VbrTable* t) {

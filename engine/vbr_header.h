@@ -21,6 +21,10 @@ struct LameTag {
     char encoder[10] = {};  // the version text, "LAME3.100" for example
     int32_t delay = 0;      // 0..4095
     int32_t padding = 0;    // 0..4095
+    // The loudness corrections the encoder measured, in tenths of a dB, where
+    // it stored them: radio (as for a track) and audiophile (as for an album).
+    bool has_radio_gain = false, has_audiophile_gain = false;
+    int32_t radio_gain = 0, audiophile_gain = 0;  // -511..511
 };
 
 struct VbrTable {
