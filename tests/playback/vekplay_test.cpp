@@ -26,9 +26,7 @@ using RunResult = test::ProgramRun;
 // vekplay blocks SIGINT in every thread but the one that waits for it: from
 // then on it takes the signal itself.
 bool BlocksSigint(pid_t pid) {
-    std::string text = test::ReadFileText("/proc/" + std::to_string(pid) + "/status");
-    size_t at = text.find("SigBlk:");
-    return at != std::string::npos && (std::stoull(text.substr(at + 7), nullptr, 16) & 2) != 0;
+    return test::SignalIn(pid, "SigBlk", SIGINT);
 }
 
 class VekplayTest : public ::testing::Test {

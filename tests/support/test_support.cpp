@@ -182,6 +182,14 @@ ProgramRun RunProgram(const std::vector<std::string>& args, const std::vector<st
     return run;
 }
 
+bool SignalIn(pid_t pid, const char* set, int signal) {
+    std::string text = ReadFileText("/proc/" + std::to_string(pid) + "/status");
+    size_t at = text.find(std::string("\n") + set + ":");
+    if (at == std::string::npos) return false;
+    return (std::stoull(text.substr(at + std::strlen(set) + 2), nullptr, 16) >> (signal - 1) & 1) !=
+           0;
+}
+
 ScopedConfigDir::ScopedConfigDir() {
     if (const char* old = std::getenv("VEK_CONFIG_DIR")) {
         old_ = old;

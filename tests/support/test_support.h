@@ -89,6 +89,10 @@ ProgramRun RunProgram(const std::vector<std::string>& args,
                       const std::vector<std::string>& env = {}, int timeout_ms = 30000,
                       const std::function<bool(pid_t)>& interrupt_when = {});
 
+// Whether the running program pid has signal in a set of /proc/pid/status:
+// "SigCgt" (it has a handler for it) or "SigBlk" (blocked in its main thread).
+bool SignalIn(pid_t pid, const char* set, int signal);
+
 struct Box {
     std::string caption;
     std::string text;
