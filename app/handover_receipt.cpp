@@ -27,8 +27,9 @@ intptr_t Receive(const CopyData& record) {
     bool has_name = record.kind == CDS_ADD || record.kind == CDS_REPLACE_PLAY;
     if (has_name) {
         if (record.size >= kPathField) {
-            // Too long for a path field: refused rather than cut.
-            std::string shown(record.data, record.size);
+            // Too long for a path field: refused rather than cut. The box
+            // shows only its beginning.
+            std::string shown(record.data, kPathField);
             ComplainAboutName(shown.c_str());
             return 1;
         }

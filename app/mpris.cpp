@@ -32,6 +32,7 @@
 #include "control/transport.h"
 #include "engine/decoder_thread.h"
 #include "output/output_system.h"
+#include "platform/limits.h"
 #include "platform/url_name.h"
 #include "playlist/playlist.h"
 #include "settings/settings.h"
@@ -99,9 +100,13 @@ int64_t LengthUs() {
     return g_mpris->length_us;
 }
 
+// Never past the length told: where the length is estimated the seconds
+// played can run beyond it.
 int64_t PositionUs() {
     if (GetPlayState() == PlayState::Stopped) return 0;
-    return Output().GetSeconds() * kUsPerSecond;
+    int64_t position = Output().GetSeconds() * kUsPerSecond;
+    int64_t length = LengthUs();
+    return length > 0 ? std::min(position, length) : position;
 }
 
 QString TrackId() {
@@ -196,11 +201,14 @@ QVariant MimeTypes() {
     return types;
 }
 
+// Any double a client sends: one that is not finite says nothing of a level
+// and is ignored; the others are clamped before they become a step.
 bool SetVolume(const QVariant& value) {
     if (value.typeId() != QMetaType::Double) return false;
-    double cell = std::round(value.toDouble() * kTopVolume);
-    if (LiveMainWindow())
-        TakeVolumeCell(g_mpris->window, static_cast<int>(std::clamp<double>(cell, 0, kTopVolume)));
+    double level = value.toDouble();
+    if (std::isfinite(level) && LiveMainWindow())
+        TakeVolumeCell(g_mpris->window,
+                       static_cast<int>(std::round(std::clamp(level, 0.0, 1.0) * kTopVolume)));
     return true;
 }
 
@@ -331,6 +339,10 @@ const char* SetPosition(const QVariantList& args) {
 // As a name handed over by a later start: the list becomes the one name,
 // and it plays.
 const char* OpenUri(const QVariantList& args) {
+    // A name fits a path field, and each of its bytes takes at most three
+    // characters of an address: anything longer is refused before it is parsed.
+    constexpr qsizetype kLongestUri = 3 * kPathField + 64;
+    if (args[0].toString().size() > kLongestUri) return "longer than any name a path may have";
     QUrl url(args[0].toString());
     if (!UriSchemes().contains(url.scheme())) return "not a scheme of SupportedUriSchemes";
     QByteArray name = NameOfUrl(url);

@@ -406,7 +406,7 @@ void PlaylistEditor::SaveList() {
     QByteArray name = QFile::encodeName(dialog.selectedFiles().first());
     int left_out = 0;
     if (!SavePlaylist(name.constData(), FormatOfName(name.constData()), &left_out)) {
-        std::string text = "Error Saving Playlist: " + name.toStdString();
+        std::string text = "Error Saving Playlist: " + NameForBox(name.constData());
         ShowMessageBox(&bridge_, text.c_str(), "Error...", MB_OK);
     } else if (left_out > 0) {
         std::string text = std::to_string(left_out) +

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -88,8 +89,11 @@ bool HandOver(int connection, int argc, char** argv) {
         std::string name = argv[i];
         if (name[0] != '/' && !IsUrl(name.c_str()) && have_cwd)
             name = std::string(cwd) + (cwd[std::strlen(cwd) - 1] == '/' ? "" : "/") + name;
-        if (!SendHandOverRecord(connection, CDS_ADD, static_cast<uint32_t>(name.size()),
-                                name.c_str()))
+        // A name too long for a path field is refused by the player, which
+        // shows its beginning: a field's worth tells it so, and a longer name
+        // would not fit a record.
+        size_t size = std::min(name.size(), kPathField);
+        if (!SendHandOverRecord(connection, CDS_ADD, static_cast<uint32_t>(size), name.c_str()))
             return false;
     }
     return SendHandOverRecord(connection, CDS_PLAY_FIRST, 0, nullptr);

@@ -14,7 +14,6 @@
 #include "app/playlist_editor.h"
 #include "app/preferences.h"
 #include "control/transport.h"
-#include "engine/decoder_thread.h"
 #include "playlist/playlist.h"
 #include "settings/settings.h"
 
@@ -200,7 +199,7 @@ void ShowMainMenu(MainWindow* window, QPoint screen_point) {
 }
 
 void SeekToPercent(int percent) {
-    PostSeek(percent, DecoderThreadId());
+    CommandSeek(percent);
     NotifyPlayer(PlayerEvent::Seeked, percent);
 }
 

@@ -48,13 +48,17 @@ void Halt() {
 
 bool PlayCurrentEntry() {
     char path[kPathField];
-    if (!GetCurrentPath(path, sizeof path)) return false;
+    if (!GetCurrentPath(path, sizeof path)) {
+        // Every name was refused: what played has been halted and nothing follows.
+        SetPlayState(PlayState::Stopped);
+        return false;
+    }
     PostPlay(path);
     return true;
 }
 
 bool PlayListFromStart() {
-    if (!SelectEntry(0)) return false;
+    if (!SelectEntry(0)) return PlayCurrentEntry();
     if (gSettings.ShufflePlay != 0) ShufflePlaylist();
     CommandPlayCurrent();
     return true;
@@ -76,6 +80,14 @@ void CommandPlay() {
             break;
     }
     SetPlayState(PlayState::Playing);
+}
+
+void CommandSeek(int percent) {
+    // A paused device holds every buffer, and the decoder waits in its write
+    // for one: freed, the decoder takes the seek now, not at Resume. The audio
+    // freed is the old place's, which the seek throws away anyway.
+    if (GetPlayState() == PlayState::Paused) Output().Reset();
+    PostSeek(percent, DecoderThreadId());
 }
 
 void CommandStop() {

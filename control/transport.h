@@ -20,17 +20,20 @@ void SetPlayStateHook(void (*hook)(PlayState state));
 // then the decoder thread is told to stop. The play state is left as it is.
 void Halt();
 
-// Posts the current entry's path for play; false when the list is empty.
+// Posts the current entry's path for play; false when the list is empty, and
+// the state is then Stopped (the caller has halted what played).
 bool PlayCurrentEntry();
 
 // A list just loaded plays from its top: the first entry, of the list shuffled
-// first when ShufflePlay is on, after a Halt. False, doing nothing, when the
-// list is empty.
+// first when ShufflePlay is on, after a Halt. False when the list is empty: the
+// state is then Stopped.
 bool PlayListFromStart();
 
 // Play: resumes when paused, restarts the remembered track otherwise.
 void CommandPlay();
 void CommandStop();
+// Seeks the playing track to percent (0..100), paused or not.
+void CommandSeek(int percent);
 // Pauses only while playing.
 void CommandPause();
 // How long Next and Previous give the decoder to stop before they ask for

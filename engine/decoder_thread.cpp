@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <new>
+#include <string>
 
 #include "engine/decoder.h"
 #include "engine/pcm_chunk.h"
@@ -147,9 +147,8 @@ bool EnsureOutput(DecoderState* s, const FrameHeader& header, int channels, int 
 }
 
 void ShowOpenFailure(const DecoderState& s) {
-    char text[kPathField + 64];
-    std::snprintf(text, sizeof text, "Could not open file: %s", s.path);
-    ShowMessageBox(s.main_window, text, "Decoder Error Message...",
+    std::string text = "Could not open file: " + NameForBox(s.path);
+    ShowMessageBox(s.main_window, text.c_str(), "Decoder Error Message...",
                    MB_TOPMOST | MB_SETFOREGROUND | MB_ICONERROR);
 }
 
@@ -167,9 +166,10 @@ void ReportPercent(const DecoderState& s, const FrameHeader& header, int frame_c
     else if (total != 0)
         percent =
             static_cast<int>(static_cast<float>(frame_counter) / static_cast<float>(total) * 100.0);
-    // A count from the file's info frame is exact; a seek that lands a little
-    // early must not take the count past it.
-    if (percent > 100 && FrameCountIsExact()) percent = 100;
+    // An estimated count (the first frame's bitrate, a broken info frame) can
+    // be far too low, and a seek may land a little past an exact one: the ring,
+    // the tray and the desktop only ever see 0..100.
+    percent = std::clamp(percent, 0, 100);
     if (percent == g_last_percent.load(std::memory_order_relaxed)) return;
     g_last_percent.store(percent, std::memory_order_relaxed);
     PostWindowMessage(s.main_window, UIM_PROGRESS, 0, percent);
@@ -363,6 +363,13 @@ int DecoderThreadMain(void* raw) {
                 std::memcpy(s->path, m.text.c_str(), m.text.size() + 1);
                 [[fallthrough]];
             case DTM_PLAY:
+                // A stop already queued behind it supersedes the request: of a
+                // burst of them only the last plays, and at once. What the stop
+                // would have ended is ended as it would have been.
+                if (IsThreadMessageQueued(DTM_STOP)) {
+                    DiscardOutput(s);
+                    break;
+                }
                 quit = PlayTrack(s) == PlayEnd::Quit;
                 break;
             case DTM_CLOSE_OUTPUT:

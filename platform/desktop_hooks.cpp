@@ -66,6 +66,19 @@ bool ChooseSaveFile(Window* owner, const char* filter_name, const char* pattern,
                                            out, out_size);
 }
 
+std::string NameForBox(const char* name) {
+    constexpr int kShownCharacters = 200;
+    const char* p = name;
+    for (int shown = 0; *p && shown < kShownCharacters; ++shown) {
+        int follow = 0;
+        auto lead = static_cast<unsigned char>(*p);
+        if (lead >= 0xC2 && lead <= 0xF4) follow = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : 1;
+        ++p;
+        while (follow-- > 0 && (static_cast<unsigned char>(*p) & 0xC0) == 0x80) ++p;
+    }
+    return *p ? std::string(name, p) + "\xE2\x80\xA6" : std::string(name);
+}
+
 void CollectMessageBoxes(std::vector<KeptMessageBox>* into) {
     t_kept_boxes = into;
 }

@@ -46,6 +46,11 @@ bool ChooseSaveFile(Window* owner, const char* filter_name, const char* pattern,
                     const char* title, const char* default_extension, char* out,
                     size_t out_size);
 
+// A name as a box shows it: its first 200 characters (UTF-8 sequences kept
+// whole, any other byte one character), then an ellipsis if more followed. A
+// box of a whole 1 MB name would take seconds and megabytes to lay out.
+std::string NameForBox(const char* name);
+
 // A box kept back by CollectMessageBoxes.
 struct KeptMessageBox {
     Window* owner;

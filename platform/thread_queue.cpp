@@ -239,6 +239,14 @@ bool PeekMessage(Message* out) {
     return false;
 }
 
+bool IsThreadMessageQueued(uint32_t message) {
+    Queue& queue = OwnQueue();
+    std::lock_guard<std::mutex> lock(queue.mutex);
+    for (const Item& item : queue.items)
+        if (!item.sent && !item.posted.window && item.posted.message == message) return true;
+    return false;
+}
+
 intptr_t DispatchMessage(const Message& message) {
     if (!message.window || !message.window->proc) return 0;
     if (message.text_in_lparam) {

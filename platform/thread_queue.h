@@ -78,6 +78,10 @@ WaitResult GetMessageUntil(Message* out, std::chrono::steady_clock::time_point d
 // message; false when nothing is posted.
 bool PeekMessage(Message* out);
 
+// True when a thread message of this kind waits in the calling thread's queue;
+// nothing is taken from it.
+bool IsThreadMessageQueued(uint32_t message);
+
 // Calls the handler of a posted window message; thread messages are ignored.
 intptr_t DispatchMessage(const Message& message);
 

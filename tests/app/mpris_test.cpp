@@ -18,6 +18,7 @@
 #include <QUrl>
 #include <QVariantMap>
 #include <algorithm>
+#include <cmath>
 #include <limits>
 #include <thread>
 #include <vector>
@@ -25,7 +26,9 @@
 #include "app/player_events.h"
 #include "control/transport.h"
 #include "net/stream_title.h"
+#include "output/output_system.h"
 #include "tests/app/app_test_support.h"
+#include "tests/support/encoded_clip.h"
 #include "tests/support/tagged_file.h"
 
 namespace vek::app {
@@ -237,6 +240,19 @@ TEST_F(MprisTest, ALengthBelongsToTheTrackThatPlayed) {
     EXPECT_FALSE(Metadata().contains("mpris:length")) << "still the first track's";
 }
 
+// The length estimated from a first frame of ten times the bitrate of the rest
+// is passed after half a second.
+TEST_F(MprisTest, NeitherPositionNorRingPassTheLengthEstimated) {
+    vek::test::TempDir dir;
+    ASSERT_TRUE(vek::test::WriteUnderestimatedMp3(dir.File("a.mp3")));
+    ASSERT_TRUE(AppendEntry(dir.File("a.mp3").c_str()));
+    Start({});
+    RunCommand(kCmdPlay);
+    ASSERT_TRUE(PumpUntil([] { return Output().GetSeconds() >= 1; }, 5000));
+    EXPECT_LE(Get("Position").toLongLong(), Metadata().value("mpris:length").toLongLong());
+    EXPECT_EQ(window_->last_percent(), 100);
+}
+
 TEST_F(MprisTest, TheTitleIsTheStationsOnceItNamesOneElseTheFileTitle) {
     Start({});
     ASSERT_TRUE(AppendEntry("http://radio.example/live"));
@@ -310,7 +326,8 @@ TEST_F(MprisTest, VolumeMapsOntoTheSixteenStepsBothWays) {
     const struct {
         double set;
         int step;
-    } cases[] = {{0.0, 0}, {1.0, 15}, {0.5, 8}, {0.2, 3}, {2.0, 15}, {-1.0, 0}};
+    } cases[] = {{0.0, 0},       {1.0, 15},   {0.5, 8}, {NAN, 8},  {INFINITY, 8},
+                 {-INFINITY, 8}, {1e308, 15}, {0.2, 3}, {2.0, 15}, {-1.0, 0}};
     for (const auto& c : cases) {
         EXPECT_EQ(Set("Volume", c.set).type(), QDBusMessage::ReplyMessage);
         EXPECT_EQ(gSettings.EqVolume, c.step) << c.set;
@@ -325,9 +342,11 @@ TEST_F(MprisTest, OpenUriPlaysTheFileAloneAndRefusesOtherSchemes) {
     Call(kPlayer, "OpenUri", {QStringLiteral("file://") + QString::fromStdString(other)});
     ASSERT_EQ(PlaylistCount(), 1);
     EXPECT_STREQ(gPlaylist.current->path, other.c_str());
-    EXPECT_EQ(Call(kPlayer, "OpenUri", {QStringLiteral("ftp://host/a.mp3")}).type(),
-              QDBusMessage::ErrorMessage);
+    for (QString refused : {QStringLiteral("ftp://host/a.mp3"), "file:///" + QString(1 << 20, 'a')})
+        EXPECT_EQ(Call(kPlayer, "OpenUri", {refused}).type(), QDBusMessage::ErrorMessage);
     EXPECT_EQ(PlaylistCount(), 1);
+    Call(kPlayer, "OpenUri", {QStringLiteral("file:///dev/zero")});  // refused as it is added
+    EXPECT_EQ(Get("PlaybackStatus").toString(), QStringLiteral("Stopped"));
 }
 
 // The real program: it serves the bus it finds, and starts without a word
@@ -356,7 +375,9 @@ TEST(MprisProgramTest, WithoutASessionBusThePlayerPlaysAndSaysNothingOfIt) {
         {"-DBUS_SESSION_BUS_ADDRESS", "-DISPLAY", "QT_QPA_PLATFORM=offscreen",
          "SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + device, "XDG_RUNTIME_DIR=" + runtime.path(),
          "VEK_CONFIG_DIR=" + config.path()},
-        20000, [&](pid_t) { return vek::test::FileExists(device); });
+        20000, [&](pid_t pid) {
+            return vek::test::FileExists(device) && vek::test::SignalIn(pid, "SigCgt", SIGINT);
+        });
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(
         QString::fromStdString(run.err).indexOf(QStringLiteral("bus"), 0, Qt::CaseInsensitive), -1)

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "output/output_system.h"
 #include "platform/messages.h"
 #include "playlist/playlist.h"
 #include "settings/settings.h"
@@ -152,6 +153,20 @@ TEST_F(TransportTest, StopWhilePausedThenPlayIsHeard) {
         return percent;
     };
     EXPECT_TRUE(player_.PumpUntil([&] { return percent_of_second_start() >= 50; }, 5000));
+}
+
+// A seek while paused lands now: the time shown, and what Resume plays, are
+// the new place's (the device holds every buffer while paused).
+TEST_F(TransportTest, ASeekWhilePausedLandsBeforeResume) {
+    gSettings.AudioOutputSystem = 0;
+    LetGo();
+    ASSERT_TRUE(PlayCurrentEntry());
+    ASSERT_TRUE(player_.PumpUntil([this] { return player_.Count(UIM_PROGRESS) > 1; }, 5000));
+    CommandPause();
+    ASSERT_TRUE(player_.PumpUntil([] { return Output().GetFreeBuffers() == 0; }, 5000));
+    CommandSeek(50);  // 1.5 s in
+    EXPECT_TRUE(player_.PumpUntil([] { return Output().GetSeconds() == 1; }, 5000));
+    EXPECT_EQ(GetPlayState(), PlayState::Paused);
 }
 
 // Next halts at once; the new entry is asked for only when the front-end

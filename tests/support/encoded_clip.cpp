@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -66,6 +67,18 @@ bool WriteTestWav(const std::string& wav_path, int seconds, int rate) {
         Put16(&wav, static_cast<uint16_t>(static_cast<int16_t>(tone - hiss)));
     }
     return WriteFileBytes(wav_path, wav.data(), wav.size());
+}
+
+bool WriteUnderestimatedMp3(const std::string& mp3_path) {
+    std::vector<uint8_t> mp3;
+    for (int i = 0; i < 192; ++i) {
+        int index = i == 0 ? 14 : 1, kbits = i == 0 ? 320 : 32;  // mono, zero side information
+        std::vector<uint8_t> frame(144000 * kbits / 44100, 0);
+        const uint8_t header[] = {0xFF, 0xFB, static_cast<uint8_t>(index << 4), 0xC0};
+        std::copy(header, header + 4, frame.begin());
+        mp3.insert(mp3.end(), frame.begin(), frame.end());
+    }
+    return WriteFileBytes(mp3_path, mp3.data(), mp3.size());
 }
 
 std::string EncodeWithLame(const std::string& wav_path, const std::string& mp3_path,

@@ -24,4 +24,8 @@ std::string EncodeWithLame(const std::string& wav_path, const std::string& mp3_p
 std::vector<uint8_t> DecodeWithMpg123(const std::string& mp3_path, const std::string& wav_path,
                                       const std::vector<std::string>& options = {});
 
+// Writes 5 s of silent layer III whose first frame (320 kbit/s) is ten times
+// the bitrate of the others: a length estimated from it is a tenth too short.
+bool WriteUnderestimatedMp3(const std::string& mp3_path);
+
 }  // namespace vek::test
