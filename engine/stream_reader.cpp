@@ -743,9 +743,11 @@ int SeekFrame(FrameHeader* header, int32_t n) {
         target = r.first_frame_start + offset;
         mask = kResyncMask & ~kBitrateBits;
     } else {
-        // A little past frame n's average position, so that the search finds
-        // the header of a frame at or after n.
-        double offset = (BytesPerFrame(r.first_fields) + 8.0) * n;
+        // A few bytes past frame n's average position, so that the search
+        // finds the header of a frame at or after n. A constant, not 8 bytes
+        // per frame: that lands later the further the seek (5.7 s at the middle
+        // of ten minutes at 64 kbit/s).
+        double offset = BytesPerFrame(r.first_fields) * n + 8.0;
         if (offset >= static_cast<double>(r.length - r.audio_start)) return 0;
         target = r.audio_start + static_cast<int64_t>(offset);
     }

@@ -83,7 +83,7 @@ struct WaveOutDevice {
 
     // Completion state.
     std::atomic<int> free_count{kBufferCount};
-    std::atomic<uint32_t> byte_accumulator{0};  // changed by the completion handler only
+    std::atomic<uint32_t> byte_accumulator{0};  // the completion handler's; SetSeconds clears it
     std::atomic<int> seconds{0};
     std::atomic<uint32_t> volume{kFullVolume};
     std::atomic<int> writer_waiting{0};  // Write or Close is waiting for a free buffer
@@ -457,6 +457,9 @@ int WaveOutGetSeconds() {
 }
 
 void WaveOutSetSeconds(int seconds) {
+    // The fraction heard before belongs to the old count (a seek's place):
+    // kept, it would bring the next second up to a second early.
+    g_out.byte_accumulator.store(0);
     g_out.seconds.store(seconds);
 }
 

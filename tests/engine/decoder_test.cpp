@@ -462,7 +462,7 @@ TEST_F(DecoderTest, SeekResumesTwoFramesAfterTheHeaderFound) {
                         file[at + 2] << 8 | file[at + 3];
         at += static_cast<size_t>(FrameBytes(word));
     }
-    size_t search_from = static_cast<size_t>((128 * 144000.0 / 44100.0 + 8) * 60);
+    size_t search_from = static_cast<size_t>(128 * 144000.0 / 44100.0 * 60 + 8);
     size_t found = 0;
     while (starts[found] < search_from) ++found;
 

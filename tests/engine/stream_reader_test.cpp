@@ -246,36 +246,44 @@ TEST_F(StreamReaderTest, TotalAndElapsedOnAFile) {
     EXPECT_EQ(ElapsedSeconds(header_), 3);  // 116 frames of 26.1 ms
 }
 
-TEST_F(StreamReaderTest, SeekSearchStartsEightBytesAFramePastTheAverage) {
-    // Frame 1000 at 417.959 bytes a frame plus 8 is searched from byte 425959.
-    // A decoy header ends right before it; the frame there is followed by two
-    // more, and the body of the first hides another header (mode 2) where the
-    // decoy's frame would end.
-    const uint32_t decoy = MakeHeader(1, 3, 9, 0, 0, 1);
-    const uint32_t hidden = MakeHeader(1, 3, 9, 0, 0, 2);
-    std::vector<uint8_t> bytes = MakeFrame(kPlain);
-    bytes.resize(425955, 0);
-    Append(&bytes, Word(decoy));
-    std::vector<uint8_t> first = MakeFrame(kPlain);
-    std::vector<uint8_t> hide = Word(hidden);
-    std::copy(hide.begin(), hide.end(), first.end() - 4);
-    Append(&bytes, first);
-    Append(&bytes, MakeFrame(kPlain));
-    Append(&bytes, MakeFrame(kPlain));
-    ASSERT_EQ(bytes.size(), 425959u + 3 * 417);
-    ASSERT_EQ(OpenInput(Write("seek.mp3", bytes).c_str()), 1);
+// Frame 1000 at 417.959 bytes a frame is searched for from byte 417967: 8
+// bytes past its average place, not 8 bytes a frame (8000 bytes further on).
+// Frames placed at that byte are found there; placed one byte earlier, the
+// search starts inside the first of them and finds the second.
+TEST_F(StreamReaderTest, SeekSearchStartsEightBytesPastTheFramesAveragePlace) {
+    for (size_t place : {417967u, 417966u}) {
+        std::vector<uint8_t> bytes = MakeFrame(kPlain);
+        bytes.resize(place, 0);
+        Append(&bytes, NumberedFrames(kPlain, 4));
+        ASSERT_EQ(OpenInput(Write("seek.mp3", bytes).c_str()), 1);
+        ForgetHeaders();
+        ASSERT_EQ(ReadFrame(&header_), 1);
+        ASSERT_EQ(SeekFrame(&header_, 1000), 1) << place;
+        ASSERT_EQ(ReadFrame(&header_), 1);
+        // The two frames from the one found on are skipped.
+        EXPECT_EQ(CurrentBytes()[4], place == 417967 ? 3 : 4) << place;
+    }
+}
+
+// Ten minutes at 64 kbit/s, padded as encoders pad: seeks to 10, 50 and 90 %
+// play from within a second of the place, and the time shown agrees.
+TEST_F(StreamReaderTest, SeeksIntoTenMinutesLandWithinASecondAndTheTimeAgrees) {
+    std::vector<uint8_t> bytes;
+    for (int64_t i = 0; i < 22968; ++i) {
+        bool pad = (i + 1) * 9216000 / 44100 - i * 9216000 / 44100 > 208;
+        std::vector<uint8_t> frame = MakeFrame(MakeHeader(1, 3, 5, 0, pad));
+        frame[4] = static_cast<uint8_t>(i >> 8), frame[5] = static_cast<uint8_t>(i);
+        Append(&bytes, frame);
+    }
+    ASSERT_EQ(OpenInput(Write("ten.mp3", bytes).c_str()), 1);
     ForgetHeaders();
     ASSERT_EQ(ReadFrame(&header_), 1);
-
-    ASSERT_EQ(SeekFrame(&header_, 1000), 1);
-    // Started at 425959: the two frames there were skipped and the third
-    // follows unchanged. Started at the decoy, the hidden header would have
-    // led to a resync (a header change); started later, nothing would follow.
-    ASSERT_EQ(ReadFrame(&header_), 1);
-    EXPECT_EQ(header_.header_change, 0);
-    EXPECT_EQ(header_.mode, 0);
-    EXPECT_EQ(ReadFrame(&header_), 0);
-    EXPECT_TRUE(desktop_.Boxes().empty());
+    for (int n : {2296, 11483, 20670}) {
+        ASSERT_EQ(SeekFrame(&header_, n), 1);
+        EXPECT_NEAR(ElapsedSeconds(header_), n * 0.0261224, 1.0) << n;
+        ASSERT_EQ(ReadFrame(&header_), 1);
+        EXPECT_NEAR((CurrentBytes()[4] << 8 | CurrentBytes()[5]) * 0.0261224, n * 0.0261224, 1.0);
+    }
 }
 
 TEST_F(StreamReaderTest, FailedSeekLeavesPlayWhereItWas) {
@@ -296,7 +304,7 @@ TEST_F(StreamReaderTest, SeekLandsOnTheThirdFrameAfterTheSearch) {
     ASSERT_EQ(OpenInput(Write("numbered.mp3", bytes).c_str()), 1);
     ForgetHeaders();
     ASSERT_EQ(ReadFrame(&header_), 1);
-    // Search from (417.959 + 8) * 10 = 4259: frame 10 starts at 4170, frame 11
+    // Search from 417.959 * 10 + 8 = 4187: frame 10 starts at 4170, frame 11
     // at 4587; 11 and 12 are skipped, frame 13 (numbered 14) is next.
     ASSERT_EQ(SeekFrame(&header_, 10), 1);
     ASSERT_EQ(ReadFrame(&header_), 1);

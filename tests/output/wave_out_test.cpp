@@ -223,6 +223,18 @@ TEST_P(DiskDeviceModes, PauseHoldsTheSecondsCounterAndResumeGoesOn) {
     EXPECT_EQ(Output().GetSeconds(), 14);
 }
 
+// Set to a seek's place, the count starts a whole second there: the fraction
+// heard before (0.73 s) does not bring the next second early.
+TEST_P(DiskDeviceModes, SetSecondsCountsAFullSecondFromThePlaceSet) {
+    ASSERT_EQ(Output().Open(11025, 1, -1, 16384, 2.5f, 1), 1);
+    for (uint32_t seed : {1, 2, 3, 4}) WriteAll({Pattern(2000, seed, 0x80)});
+    ASSERT_TRUE(WaitUntil([] { return Output().GetFreeBuffers() == 10; }, 3s));
+    Output().SetSeconds(5);
+    for (uint32_t seed : {5, 6, 7, 8}) WriteAll({Pattern(2000, seed, 0x80)});
+    EXPECT_EQ(Output().Close(0), 1);
+    EXPECT_EQ(Output().GetSeconds(), 5);
+}
+
 TEST_P(DiskDeviceModes, CloseWhileHeldStillPlaysOut) {
     ASSERT_EQ(Output().Open(11025, 1, -1, 16384, 2.5f, 1), 1);
     std::vector<std::vector<uint8_t>> parts = {Pattern(3000, 1, 0x80), Pattern(3000, 2, 0x80),
