@@ -52,13 +52,21 @@ FileTypeAssets BuiltInFileTypeAssets() {
 }
 
 void RegisterFileTypes() {
-    WriteFileTypes(BuiltInFileTypeAssets(), ExecutablePath());
+    bool made_default = WriteFileTypes(BuiltInFileTypeAssets(), ExecutablePath());
     // The caches follow within moments; the player does not wait for them.
     for (const std::vector<std::string>& command : FileTypeCacheCommands()) {
         QStringList arguments;
         for (size_t i = 1; i < command.size(); ++i)
             arguments << QFile::decodeName(command[i].c_str());
         QProcess::startDetached(QFile::decodeName(command[0].c_str()), arguments);
+    }
+    if (!made_default) {
+        ShowMessageBox(MainWindow(),
+                       "Your list of default applications (mimeapps.list) could not be read or "
+                       "is larger than 1 MiB, so it was left as it is: Vek is not the default "
+                       "player of its file types.",
+                       "FileType Registration...", MB_ICONWARNING);
+        return;
     }
     ShowMessageBox(MainWindow(),
                    "Filetypes are now registered,\nYou may start a supported file by double "

@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QContextMenuEvent>
+#include <QDialog>
 #include <QIcon>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -235,10 +236,15 @@ void MainWindow::FinishTrackChangeLater() {
 void MainWindow::changeEvent(QEvent* event) {
     if (event->type() == QEvent::WindowStateChange) {
         FollowVisibility();
-        if (!isMinimized())
+        if (!isMinimized()) {
             RemoveTrayIcon(this);
-        else if (MinimisesToTray(gSettings.MinimizeLocation))
+            // Its sheets went down with it (the window manager minimises a
+            // window's dialogs along); they come back with it too.
+            for (QDialog* sheet : findChildren<QDialog*>(Qt::FindDirectChildrenOnly))
+                if (sheet->isMinimized()) sheet->showNormal();
+        } else if (MinimisesToTray(gSettings.MinimizeLocation)) {
             AddTrayIcon(this, last_percent_);
+        }
     }
     QWidget::changeEvent(event);
 }

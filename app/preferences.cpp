@@ -660,6 +660,9 @@ std::span<const PreferenceRow> PreferenceTable() {
 
 bool ShowPreferences(QWidget* owner, const std::function<void()>& closed) {
     if (g_sheet) {
+        // Forward from every state: a sheet minimised along with its owner
+        // would otherwise stay down.
+        g_sheet->setWindowState(g_sheet->windowState() & ~Qt::WindowMinimized);
         g_sheet->show();
         g_sheet->raise();
         g_sheet->activateWindow();

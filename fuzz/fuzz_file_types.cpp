@@ -69,15 +69,21 @@ void CheckList(const std::string& before, const std::string& after,
         Check(line.empty() || line == "[Default Applications]");
     }
     Check(kept == old.size());
-    vek::IniFile old_list, new_list;
-    vek::IniParse(&old_list, before);
-    vek::IniParse(&new_list, after);
+    // As GLib reads the list: Vek first, the others behind, on every line of
+    // the type, so that a reader taking the first line agrees.
+    std::vector<std::string> lines = Lines(after);
     for (const std::string& type : types) {
         std::string expected = "vek.desktop;", other;
-        std::istringstream named(vek::IniGetString(old_list, "Default Applications", type, ""));
+        std::istringstream named(vek::MimeAppsDefault(before, type));
         while (std::getline(named, other, ';'))
             if (!other.empty() && other != "vek.desktop") expected += other + ";";
-        Check(vek::IniGetString(new_list, "Default Applications", type, "") == expected);
+        std::vector<int64_t> at = vek::MimeAppsDefaultsLines(after, {type});
+        Check(!at.empty() && vek::MimeAppsDefault(after, type) == expected);
+        for (int64_t i : at) {
+            std::string line = lines[static_cast<size_t>(i)];
+            if (line.back() == '\r') line.pop_back();
+            Check(line == type + "=" + expected);
+        }
     }
 }
 
@@ -121,6 +127,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     char pattern[] = "/dev/shm/vek-fuzz-types-XXXXXX";
     if (!mkdtemp(pattern)) std::abort();
     g_root = pattern;
+    if (!vek::MakeFolders(g_root + "/config") || !vek::MakeFolders(g_root + "/system/mime"))
+        std::abort();
     setenv("XDG_DATA_HOME", (g_root + "/data").c_str(), 1);
     setenv("XDG_CONFIG_HOME", (g_root + "/config").c_str(), 1);
     setenv("XDG_DATA_DIRS", (g_root + "/system").c_str(), 1);

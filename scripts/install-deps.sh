@@ -23,7 +23,7 @@ for option in "$@"; do
         --test) PACKAGES="$PACKAGES $PACKAGE_TOOLS googletest libgtest-dev libssl-dev
                           mpg123 lame clang libclang-rt-14-dev dbus-daemon
                           desktop-file-utils appstream groff-base xdg-utils shared-mime-info
-                          openssl lintian weston" ;;
+                          libglib2.0-bin openssl lintian weston" ;;
         --bench) PACKAGES="$PACKAGES mpg123 ffmpeg xvfb openbox trayer xdotool
                            audacious audacious-plugins" ;;
         *) echo "usage: $0 [--package] [--test] [--bench]" >&2; exit 2 ;;

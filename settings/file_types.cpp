@@ -26,8 +26,11 @@ constexpr Extension kExtensions[] = {
     {"m3u", FileIconRole::kPlaylistFile},
 };
 
-constexpr const char* kDefaultsSection = "Default Applications";
+constexpr std::string_view kDefaultsGroup = "Default Applications";
 constexpr size_t kMaxFileBytes = 16u << 20;
+// A list of defaults is a few kilobytes; one of many megabytes would hold the
+// window for seconds.
+constexpr size_t kMaxDefaultsBytes = 1u << 20;
 
 // The parts between separators; empty ones only when asked for.
 std::vector<std::string> Split(std::string_view text, char separator, bool keep_empty = false) {
@@ -126,12 +129,13 @@ bool IsUtf8(std::string_view text) {
 }
 
 // Writes text unless the file already holds it: a second registration touches
-// nothing. A file that is there but cannot be read is left alone.
+// nothing. A file that is there but cannot be read is left alone. The folders
+// named are made; none is made for where a link points.
 void WriteIfChanged(const std::string& path, const std::string& text) {
     std::string old;
     ReadOutcome outcome = ReadRegularFile(path.c_str(), kMaxFileBytes, &old);
     if (outcome == ReadOutcome::kRefused || (outcome == ReadOutcome::kRead && old == text)) return;
-    (void)IniWriteText(path.c_str(), text);
+    if (MakeFolders(path.substr(0, path.rfind('/')))) (void)IniWriteText(path.c_str(), text);
 }
 
 // The MIME types the shared MIME database gives files named *.extension,
@@ -206,27 +210,95 @@ std::string MimePackage(const std::vector<std::string>& types) {
     return xml + "</mime-info>\n";
 }
 
-// mimeapps.list with our entry first for every type; the other applications a
-// type names stay behind it, and every other line stays as it was (the lines
-// changed are those MimeAppsDefaultsLines names).
-void SetDefaults(const std::vector<std::string>& types, const std::string& desktop_file) {
+// A line of mimeapps.list as GLib reads it: a group header with its name, a
+// key (blanks before the '=' and before the key do not count) with its value,
+// or neither (a comment, a blank line).
+struct ListLine {
+    enum { kOther, kGroup, kKey } kind = kOther;
+    std::string_view name, value;
+};
+ListLine ReadListLine(std::string_view line) {
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    size_t start = line.find_first_not_of(" \t\v\f");
+    if (start == std::string_view::npos || line[start] == '#') return {};
+    line.remove_prefix(start);
+    if (line[0] == '[') {
+        size_t close = line.find(']');
+        if (close == std::string_view::npos ||
+            line.find_first_not_of(" \t", close + 1) != std::string_view::npos)
+            return {};
+        return {ListLine::kGroup, line.substr(1, close - 1), {}};
+    }
+    size_t equals = line.find('=');
+    if (equals == std::string_view::npos) return {};
+    std::string_view key = line.substr(0, equals), value = line.substr(equals + 1);
+    key.remove_suffix(key.size() - (key.find_last_not_of(" \t") + 1));
+    value.remove_prefix(std::min(value.size(), value.find_first_not_of(" \t\v\f")));
+    return {ListLine::kKey, key, value};
+}
+
+// Where each type's defaults stand in a mimeapps.list, read as GLib reads it:
+// keys match exactly, a group given twice is one, and of a key given twice the
+// last counts.
+struct ListDefaults {
+    std::vector<std::vector<size_t>> at;  // per type: every line giving its key
+    std::vector<std::string> current;     // per type: the value GLib reads
+    size_t group_end = 0;                 // after the last defaults group's lines; 0: none
+};
+ListDefaults FindDefaults(const std::vector<std::string>& lines,
+                          const std::vector<std::string>& types) {
+    ListDefaults found{std::vector<std::vector<size_t>>(types.size()),
+                       std::vector<std::string>(types.size()), 0};
+    bool in_defaults = false;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        ListLine line = ReadListLine(lines[i]);
+        if (line.kind == ListLine::kGroup) in_defaults = line.name == kDefaultsGroup;
+        if (!in_defaults || line.kind == ListLine::kOther) continue;
+        found.group_end = i + 1;
+        for (size_t t = 0; t < types.size(); ++t) {
+            if (line.kind != ListLine::kKey || line.name != types[t]) continue;
+            found.at[t].push_back(i);
+            found.current[t] = line.value;
+        }
+    }
+    return found;
+}
+
+// mimeapps.list with our entry first for every type, the other applications a
+// type names behind it. Every line of a type gets the new value, so that tools
+// that take the first agree with GLib, which takes the last; every other line
+// stays byte for byte. False when the file is there but cannot be read, or is
+// too large to be a list of defaults: it is left alone.
+bool SetDefaults(const std::vector<std::string>& types, const std::string& desktop_file) {
     std::string path = UserConfigDirectory() + "/mimeapps.list";
     std::string old;
-    if (ReadRegularFile(path.c_str(), kMaxFileBytes, &old) == ReadOutcome::kRefused) return;
-    IniFile list;
-    IniParse(&list, old);
-    IniValues values;
-    for (const std::string& type : types) {
-        std::string value = desktop_file + ";";
-        std::string current;
-        if (IniFind(list, kDefaultsSection, type, &current)) {
-            for (const std::string& other : Split(current, ';'))
-                if (other != desktop_file) value += other + ";";
-        }
-        values.emplace_back(type, value);
+    if (ReadRegularFile(path.c_str(), kMaxDefaultsBytes, &old) == ReadOutcome::kRefused)
+        return false;
+    std::vector<std::string> lines = Split(old, '\n', true);
+    bool line_end = old.empty() || old.back() == '\n';  // after the last line
+    ListDefaults found = FindDefaults(lines, types);
+    size_t group_end = found.group_end;
+    std::vector<std::string> added;
+    for (size_t t = 0; t < types.size(); ++t) {
+        std::string entry = types[t] + "=" + desktop_file + ";";
+        for (const std::string& other : Split(found.current[t], ';'))
+            if (other != desktop_file) entry += other + ";";
+        for (size_t i : found.at[t]) lines[i] = entry + (lines[i].ends_with('\r') ? "\r" : "");
+        if (found.at[t].empty()) added.push_back(entry);
     }
-    IniSetStrings(&list, kDefaultsSection, values);
-    WriteIfChanged(path, IniText(list));
+    if (!added.empty() && group_end == 0) {
+        if (!lines.empty() && lines.back().find_first_not_of(" \t\r") != std::string::npos)
+            lines.emplace_back();
+        lines.push_back("[" + std::string(kDefaultsGroup) + "]");
+        group_end = lines.size();
+    }
+    line_end = line_end || (!added.empty() && group_end == lines.size());
+    lines.insert(lines.begin() + static_cast<long>(group_end), added.begin(), added.end());
+    std::string text;
+    for (size_t i = 0; i < lines.size(); ++i)
+        text += lines[i] + (i + 1 < lines.size() || line_end ? "\n" : "");
+    WriteIfChanged(path, text);
+    return true;
 }
 
 bool IsSafeName(const std::string& name) {
@@ -249,11 +321,14 @@ bool FindTool(const char* name, std::string* path) {
 
 std::vector<int64_t> MimeAppsDefaultsLines(const std::string& list,
                                            const std::vector<std::string>& types) {
-    IniFile ini;
-    IniParse(&ini, list);
     std::vector<int64_t> lines;
-    for (const std::string& type : types) lines.push_back(IniFindLine(ini, kDefaultsSection, type));
+    for (const std::vector<size_t>& at : FindDefaults(Split(list, '\n', true), types).at)
+        lines.insert(lines.end(), at.begin(), at.end());
     return lines;
+}
+
+std::string MimeAppsDefault(const std::string& list, const std::string& type) {
+    return FindDefaults(Split(list, '\n', true), {type}).current[0];
 }
 
 std::vector<std::string> DesktopEntryMimeTypes(const std::string& entry) {
@@ -317,7 +392,7 @@ bool UserDesktopEntry(const std::string& installed_entry, const std::string& exe
     return true;
 }
 
-void WriteFileTypes(const FileTypeAssets& assets, const std::string& executable) {
+bool WriteFileTypes(const FileTypeAssets& assets, const std::string& executable) {
     std::string data = UserDataDirectory();
     std::vector<std::string> types = DesktopEntryMimeTypes(assets.desktop_entry);
 
@@ -342,7 +417,7 @@ void WriteFileTypes(const FileTypeAssets& assets, const std::string& executable)
         WriteIfChanged(data + "/mime/packages/" + stem + ".xml", MimePackage(types));
 
     // Defaults name the entry; without one they would point at nothing.
-    if (entry_made) SetDefaults(types, assets.desktop_file_name);
+    return !entry_made || SetDefaults(types, assets.desktop_file_name);
 }
 
 std::vector<std::vector<std::string>> FileTypeCacheCommands() {

@@ -36,19 +36,26 @@ inline constexpr const char* kPlaylistFileIconName = "vek-playlist-file";
 // path) into the user's folders (UserDataDirectory, UserConfigDirectory). Each
 // file is replaced whole and atomically; one that cannot be written is skipped
 // and the rest still written. Running it twice leaves the same files as once.
-void WriteFileTypes(const FileTypeAssets& assets, const std::string& executable);
+// False when the user's mimeapps.list could not be read or is larger than a
+// list of defaults can be (1 MiB): it is left as it was, and Vek is not made
+// the default player.
+bool WriteFileTypes(const FileTypeAssets& assets, const std::string& executable);
 
 // The commands that bring the desktop's caches up to date after
 // WriteFileTypes, for the tools that are installed; each is a program and its
 // arguments, to be run without a shell.
 std::vector<std::vector<std::string>> FileTypeCacheCommands();
 
-// The lines of a mimeapps.list that the registration may change: for each of
-// types, the index (among the lines '\n' ends) of the line the type's default
-// applications are read from, -1 when it has none yet. Every other line is
-// the user's or another program's and is kept byte for byte.
+// The lines of a mimeapps.list that the registration may change: the index
+// (among the lines '\n' ends) of every line giving one of types' default
+// applications, as GLib reads the list. Every other line is the user's or
+// another program's and is kept byte for byte.
 std::vector<int64_t> MimeAppsDefaultsLines(const std::string& list,
                                            const std::vector<std::string>& types);
+
+// The default applications of type in a mimeapps.list as GLib reads them (the
+// key matched exactly, the last of several): the value's text, "" for none.
+std::string MimeAppsDefault(const std::string& list, const std::string& type);
 
 // The MIME types a desktop entry names in its MimeType key; what is no MIME
 // type's name is left out.

@@ -107,17 +107,16 @@ bool WriteAll(int fd, const std::string& data) {
     return true;
 }
 
-bool MakeDirectories(const std::string& dir) {
+}  // namespace
+
+bool MakeFolders(const std::string& dir) {
     if (dir.empty()) return true;
     struct stat st;
     if (stat(dir.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
     size_t slash = dir.rfind('/');
-    if (slash != std::string::npos && slash > 0 && !MakeDirectories(dir.substr(0, slash)))
-        return false;
+    if (slash != std::string::npos && slash > 0 && !MakeFolders(dir.substr(0, slash))) return false;
     return mkdir(dir.c_str(), 0700) == 0 || errno == EEXIST;
 }
-
-}  // namespace
 
 void IniParse(IniFile* ini, std::string_view text) {
     ini->lines.clear();
@@ -253,7 +252,6 @@ bool IniWriteText(const char* path, const std::string& text, mode_t new_file_mod
     size_t slash = target.rfind('/');
     std::string dir = slash == std::string::npos ? std::string(".") : target.substr(0, slash);
     if (slash == 0) dir = "/";
-    if (!MakeDirectories(dir)) return false;
 
     struct stat old;
     bool exists = stat(target.c_str(), &old) == 0;

@@ -78,8 +78,12 @@ std::string IniText(const IniFile& ini);
 // symbolic link is followed, so the link stays and its target gets the text; the
 // new file keeps the old one's owner, group and mode; a file made anew gets
 // new_file_mode. A file we may not write, or whose owner we cannot keep, is
-// left alone. Creates the directory when it is missing. False when anything
-// failed (the old file is then untouched).
+// left alone. Never makes a folder: one missing (a link pointing nowhere, say)
+// fails the write. False when anything failed (the old file is then untouched).
 bool IniWriteText(const char* path, const std::string& text, mode_t new_file_mode = 0600);
+
+// Makes dir and the folders missing above it (mode 0700); true when it is a
+// folder afterwards. For a program's own folders, named by the program.
+bool MakeFolders(const std::string& dir);
 
 }  // namespace vek

@@ -22,9 +22,10 @@ constexpr const char* kSection = "vek";
 
 // Int: a number, limited to [min, max]. Choice: one of the values min..max;
 // anything else means the default. Flag: 0 or 1, any other number meaning 1.
-// Unsigned: an Int written as unsigned. A hand-edited file may hold any number,
-// and the players' tables and arithmetic may only ever see values in range.
-enum class Kind { Int, Choice, Flag, Unsigned, BufTime, Band, Path };
+// A hand-edited file may hold any number, and the players' tables and
+// arithmetic may only ever see values in range. Numbers are written signed, as
+// they were clamped ("4294967295", as peers wrote -1, still reads as -1).
+enum class Kind { Int, Choice, Flag, BufTime, Band, Path };
 
 // One key of vek.ini and the field it fills; the table's order is the file's.
 struct Key {
@@ -63,7 +64,7 @@ void ForEachKey(Settings& s, Visit&& visit) {
     flag("AudioBypassACM", s.AudioBypassACM, 0);
     flag("AudioAllowSyncDev", s.AudioAllowSyncDev, 0);
     number(Kind::Choice, "WinMMCallback", s.WinMMCallback, 0, 0, 1);
-    number(Kind::Unsigned, "WinMMOutputDev", s.WinMMOutputDev, -1, -1, INT32_MAX);
+    number(Kind::Int, "WinMMOutputDev", s.WinMMOutputDev, -1, -1, INT32_MAX);
     flag("EqEnabled", s.EqEnabled, 0);
     number(Kind::Int, "EqLoudness", s.EqLoudness, 0, INT32_MIN, INT32_MAX);
     number(Kind::Int, "EqVolume", s.EqVolume, 7, 0, kTopVolume);
@@ -106,7 +107,6 @@ void ForEachKey(Settings& s, Visit&& visit) {
 void Store(const Key& key, const char* text) {
     switch (key.kind) {
         case Kind::Int:
-        case Kind::Unsigned:
         case Kind::Choice:
         case Kind::Flag: {
             int32_t value = ParseIniInt(text);
@@ -149,8 +149,6 @@ std::string Format(const Key& key) {
         case Kind::Choice:
         case Kind::Flag:
             return std::to_string(key.integer->load());
-        case Kind::Unsigned:
-            return std::to_string(static_cast<uint32_t>(key.integer->load()));
         case Kind::BufTime:
         case Kind::Band: {
             // Whatever put it there, a number that is not finite never reaches the file.
@@ -221,7 +219,6 @@ bool LoadSettings() {
             case Kind::Int:
             case Kind::Choice:
             case Kind::Flag:
-            case Kind::Unsigned:
                 // An empty value counts as missing, as with the classic reader.
                 Store(key, found && !value.empty() ? value.c_str()
                                                    : std::to_string(key.int_default).c_str());
@@ -254,7 +251,7 @@ bool SaveSettings() {
     std::string text = IniText(ini);
     // Unchanged settings cost neither a write nor a flush to disk.
     if (outcome == ReadOutcome::kRead && text == old) return true;
-    (void)IniWriteText(path.c_str(), text);
+    if (MakeFolders(SettingsDirectory())) (void)IniWriteText(path.c_str(), text);
     return true;
 }
 

@@ -327,5 +327,19 @@ TEST_F(PreferencesFromTheWindowTest, TheCommandOpensTheSheetAndItsClosingReaches
     EXPECT_NE(IniText().find("AlwaysOnTop=1\n"), std::string::npos);
 }
 
+// The sheet goes down with the window; the window's way back and the command
+// both bring it back.
+TEST_F(PreferencesFromTheWindowTest, AMinimisedSheetComesBackWithTheWindowAndTheCommand) {
+    MainWindow* w = Open();
+    RunCommand(kCmdPreferences);
+    QWidget* sheet = PreferencesSheet();
+    for (bool by_window : {true, false}) {
+        if (by_window) w->showMinimized();
+        sheet->showMinimized();
+        by_window ? w->showNormal() : RunCommand(kCmdPreferences);
+        EXPECT_FALSE(sheet->isMinimized()) << by_window;
+    }
+}
+
 }  // namespace
 }  // namespace vek::app

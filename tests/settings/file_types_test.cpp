@@ -208,7 +208,13 @@ TEST_F(FileTypesTest, TheDesktopsToolsTakeTheRegistration) {
     program += "/vek";
     ASSERT_TRUE(WriteFileText(program, "#!/bin/sh\n"));
     ASSERT_EQ(chmod(program.c_str(), 0700), 0);
+    // Keys differing in case are other keys; of one given twice GLib reads the last.
+    const char* other = "[Default Applications]\nAudio/MPEG=keep1.desktop;\n";
+    ASSERT_TRUE(
+        WriteFileText(config_.File("mimeapps.list"),
+                      other + std::string("audio/mpeg=a.desktop;\naudio/mpeg=b.desktop;\n")));
     WriteFileTypes(assets_, program);
+    EXPECT_EQ(ReadFileText(config_.File("mimeapps.list")).find(other), 0u);
 
     ProgramRun valid =
         RunProgram({"/usr/bin/desktop-file-validate", data_.File("applications/vek.desktop")});
@@ -232,6 +238,18 @@ TEST_F(FileTypesTest, TheDesktopsToolsTakeTheRegistration) {
         ProgramRun query = RunProgram({"/usr/bin/xdg-mime", "query", "default", type}, env);
         EXPECT_EQ(query.out, "vek.desktop\n") << type << ": " << query.err;
     }
+    // GLib passes over a default that is not installed: b is.
+    ASSERT_TRUE(WriteFileText(data_.File("applications/b.desktop"),
+                              ReadFileText(data_.File("applications/vek.desktop"))));
+    ProgramRun gio = RunProgram({"/usr/bin/gio", "mime", "audio/mpeg"}, env);
+    EXPECT_NE(gio.out.find(": vek.desktop\n"), std::string::npos) << gio.out;
+}
+
+TEST_F(FileTypesTest, AListOverOneMebibyteIsLeftAlone) {
+    std::string huge = "[Default Applications]\n#" + std::string(1 << 20, ' ') + "\n";
+    ASSERT_TRUE(WriteFileText(config_.File("mimeapps.list"), huge));
+    EXPECT_FALSE(WriteFileTypes(assets_, kProgram));
+    EXPECT_EQ(ReadFileText(config_.File("mimeapps.list")), huge);
 }
 
 }  // namespace

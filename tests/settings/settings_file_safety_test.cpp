@@ -107,6 +107,10 @@ TEST_F(SettingsFileSafety, ALinkedFileStaysALinkAndItsTargetIsWritten) {
         EXPECT_TRUE(S_ISLNK(st.st_mode)) << target;
         EXPECT_NE(ReadFileText(target).find("EqVolume=3\n"), std::string::npos) << target;
     }
+    unlink(Ini().c_str());
+    ASSERT_EQ(symlink("gone/vek.ini", Ini().c_str()), 0);
+    LoadChangeAndSave();
+    EXPECT_FALSE(test::FileExists(config_.dir().File("gone"))) << "no folder is made for a link";
 }
 
 TEST_F(SettingsFileSafety, CrLfLineEndsAreKept) {
@@ -164,9 +168,9 @@ TEST_F(SettingsFileSafety, NumbersOutOfRangeAreBroughtIntoIt) {
         {"AudioBufTime", "1e300", "60.00"},
         {"Channels", "3", "-1"},
         {"DecoderPriority", "6", "3"},
-        {"ReplayGain", "3", "0"},
+{"ReplayGain", "3", "0"},
         {"ReplayGainPreamp", "-2147483648", "-12"},
-        {"WinMMOutputDev", "4294967290", "4294967295"},
+        {"WinMMOutputDev", "4294967290", "-1"},
         {"DownloadOption", "2", "0"},
         {"ShufflePlay", "-4", "1"},
         {"WindowX", "-2147483648", "-32768"},

@@ -43,7 +43,7 @@ TEST_F(SettingsTest, MissingFileGivesDefaultsAndTheFirstSaveWritesAll47KeysInOrd
     std::string home = HomeDirectoryWithSlash();
     std::string expected =
         "[vek]\nAudioBufTime=2.50\nAudioOutputSystem=0\nAudioOutput8Bit=0\nAudioBypassACM=0\n"
-        "AudioAllowSyncDev=0\nWinMMCallback=0\nWinMMOutputDev=4294967295\nEqEnabled=0\n"
+        "AudioAllowSyncDev=0\nWinMMCallback=0\nWinMMOutputDev=-1\nEqEnabled=0\n"
         "EqLoudness=0\nEqVolume=7\n";
     for (int i = 0; i < 12; ++i) {
         char line[32];
@@ -73,11 +73,12 @@ TEST_F(SettingsTest, VolumeAboveFifteenLoadsAsFourteen) {
     }
 }
 
-TEST_F(SettingsTest, OutputDeviceIsSavedUnsignedAndLoadsBack) {
+TEST_F(SettingsTest, OutputDeviceIsSavedAsClampedAndAnUnsignedMinusOneLoads) {
+    WriteFileText(config_.IniPath(), "[vek]\nWinMMOutputDev=-5\n");
     LoadSettings();
     SaveSettings();
-    EXPECT_NE(ReadFileText(config_.IniPath()).find("WinMMOutputDev=4294967295\n"),
-              std::string::npos);
+    EXPECT_NE(ReadFileText(config_.IniPath()).find("WinMMOutputDev=-1\n"), std::string::npos);
+    WriteFileText(config_.IniPath(), "[vek]\nWinMMOutputDev=4294967295\n");
     gSettings.WinMMOutputDev = 0;
     LoadSettings();
     EXPECT_EQ(gSettings.WinMMOutputDev, -1);
@@ -205,7 +206,7 @@ TEST_F(SettingsTest, SetByKeyConvertsLikeTheLoader) {
     EXPECT_FALSE(SetSettingByKey("NoSuchKey", "1"));
     std::string text;
     ASSERT_TRUE(FormatSettingByKey("WinMMOutputDev", &text));
-    EXPECT_EQ(text, "4294967295");
+    EXPECT_EQ(text, "-1");
 }
 
 TEST_F(SettingsTest, FieldsAreReadWholeWhileAnotherThreadWrites) {
