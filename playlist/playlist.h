@@ -70,8 +70,7 @@ extern Playlist gPlaylist;
 bool AppendEntry(const char* path);
 
 // Audio names (".mp?") are appended, ".pls" and ".m3u" read; any other name adds
-// nothing. False only when a name could not be stored: one that does not fit a
-// path field is refused before anything else is done with it.
+// nothing. False only when a name could not be stored.
 bool AddFileByName(const char* name);
 
 // A name handed to the player (command line, drop, hand-over, vekplay): a URL

@@ -226,9 +226,6 @@ void SetPlaylistLoadingStopped(bool stopped) {
 }
 
 bool AddFileByName(const char* name) {
-    // Refused before any other work, as a name that cannot be stored: a path
-    // field holds no more, whatever the name's ending.
-    if (std::strlen(name) >= kPathField) return false;
     NameKind kind = ClassifyName(name);
     bool top = g_load.reading.empty();
     switch (kind) {
@@ -238,6 +235,8 @@ bool AddFileByName(const char* name) {
             return top ? AppendEntry(name) : AppendFromPlaylist(name);
         case NameKind::kPls:
         case NameKind::kM3u: {
+            // Same rule as for entries: a name that does not fit is refused, not cut.
+            if (std::strlen(name) >= kPathField) return false;
             if (top) g_load = Load{};
             if (LoadMustStop()) return true;
             bool read = kind == NameKind::kPls ? LoadPlsPlaylist(name) : LoadM3uPlaylist(name);

@@ -256,7 +256,6 @@ TEST_F(StreamPlaybackTest, AStationsPlaylistLinkTakesItsPlaceAndTheStreamItNames
     PlaybackHarness player;
     CommandPlayCurrent();
     CommandStop();
-    ASSERT_TRUE(player.PumpUntil([&] { return EntryAt(0)->path == live; }, 5000));
     ASSERT_TRUE(player.Stop());  // a play posted before would have started by now
     EXPECT_EQ(player.Count(UIM_PLAY_STARTED), 0);
     EXPECT_TRUE(desktop_.Boxes().empty());

@@ -168,7 +168,7 @@ TEST_F(SettingsFileSafety, NumbersOutOfRangeAreBroughtIntoIt) {
         {"AudioBufTime", "1e300", "60.00"},
         {"Channels", "3", "-1"},
         {"DecoderPriority", "6", "3"},
-{"ReplayGain", "3", "0"},
+        {"ReplayGain", "3", "0"},
         {"ReplayGainPreamp", "-2147483648", "-12"},
         {"WinMMOutputDev", "4294967290", "-1"},
         {"DownloadOption", "2", "0"},
